@@ -1,0 +1,54 @@
+// The binding to the controller library file beside the executable. The file
+// is loaded at the first call, each entry looked up by name at its own first
+// call and kept. A file or entry that cannot be had makes the call fail with
+// a nonzero code and a last-error text of the binding's own; nothing throws.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "kavr/controller_library.h"
+
+namespace kavr {
+
+// The library's file name on this platform.
+const char* LibraryFileName();
+
+// The folder of the running executable (empty when it cannot be found).
+std::filesystem::path ExecutableFolder();
+
+class DynamicControllerLibrary : public ControllerLibrary {
+ public:
+  // The library file beside the running executable.
+  DynamicControllerLibrary();
+  // A library file at an absolute path (tests load their own libraries).
+  explicit DynamicControllerLibrary(std::filesystem::path libraryFile);
+  ~DynamicControllerLibrary() override;
+
+  DynamicControllerLibrary(const DynamicControllerLibrary&) = delete;
+  DynamicControllerLibrary& operator=(const DynamicControllerLibrary&) = delete;
+
+  ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override;
+  ResultCode GetState(std::int32_t device, KAVR_State& state) override;
+  ResultCode GetMode(std::int32_t device, KAVR_Mode& mode) override;
+  ResultCode SetMode(std::int32_t device, KAVR_Mode& mode) override;
+  ResultCode GetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
+  ResultCode SetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
+  ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters& start) override;
+  ResultCode Start(std::int32_t device, std::int32_t destination, float& speed,
+                   KAVR_StartParameters& start) override;
+  ResultCode Stop(std::int32_t device) override;
+  ResultCode SaveParametersToFlash(std::int32_t device) override;
+  void GetLastErr(LibraryText& buffer) override;
+
+  std::string LibraryLoadFailure() override;
+
+  const std::filesystem::path& LibraryFile() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kavr

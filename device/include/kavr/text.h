@@ -1,0 +1,26 @@
+// Conversions between the library's single-byte text, the program's
+// character buffers and UTF-8 (the program's text everywhere else).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "kavr/controller_library.h"
+
+namespace kavr {
+
+// Bytes in the system's 8-bit code page to characters, one per byte. Never
+// fails: a byte the code page does not define becomes U+FFFD.
+LibraryText DecodeCodePage(std::string_view bytes);
+
+// Characters to bytes in the system's 8-bit code page, one per character.
+// A character the code page cannot hold becomes '?'.
+std::string EncodeCodePage(std::u32string_view text);
+
+// Characters to UTF-8. Values that are not characters become U+FFFD.
+std::string ToUtf8(std::u32string_view text);
+
+// The text up to its first character of code 0 (all of it when there is none).
+std::u32string_view UpToFirstNul(std::u32string_view text);
+
+}  // namespace kavr

@@ -1,0 +1,1 @@
+#include "kavr/dynamic_controller_library.h"

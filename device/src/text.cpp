@@ -1,0 +1,105 @@
+#include "kavr/text.h"
+
+#include <array>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kavr {
+namespace {
+
+constexpr char32_t kReplacement = U'\uFFFD';
+
+#ifndef _WIN32
+// Linux has no system 8-bit code page; the Western European one serves,
+// as it is what the controllers' texts are written in.
+// Bytes 0x80 to 0x9F; 0 marks the five bytes it leaves undefined.
+constexpr std::array<char32_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char32_t DecodeByte(unsigned char byte) {
+  if (byte < 0x80 || byte >= 0xA0) return byte;
+  char32_t mapped = kWindows1252High[byte - 0x80];
+  return mapped == 0 ? kReplacement : mapped;
+}
+
+char EncodeChar(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
+    if (kWindows1252High[i] != 0 && kWindows1252High[i] == c) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+#endif
+
+}  // namespace
+
+LibraryText DecodeCodePage(std::string_view bytes) {
+  LibraryText text;
+  text.reserve(bytes.size());
+#ifdef _WIN32
+  // One byte at a time keeps one character per byte, whatever the code page.
+  for (char byte : bytes) {
+    wchar_t wide = 0;
+    int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1);
+    text.push_back(converted == 1 ? static_cast<char32_t>(wide) : kReplacement);
+  }
+#else
+  for (char byte : bytes) text.push_back(DecodeByte(static_cast<unsigned char>(byte)));
+#endif
+  return text;
+}
+
+std::string EncodeCodePage(std::u32string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+#ifdef _WIN32
+  for (char32_t c : text) {
+    char byte = '?';
+    if (c <= 0xFFFF) {
+      wchar_t wide = static_cast<wchar_t>(c);
+      BOOL lossy = FALSE;
+      int converted = WideCharToMultiByte(CP_ACP, 0, &wide, 1, &byte, 1, nullptr, &lossy);
+      if (converted != 1 || lossy) byte = '?';
+    }
+    bytes.push_back(byte);
+  }
+#else
+  for (char32_t c : text) bytes.push_back(EncodeChar(c));
+#endif
+  return bytes;
+}
+
+std::string ToUtf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u32string_view UpToFirstNul(std::u32string_view text) {
+  std::size_t end = text.find(U'\0');
+  return end == std::u32string_view::npos ? text : text.substr(0, end);
+}
+
+}  // namespace kavr

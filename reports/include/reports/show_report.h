@@ -1,0 +1,17 @@
+// The seam through which every message of the program is shown: a modal
+// box with the prompt as plain text, a single OK button and a title. The
+// prompt is UTF-8 and its lines end in carriage returns. Returns when the
+// user has dismissed the box.
+#pragma once
+
+#include <string>
+
+namespace kavr {
+
+class ReportDisplay {
+ public:
+  virtual ~ReportDisplay() = default;
+  virtual void ShowReport(const std::string& prompt, const std::string& title) = 0;
+};
+
+}  // namespace kavr
