@@ -42,8 +42,10 @@ KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* version
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state);
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode);
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters);
+KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device,
+                                                            struct KAVR_Parameters* parameters);
+KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device,
+                                                            struct KAVR_Parameters* parameters);
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device,
                                                                  struct KAVR_StartParameters* start);
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,

@@ -1,0 +1,3 @@
+# Start-up and the device-selection dialog.
+set(KAVR_SELECTION_SOURCES
+)
