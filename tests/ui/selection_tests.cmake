@@ -1,0 +1,3 @@
+# Start-up and device-selection tests.
+list(APPEND KAVR_UI_TEST_SOURCES
+)
