@@ -8,6 +8,8 @@ namespace kavr {
 QString PromptForDisplay(const std::string& prompt) {
   QString text = QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size()));
   // Report lines end in carriage returns; the box breaks lines on line feeds.
+  // A library's own text may end its lines in CR LF, which is one break.
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return text;
 }

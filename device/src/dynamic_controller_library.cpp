@@ -1,1 +1,251 @@
 #include "kavr/dynamic_controller_library.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+#include "kavr/entries.h"
+#include "kavr/text.h"
+#include "shared_library.h"
+
+namespace kavr {
+namespace {
+
+enum class Entry : std::size_t {
+  Init,
+  GetState,
+  GetMode,
+  SetMode,
+  GetParameters,
+  SetParameters,
+  GetStartParameters,
+  Start,
+  Stop,
+  SaveParametersToFlash,
+  GetLastErr,
+};
+constexpr std::size_t kEntryCount = static_cast<std::size_t>(Entry::GetLastErr) + 1;
+
+constexpr std::array<const char*, kEntryCount> kEntryNames = {
+    "_KAVRVB_Init",
+    "_KAVRVB_GetState",
+    "_KAVRVB_GetMode",
+    "_KAVRVB_SetMode",
+    "_KAVRVB_GetParameters",
+    "_KAVRVB_SetParameters",
+    "_KAVRVB_GetStartParameters",
+    "_KAVRVB_Start",
+    "_KAVRVB_Stop",
+    "_KAVRVB_SaveParametersToFlash",
+    "_KAVRVB_GetLastErr",
+};
+
+// A program text buffer as the library takes it: one byte per character and
+// one zero byte more than the capacity the library is told, so that a
+// library that fills every byte it was offered still leaves an ended string.
+class LibraryBytes {
+ public:
+  explicit LibraryBytes(const LibraryText& text) : length_(text.size()), bytes_(EncodeCodePage(text)) {
+    bytes_.resize(length_ + 1, '\0');
+  }
+
+  char* Data() { return bytes_.data(); }
+
+  std::int32_t Capacity() const {
+    return static_cast<std::int32_t>(
+        std::min<std::size_t>(length_, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+  }
+
+  // The buffer comes back at its full length, whatever the library left in it.
+  void CopyBackTo(LibraryText& text) const {
+    text = DecodeCodePage(std::string_view(bytes_.data(), length_));
+  }
+
+ private:
+  std::size_t length_;
+  std::string bytes_;
+};
+
+// The binding's own message, cut to the buffer; the rest of the buffer is
+// code 0 so that it reads as an ended string.
+void WriteText(std::string_view utf8, LibraryText& buffer) {
+  const std::u32string text = FromUtf8(utf8);
+  const std::size_t count = std::min(text.size(), buffer.size());
+  std::copy_n(text.begin(), count, buffer.begin());
+  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(count), buffer.end(), U'\0');
+}
+
+}  // namespace
+
+struct DynamicControllerLibrary::Impl {
+  Impl(std::filesystem::path libraryFile, std::string whyNotAbsolute)
+      : file(std::move(libraryFile)), notAbsoluteReason(std::move(whyNotAbsolute)) {}
+  ~Impl() { detail::CloseLibrary(handle); }
+
+  // The entry, loading the file first if need be; null when the call cannot
+  // reach the library, with the reason kept as the binding's own last error
+  // (and handed to `failure`). Reaching an entry makes the library's last
+  // error the one to report again.
+  template <typename EntryPointer>
+  EntryPointer Find(Entry entry, std::string* failure = nullptr) {
+    std::lock_guard lock(mutex);
+    const auto index = static_cast<std::size_t>(entry);
+    if (!Load()) {
+      Fail(loadFailure, failure);
+      return nullptr;
+    }
+    if (entries[index] == nullptr) {
+      std::string reason;
+      entries[index] = detail::FindExport(handle, kEntryNames[index], reason);
+      if (entries[index] == nullptr) {
+        Fail("The controller library " + detail::PathText(file) + " has no entry " + kEntryNames[index] +
+                 ": " + reason,
+             failure);
+        return nullptr;
+      }
+    }
+    ownErrorIsLatest = false;
+    return reinterpret_cast<EntryPointer>(entries[index]);
+  }
+
+  // The binding's own last error when it is the latest failure, else nothing.
+  bool OwnErrorIfLatest(std::string& text) {
+    std::lock_guard lock(mutex);
+    if (ownErrorIsLatest) text = ownError;
+    return ownErrorIsLatest;
+  }
+
+  std::string LoadFailure() {
+    std::lock_guard lock(mutex);
+    return loadFailure;
+  }
+
+  const std::filesystem::path file;
+
+ private:
+  bool Load() {
+    if (handle != nullptr) return true;
+    // A path that is not absolute is never handed to the loader: it would
+    // resolve against the current folder or a search path.
+    std::string reason = notAbsoluteReason;
+    if (reason.empty() && !file.is_absolute()) reason = "the path is not absolute";
+    if (reason.empty()) handle = detail::OpenLibrary(file, reason);
+    if (handle == nullptr) {
+      loadFailure = "Cannot load the controller library " + detail::PathText(file) + ": " + reason;
+      return false;
+    }
+    loadFailure.clear();
+    return true;
+  }
+
+  void Fail(std::string text, std::string* failure) {
+    ownError = std::move(text);
+    ownErrorIsLatest = true;
+    if (failure != nullptr) *failure = ownError;
+  }
+
+  const std::string notAbsoluteReason;
+  std::mutex mutex;
+  detail::LibraryHandle handle = nullptr;
+  std::array<void*, kEntryCount> entries{};
+  std::string loadFailure;
+  std::string ownError;
+  bool ownErrorIsLatest = false;
+};
+
+namespace {
+
+std::filesystem::path BesideExecutable() {
+  std::filesystem::path folder = ExecutableFolder();
+  return folder.empty() ? std::filesystem::path(LibraryFileName()) : folder / LibraryFileName();
+}
+
+}  // namespace
+
+DynamicControllerLibrary::DynamicControllerLibrary()
+    : impl_(std::make_unique<Impl>(
+          BesideExecutable(),
+          ExecutableFolder().empty() ? "the folder of the running program cannot be found" : "")) {}
+
+DynamicControllerLibrary::DynamicControllerLibrary(std::filesystem::path libraryFile)
+    : impl_(std::make_unique<Impl>(std::move(libraryFile), "")) {}
+
+DynamicControllerLibrary::~DynamicControllerLibrary() = default;
+
+const std::filesystem::path& DynamicControllerLibrary::LibraryFile() const { return impl_->file; }
+
+std::string DynamicControllerLibrary::LibraryLoadFailure() { return impl_->LoadFailure(); }
+
+ResultCode DynamicControllerLibrary::Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) {
+  auto entry = impl_->Find<KAVR_InitEntry>(Entry::Init);
+  if (entry == nullptr) return kLibraryUnavailable;
+  LibraryBytes versionBytes(versions);
+  LibraryBytes serialBytes(serials);
+  const ResultCode code =
+      entry(&count, versionBytes.Data(), versionBytes.Capacity(), serialBytes.Data(), serialBytes.Capacity());
+  versionBytes.CopyBackTo(versions);
+  serialBytes.CopyBackTo(serials);
+  return code;
+}
+
+ResultCode DynamicControllerLibrary::GetState(std::int32_t device, KAVR_State& state) {
+  auto entry = impl_->Find<KAVR_GetStateEntry>(Entry::GetState);
+  return entry != nullptr ? entry(device, &state) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::GetMode(std::int32_t device, KAVR_Mode& mode) {
+  auto entry = impl_->Find<KAVR_GetModeEntry>(Entry::GetMode);
+  return entry != nullptr ? entry(device, &mode) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::SetMode(std::int32_t device, KAVR_Mode& mode) {
+  auto entry = impl_->Find<KAVR_SetModeEntry>(Entry::SetMode);
+  return entry != nullptr ? entry(device, &mode) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::GetParameters(std::int32_t device, KAVR_Parameters& parameters) {
+  auto entry = impl_->Find<KAVR_GetParametersEntry>(Entry::GetParameters);
+  return entry != nullptr ? entry(device, &parameters) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::SetParameters(std::int32_t device, KAVR_Parameters& parameters) {
+  auto entry = impl_->Find<KAVR_SetParametersEntry>(Entry::SetParameters);
+  return entry != nullptr ? entry(device, &parameters) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::GetStartParameters(std::int32_t device, KAVR_StartParameters& start) {
+  auto entry = impl_->Find<KAVR_GetStartParametersEntry>(Entry::GetStartParameters);
+  return entry != nullptr ? entry(device, &start) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
+                                           KAVR_StartParameters& start) {
+  auto entry = impl_->Find<KAVR_StartEntry>(Entry::Start);
+  return entry != nullptr ? entry(device, destination, &speed, &start) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::Stop(std::int32_t device) {
+  auto entry = impl_->Find<KAVR_StopEntry>(Entry::Stop);
+  return entry != nullptr ? entry(device) : kLibraryUnavailable;
+}
+
+ResultCode DynamicControllerLibrary::SaveParametersToFlash(std::int32_t device) {
+  auto entry = impl_->Find<KAVR_SaveParametersToFlashEntry>(Entry::SaveParametersToFlash);
+  return entry != nullptr ? entry(device) : kLibraryUnavailable;
+}
+
+void DynamicControllerLibrary::GetLastErr(LibraryText& buffer) {
+  std::string own;
+  if (impl_->OwnErrorIfLatest(own)) return WriteText(own, buffer);
+  // The entry itself may be what is missing; that is then the text to give.
+  auto entry = impl_->Find<KAVR_GetLastErrEntry>(Entry::GetLastErr, &own);
+  if (entry == nullptr) return WriteText(own, buffer);
+  LibraryBytes bytes(buffer);
+  entry(bytes.Data(), bytes.Capacity());
+  bytes.CopyBackTo(buffer);
+}
+
+}  // namespace kavr

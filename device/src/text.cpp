@@ -97,6 +97,49 @@ std::string ToUtf8(std::u32string_view text) {
   return out;
 }
 
+std::u32string FromUtf8(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+      length = 1;
+      c = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      c = lead & 0x1F;
+      smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      c = lead & 0x0F;
+      smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      c = lead & 0x07;
+      smallest = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (valid && (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
+    if (valid) {
+      out.push_back(c);
+      i += length;
+    } else {
+      out.push_back(kReplacement);
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::u32string_view UpToFirstNul(std::u32string_view text) {
   std::size_t end = text.find(U'\0');
   return end == std::u32string_view::npos ? text : text.substr(0, end);

@@ -12,6 +12,11 @@
 
 namespace kavr {
 
+// What a call returns when it never reached the library: the file would not
+// load or lacks the entry. Far from the small codes a library tends to use,
+// so that it is recognisable in a report.
+inline constexpr ResultCode kLibraryUnavailable = -1001;
+
 // The library's file name on this platform.
 const char* LibraryFileName();
 
@@ -22,7 +27,9 @@ class DynamicControllerLibrary : public ControllerLibrary {
  public:
   // The library file beside the running executable.
   DynamicControllerLibrary();
-  // A library file at an absolute path (tests load their own libraries).
+  // A library file at an absolute path (tests load their own libraries). A
+  // relative path is refused: it would load whatever sits in the current
+  // folder.
   explicit DynamicControllerLibrary(std::filesystem::path libraryFile);
   ~DynamicControllerLibrary() override;
 
@@ -42,6 +49,8 @@ class DynamicControllerLibrary : public ControllerLibrary {
   ResultCode SaveParametersToFlash(std::int32_t device) override;
   void GetLastErr(LibraryText& buffer) override;
 
+  // Loading is tried again at each call while it fails, so a file copied
+  // into place meanwhile is taken up without a restart.
   std::string LibraryLoadFailure() override;
 
   const std::filesystem::path& LibraryFile() const;

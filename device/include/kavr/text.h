@@ -20,6 +20,10 @@ std::string EncodeCodePage(std::u32string_view text);
 // Characters to UTF-8. Values that are not characters become U+FFFD.
 std::string ToUtf8(std::u32string_view text);
 
+// UTF-8 to characters. A malformed or overlong sequence, or one that
+// encodes no character, becomes one U+FFFD per offending byte.
+std::u32string FromUtf8(std::string_view text);
+
 // The text up to its first character of code 0 (all of it when there is none).
 std::u32string_view UpToFirstNul(std::u32string_view text);
 

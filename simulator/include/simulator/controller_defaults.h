@@ -1,0 +1,26 @@
+// What a simulated controller is when it leaves the factory: its identity,
+// its settings before anything was saved to its flash, and its limits.
+#pragma once
+
+#include <string>
+
+#include "kavr/records.h"
+
+namespace kavr::sim {
+
+// 16 characters, distinct for each index and the same in every run, since
+// the flash file is found by it.
+std::string SerialNumber(int index);
+// 4 characters.
+std::string FirmwareVersion(int index);
+
+KAVR_Mode FactoryMode();
+KAVR_Parameters FactoryParameters();
+KAVR_StartParameters FactoryStartParameters();
+
+// The fastest a move may go, in (micro)steps per second of the divisor: the
+// motor turns no faster than 25 revolutions a second of 200 full steps, so
+// finer steps allow proportionally more of them.
+double MaxSpeed(int step_divisor);
+
+}  // namespace kavr::sim

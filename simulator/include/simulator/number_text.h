@@ -1,0 +1,24 @@
+// Numbers in library texts. The host program sets the C locale from the
+// user's environment, so nothing here may go through locale-aware
+// formatting or parsing: a decimal comma must never appear in, or break, a
+// text of this library.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kavr::sim {
+
+std::string IntText(long long value);
+std::string FloatText(double value);
+
+// The whole text (surrounding blanks aside) as an integer in [low, high];
+// nothing when it is not exactly one such number.
+std::optional<long long> ParseInteger(std::string_view text, long long low, long long high);
+
+// The text without leading and trailing blanks (spaces and tabs).
+std::string_view Trimmed(std::string_view text);
+
+}  // namespace kavr::sim

@@ -1,0 +1,302 @@
+#include "simulator/simulator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <utility>
+
+#include "simulator/controller_defaults.h"
+#include "simulator/flash_store.h"
+#include "simulator/number_text.h"
+#include "simulator/parameter_checks.h"
+#include "simulator/reserved_slots.h"
+#include "simulator/result_codes.h"
+
+namespace kavr::sim {
+namespace {
+
+constexpr int kSerialSlot = 17;
+constexpr int kVersionSlot = 5;
+
+// Writes each text at its slot, as much of it as fits in `capacity`; the
+// rest of the buffer is zeroed so that the caller reads ended strings.
+void WriteSlots(const std::vector<std::string>& texts, int slot, char* buffer, std::int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::size_t room = static_cast<std::size_t>(capacity);
+  std::memset(buffer, 0, room);
+  for (std::size_t index = 0; index < texts.size(); ++index) {
+    const std::size_t at = index * static_cast<std::size_t>(slot);
+    if (at >= room) break;
+    std::memcpy(buffer + at, texts[index].data(), std::min(texts[index].size(), room - at));
+  }
+}
+
+// A slow wander of a couple of degrees with a little faster ripple on top,
+// each controller on its own phase: what a controller at rest in a warm
+// cabinet shows.
+float TemperatureAt(double seconds, int device) {
+  const double phase = device * 1.7;
+  return static_cast<float>(31.0 + 2.5 * std::sin(2.0 * std::numbers::pi * seconds / 900.0 + phase) +
+                            0.4 * std::sin(2.0 * std::numbers::pi * seconds / 47.0 + 2.0 * phase));
+}
+
+// A 12 V supply with a little ripple that sags slightly under load.
+float InputVoltageAt(double seconds, int device, bool running) {
+  return static_cast<float>(12.0 + 0.08 * std::sin(2.0 * std::numbers::pi * seconds / 61.0 + device) -
+                            (running ? 0.15 : 0.0));
+}
+
+// Zeroed slots are what a record that no read ever filled carries.
+std::string ZeroSlotsHint(bool all_zero, const char* read_entry) {
+  if (!all_zero) return {};
+  return std::string(" (they are all zero: the record was not filled by a successful ") + read_entry + ")";
+}
+
+}  // namespace
+
+void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::size_t length = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
+Simulator::Controller::Controller(int index, Clock::TimePoint now)
+    : serial(SerialNumber(index)),
+      version(FirmwareVersion(index)),
+      mode(FactoryMode()),
+      parameters(FactoryParameters()),
+      start(FactoryStartParameters()),
+      motion(now) {}
+
+Simulator::Simulator(SimulatorConfig config, std::shared_ptr<const Clock> clock, WarningSink warn)
+    : config_(std::move(config)), clock_(std::move(clock)), started_(clock_->Now()) {
+  const int count = std::clamp(config_.device_count, 0, kMaxDeviceCount);
+  controllers_.reserve(static_cast<std::size_t>(count));
+  for (int index = 0; index < count; ++index) {
+    Controller& controller = controllers_.emplace_back(index, started_);
+    if (config_.flash_dir.empty()) continue;
+    const FlashRead flash = ReadFlash(config_.flash_dir, controller.serial);
+    if (flash.outcome == FlashRead::Outcome::Loaded) {
+      controller.parameters = flash.parameters;
+    } else if (flash.outcome == FlashRead::Outcome::Unusable && warn) {
+      warn("the flash file " + FlashFilePath(config_.flash_dir, controller.serial).string() +
+           " is unusable (" + flash.problem + "); controller " + controller.serial +
+           " starts with factory parameters");
+    }
+  }
+}
+
+int Simulator::DeviceCount() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(controllers_.size());
+}
+
+std::string Simulator::LastError() const {
+  std::lock_guard lock(mutex_);
+  return last_error_;
+}
+
+void Simulator::GetLastErr(char* buffer, std::int32_t capacity) const {
+  std::lock_guard lock(mutex_);
+  CopyText(last_error_, buffer, capacity);
+}
+
+KAVR_ResultCode Simulator::Refuse(Entry entry, KAVR_ResultCode code, const std::string& reason) {
+  last_error_ = std::string(EntryName(entry)) + ": " + reason;
+  return code;
+}
+
+KAVR_ResultCode Simulator::InjectedFault(Entry entry) {
+  const auto fault = config_.faults.find(entry);
+  if (fault == config_.faults.end()) return kSuccess;
+  return Refuse(entry, fault->second,
+                "injected fault (KAVR_SIM_FAIL), failing with code " + IntText(fault->second));
+}
+
+KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* record) {
+  if (const auto code = InjectedFault(entry)) return code;
+  const auto count = static_cast<std::int32_t>(controllers_.size());
+  if (device < 0 || device >= count) {
+    const std::string known =
+        count == 0   ? "no controllers are attached"
+        : count == 1 ? "1 controller is attached, index 0"
+                     : IntText(count) + " controllers are attached, index 0 to " + IntText(count - 1);
+    return Refuse(entry, kBadDevice, "device index " + IntText(device) + " is out of range (" + known + ")");
+  }
+  if (record == nullptr) return Refuse(entry, kNullPointer, "the record pointer is null");
+  return kSuccess;
+}
+
+double Simulator::SecondsSinceStart(Clock::TimePoint now) const {
+  return std::chrono::duration<double>(now - started_).count();
+}
+
+KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versions_capacity,
+                                char* serials, std::int32_t serials_capacity) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = InjectedFault(Entry::Init)) return code;
+  if (count == nullptr) return Refuse(Entry::Init, kNullPointer, "the count pointer is null");
+  if (versions == nullptr && versions_capacity > 0) {
+    return Refuse(Entry::Init, kNullPointer, "the version buffer is null");
+  }
+  if (serials == nullptr && serials_capacity > 0) {
+    return Refuse(Entry::Init, kNullPointer, "the serial number buffer is null");
+  }
+  std::vector<std::string> version_texts;
+  std::vector<std::string> serial_texts;
+  for (const Controller& controller : controllers_) {
+    version_texts.push_back(controller.version);
+    serial_texts.push_back(controller.serial);
+  }
+  WriteSlots(version_texts, kVersionSlot, versions, versions_capacity);
+  WriteSlots(serial_texts, kSerialSlot, serials, serials_capacity);
+  *count = static_cast<std::int32_t>(controllers_.size());
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::GetState, device, state)) return code;
+  const Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  const Clock::TimePoint now = clock_->Now();
+  const MotionSample motion = controller.motion.At(now);
+  const double seconds = SecondsSinceStart(now);
+  const bool power_on = !IsSet(controller.mode.PowerOff);
+  // With current reduction on, a motor at rest drops to half power once the
+  // reduction timeout has passed.
+  const auto resting_ms =
+      std::chrono::duration<double, std::milli>(now - controller.motion.RestsFrom()).count();
+  const bool reduced = IsSet(controller.mode.CurrentReduction) && !motion.running &&
+                       resting_ms >= controller.parameters.PowerReductionTimeout;
+
+  KAVR_State filled;
+  filled.CurrentPosition = motion.position;
+  filled.Temperature = TemperatureAt(seconds, device);
+  filled.StepDivisor = controller.step_divisor;
+  filled.LoftIndefinite = ToFlag(false);
+  filled.FullPower = ToFlag(power_on && !reduced);
+  filled.DirectionCCW = ToFlag(motion.counter_clockwise);
+  filled.PowerOn = ToFlag(power_on);
+  filled.FullSpeed = ToFlag(motion.full_speed);
+  filled.AfterReset = ToFlag(controller.after_reset);
+  filled.Running = ToFlag(motion.running);
+  filled.InputVoltage = InputVoltageAt(seconds, device, motion.running);
+  *state = filled;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::GetMode(std::int32_t device, KAVR_Mode* mode) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::GetMode, device, mode)) return code;
+  KAVR_Mode handed_out = controllers_[static_cast<std::size_t>(device)].mode;
+  FillReservedSlots(handed_out, device);
+  *mode = handed_out;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::SetMode, device, mode)) return code;
+  if (!ReservedSlotsIntact(*mode, device)) {
+    return Refuse(Entry::SetMode, kReservedSlotsChanged,
+                  "the not-read slots of KAVR_Mode (bytes 80 to 103) differ from what _KAVRVB_GetMode handed "
+                  "out; pass them back unchanged" +
+                      ZeroSlotsHint(ReservedSlotsZero(*mode), "_KAVRVB_GetMode"));
+  }
+  if (const auto problem = ModeProblem(*mode)) return Refuse(Entry::SetMode, kInvalidValue, *problem);
+  Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  const bool was_on = !IsSet(controller.mode.PowerOff);
+  controller.mode = *mode;
+  // A motor without power cannot hold or finish a move.
+  if (was_on && IsSet(mode->PowerOff)) controller.motion.Halt(clock_->Now());
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::GetParameters(std::int32_t device, KAVR_Parameters* parameters) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::GetParameters, device, parameters)) return code;
+  KAVR_Parameters handed_out = controllers_[static_cast<std::size_t>(device)].parameters;
+  FillReservedSlots(handed_out, device);
+  *parameters = handed_out;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::SetParameters(std::int32_t device, KAVR_Parameters* parameters) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::SetParameters, device, parameters)) return code;
+  if (!ReservedSlotsIntact(*parameters, device)) {
+    return Refuse(Entry::SetParameters, kReservedSlotsChanged,
+                  "the not-read slots of KAVR_Parameters (bytes 32 to 35, 58 to 63 and 80 to 99) differ from "
+                  "what _KAVRVB_GetParameters handed out; pass them back unchanged" +
+                      ZeroSlotsHint(ReservedSlotsZero(*parameters), "_KAVRVB_GetParameters"));
+  }
+  if (const auto problem = ParametersProblem(*parameters)) {
+    return Refuse(Entry::SetParameters, kInvalidValue, *problem);
+  }
+  controllers_[static_cast<std::size_t>(device)].parameters = *parameters;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::GetStartParameters(std::int32_t device, KAVR_StartParameters* start) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::GetStartParameters, device, start)) return code;
+  *start = controllers_[static_cast<std::size_t>(device)].start;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, float* speed,
+                                 KAVR_StartParameters* start) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::Start, device, start)) return code;
+  if (speed == nullptr) return Refuse(Entry::Start, kNullPointer, "the speed pointer is null");
+  Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  if (IsSet(controller.mode.PowerOff)) {
+    return Refuse(Entry::Start, kPowerOff,
+                  "cannot start: the motor power is off (PowerOff is set in the mode)");
+  }
+  const int divisor = start->StepDivisor;
+  if (!IsStepDivisor(divisor)) {
+    return Refuse(Entry::Start, kInvalidValue,
+                  "StepDivisor must be 1, 2, 4 or 8 (got " + IntText(divisor) + ")");
+  }
+  if (!std::isfinite(*speed) || !(*speed > 0.0f)) {
+    return Refuse(
+        Entry::Start, kInvalidValue,
+        "the speed must be a positive finite number of steps per second (got " + FloatText(*speed) + ")");
+  }
+  const auto fastest = static_cast<float>(MaxSpeed(divisor));
+  if (*speed > fastest) *speed = fastest;
+
+  controller.motion.MoveTo(clock_->Now(), destination, *speed, controller.parameters.AccelerationTime,
+                           controller.parameters.DecelerationTime);
+  controller.after_reset = false;
+  controller.step_divisor = static_cast<std::uint8_t>(divisor);
+  controller.start = *start;
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::Stop(std::int32_t device) {
+  std::lock_guard lock(mutex_);
+  // Stop takes no record; any non-null address passes the record check.
+  if (const auto code = Screen(Entry::Stop, device, this)) return code;
+  Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  controller.motion.Stop(clock_->Now(), controller.parameters.DecelerationTime);
+  return kSuccess;
+}
+
+KAVR_ResultCode Simulator::SaveParametersToFlash(std::int32_t device) {
+  std::lock_guard lock(mutex_);
+  if (const auto code = Screen(Entry::SaveParametersToFlash, device, this)) return code;
+  const Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  const std::string problem = WriteFlash(config_.flash_dir, controller.serial, controller.parameters);
+  if (!problem.empty()) {
+    return Refuse(Entry::SaveParametersToFlash, kFlashFailure,
+                  "the parameters of " + controller.serial + " were not saved: " + problem);
+  }
+  return kSuccess;
+}
+
+}  // namespace kavr::sim

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kavr/text.h"
+
+namespace {
+
+using kavr::DecodeCodePage;
+using kavr::EncodeCodePage;
+using kavr::FromUtf8;
+using kavr::ToUtf8;
+
+constexpr char32_t kReplacement = U'\uFFFD';
+
+bool Undefined(unsigned byte) {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
+TEST(CodePage, EveryDefinedByteRoundTripsAndUndefinedOnesBecomeReplacements) {
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const std::string one(1, static_cast<char>(byte));
+    const std::u32string text = DecodeCodePage(one);
+    ASSERT_EQ(text.size(), 1u) << byte;
+    if (Undefined(byte)) {
+      EXPECT_EQ(text[0], kReplacement) << byte;
+    } else {
+      EXPECT_NE(text[0], kReplacement) << byte;
+      EXPECT_EQ(EncodeCodePage(text), one) << byte;
+    }
+  }
+}
+
+TEST(CodePage, KnownCharacters) {
+  EXPECT_EQ(DecodeCodePage("\x80\xB0\xE9"), U"\u20AC\u00B0\u00E9");
+  EXPECT_EQ(EncodeCodePage(U"\u20AC\u00B0\u00E9"), "\x80\xB0\xE9");
+  // Characters the code page cannot hold, the replacement character included.
+  EXPECT_EQ(EncodeCodePage(U"a\u4E2D\U0001F600\uFFFDb"), "a???b");
+}
+
+TEST(CodePage, FullLengthBufferKeepsItsLengthAndInnerZeros) {
+  std::string bytes(1000, '\0');
+  bytes.replace(0, 4, "1.00");
+  bytes[500] = '\x9D';
+  bytes[999] = 'Z';
+  const std::u32string text = DecodeCodePage(bytes);
+  ASSERT_EQ(text.size(), 1000u);
+  EXPECT_EQ(text.substr(0, 5), std::u32string(U"1.00\0", 5));
+  EXPECT_EQ(text[500], kReplacement);
+  EXPECT_EQ(text[999], U'Z');
+  EXPECT_EQ(EncodeCodePage(text).size(), 1000u);
+}
+
+TEST(Utf8, DecodesValidTextAndReplacesEachBadByte) {
+  struct Case {
+    std::string utf8;
+    std::u32string text;
+  };
+  const Case cases[] = {
+      {"", U""},
+      {"plain", U"plain"},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", U"\u00E9\u20AC\U0001F600"},
+      {"a\x80z", U"a\uFFFDz"},                            // lone continuation byte
+      {"a\xE2\x82", U"a\uFFFD\uFFFD"},                    // cut short at the end
+      {"\xC0\xAF", U"\uFFFD\uFFFD"},                      // overlong
+      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // surrogate
+      {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"\xFF", U"\uFFFD"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FromUtf8(c.utf8), c.text) << c.utf8;
+  }
+  EXPECT_EQ(ToUtf8(FromUtf8("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC")), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+}
+
+}  // namespace

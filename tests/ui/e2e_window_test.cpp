@@ -1,0 +1,64 @@
+// The program's own windows on the stand-in controller library, loaded from
+// beside the test executable through the real binding: pick a controller,
+// then press the buttons a user tries first.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+#include "dialog.h"
+#include "dlgform.h"
+#include "kavr/dynamic_controller_library.h"
+#include "module1.h"
+#include "window_fakes.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
+  // The stand-in keeps its flash files here, never in the user's own folder.
+  QTemporaryDir flash;
+  ASSERT_TRUE(flash.isValid());
+  setenv("KAVR_SIM_FLASH_DIR", flash.path().toLocal8Bit().constData(), 1);
+  setenv("KAVR_SIM_DEVICES", "2", 1);
+  unsetenv("KAVR_SIM_FAIL");
+
+  kavr::DynamicControllerLibrary library;
+  window_test::Journal journal;
+  window_test::RecordingDisplay display(journal);
+
+  Dialog dialog(library, display);
+  ASSERT_TRUE(dialog.Load()) << library.LibraryLoadFailure();
+  auto* list = dialog.findChild<QListWidget*>("List1");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->count(), 2);
+  list->setCurrentRow(1);
+  dialog.findChild<QPushButton*>("OKButton")->click();
+
+  DLGForm* window = dialog.TestWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(Module1::DeviceIndex, 1);
+  const QString selection = window->findChild<QLabel*>("TextSel")->text();
+  EXPECT_EQ(selection.size(), 36);
+  EXPECT_THAT(selection.toStdString(), StartsWith("S/N: " + Module1::DeviceSerial + "  Version: "));
+
+  for (const char* button : {"CGetState", "CSetMode", "CStart", "CStop"}) {
+    window->findChild<QPushButton*>(button)->click();
+  }
+  std::vector<std::string> titles;
+  for (const auto& shown : display.shown) titles.push_back(shown.title);
+  EXPECT_THAT(titles, ElementsAre("KAVR_GetState Successful", "KAVR_SetMode Successful",
+                                  "KAVR_Start Successful", "KAVR_Stop Successful"));
+  ASSERT_EQ(display.shown.size(), 4u);
+  EXPECT_THAT(display.shown[2].prompt, StartsWith("Destination position - 0\rSpeed - "));
+  EXPECT_EQ(display.shown[3].prompt, "Should be Stoped");
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// One QApplication for every widget test. Test discovery runs the executable
+// at build time without the test environment, so the offscreen platform is
+// chosen here when nothing else was.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

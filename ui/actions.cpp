@@ -1,0 +1,100 @@
+#include "actions.h"
+
+#include "reports/reports.h"
+#include "typed_numbers.h"
+
+namespace kavr {
+namespace {
+
+// True when the call succeeded; otherwise the user has seen why.
+bool Succeeded(ResultCode result, ControllerLibrary& library, ReportDisplay& display) {
+  if (result == 0) return true;
+  PrintLastError(library, display);
+  return false;
+}
+
+// Shows `Field: "text" problem` when a conversion failed.
+template <typename T>
+bool Converted(const TypedNumber<T>& number, const char* field, const std::string& text,
+               ReportDisplay& display) {
+  if (number.value) return true;
+  display.ShowReport(std::string(field) + ": \"" + text + "\" " + number.problem, kStartInputTitle);
+  return false;
+}
+
+}  // namespace
+
+void StateAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+  KAVR_State state{};
+  if (!Succeeded(library.GetState(device, state), library, display)) return;
+  PrintState(state, display);
+}
+
+void StopAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+  if (!Succeeded(library.Stop(device), library, display)) return;
+  display.ShowReport(kStopPrompt, kStopTitle);
+}
+
+void SaveParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+  if (!Succeeded(library.SaveParametersToFlash(device), library, display)) return;
+  display.ShowReport(kSavePrompt, kSaveTitle);
+}
+
+void LastErrorAction(ControllerLibrary& library, ReportDisplay& display) { PrintLastError(library, display); }
+
+void PowerAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                 const PowerControls& controls) {
+  KAVR_Mode mode{};
+  if (!Succeeded(library.GetMode(device, mode), library, display)) return;
+  mode.PowerOff = ToFlag(!IsChecked(controls.power));
+  if (!Succeeded(library.SetMode(device, mode), library, display)) return;
+  PrintMode(mode, display);
+}
+
+void ModeAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                const ModeControls& controls) {
+  KAVR_Mode mode{};
+  if (!Succeeded(library.GetMode(device, mode), library, display)) return;
+  mode.Trailer1Enabled = ToFlag(true);
+  mode.Trailer2Enabled = ToFlag(true);
+  mode.PowerOff = ToFlag(!IsChecked(controls.power));
+  mode.TrailersSwapped = ToFlag(IsChecked(controls.trailersSwap));
+  if (!Succeeded(library.SetMode(device, mode), library, display)) return;
+  PrintMode(mode, display);
+}
+
+void ParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+  KAVR_Parameters parameters{};
+  if (!Succeeded(library.GetParameters(device, parameters), library, display)) return;
+  parameters.ButtonTimeout1 = 1000.0f;
+  if (!Succeeded(library.SetParameters(device, parameters), library, display)) return;
+  PrintParameters(parameters, display);
+}
+
+void StartAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                 const StartControls& controls) {
+  KAVR_StartParameters start{};
+  std::int32_t destination = 0;
+  float speed = 0.0f;
+  if (!Succeeded(library.GetStartParameters(device, start), library, display)) return;
+
+  const TypedNumber<std::uint8_t> divisor = ReadStepDivisor(controls.stepDivisor);
+  if (!Converted(divisor, "Step Divisor", controls.stepDivisor, display)) return;
+  start.StepDivisor = *divisor.value;
+
+  const TypedNumber<std::int32_t> typedDestination =
+      ReadDestination(controls.destination, controls.decimalSeparator);
+  if (!Converted(typedDestination, "DestPos", controls.destination, display)) return;
+  destination = *typedDestination.value;
+
+  const TypedNumber<float> typedSpeed = ReadSpeed(controls.speed, controls.decimalSeparator);
+  if (!Converted(typedSpeed, "Speed", controls.speed, display)) return;
+  speed = *typedSpeed.value;
+
+  // The library may lower the speed through its reference; the report shows
+  // what it left there.
+  if (!Succeeded(library.Start(device, destination, speed, start), library, display)) return;
+  PrintStart(destination, speed, start, display);
+}
+
+}  // namespace kavr

@@ -1,0 +1,32 @@
+// What start-up decides from the library's answer to Init, and how a chosen
+// line becomes the selection values. No widgets: the dialog only wires these
+// to its controls.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kavr/controller_library.h"
+
+namespace kavr {
+
+// The box shown instead of the dialog when there is nothing to choose from.
+struct StartupFailure {
+  std::string prompt;
+  std::string title;
+};
+
+// Empty when the controllers are to be listed. A library file that would not
+// load gets its own box: the user must learn that the file is missing or
+// broken, not that no controller is attached. A count below 1 (negative
+// included) lists nothing and so cannot be chosen from.
+std::optional<StartupFailure> StartupFailureFor(ResultCode result, std::int32_t count,
+                                                const std::string& libraryLoadFailure);
+
+// Stores controller `index` and its serial and version, as the screen shows
+// them, in Module1 for the test window.
+void StoreSelection(std::int32_t index, std::u32string_view serials, std::u32string_view versions);
+
+}  // namespace kavr

@@ -1,0 +1,98 @@
+#include "dialog.h"
+
+#include <QListWidget>
+#include <QPushButton>
+
+#include "device_list.h"
+#include "device_selection.h"
+#include "dlgform.h"
+#include "module1.h"
+#include "twips.h"
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(QString::fromLatin1(caption));
+  return button;
+}
+
+}  // namespace
+
+Dialog::Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, QWidget* parent)
+    : QDialog(parent), library_(library), display_(display) {
+  setObjectName("Dialog");
+  setWindowTitle("Select Your Choice");
+  setAccessibleName("Select Your Choice");
+  // A fixed dialog border: a title and a close box only. Qt would otherwise
+  // still offer minimize and maximize on a fixed-size top-level window.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kavr::TwipsToPixelsX(*this, 7410), kavr::TwipsToPixelsY(*this, 3240));
+
+  OKButton = MakeButton(this, "OKButton", "OK");
+  OKButton->setGeometry(kavr::TwipsRect(*this, 6120, 120, 1215, 375));
+  OKButton->setDefault(true);
+
+  CancelButton = MakeButton(this, "CancelButton", "Cancel");
+  CancelButton->setGeometry(kavr::TwipsRect(*this, 6120, 600, 1215, 375));
+
+  List1 = new QListWidget(this);
+  List1->setObjectName("List1");
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  List1->setSortingEnabled(false);
+  List1->setGeometry(kavr::TwipsRect(*this, 120, 120, 5775, 2985));
+
+  setTabOrder(OKButton, CancelButton);
+  setTabOrder(CancelButton, List1);
+  OKButton->setFocus();
+
+  connect(OKButton, &QPushButton::clicked, this, &Dialog::ChooseSelectedDevice);
+  connect(List1, &QListWidget::itemDoubleClicked, this, &Dialog::ChooseSelectedDevice);
+  // Escape and the close box reject the dialog too, the same as Cancel.
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+Dialog::~Dialog() = default;
+
+bool Dialog::Load() {
+  // Init must run once per run, whoever calls this again.
+  if (loaded_) return List1->count() > 0;
+  loaded_ = true;
+
+  VersionsBuffer = kavr::EmptyLibraryText();
+  SerialsBuffer = kavr::EmptyLibraryText();
+  std::int32_t count = Module1::DeviceCount;
+  const kavr::ResultCode result = library_.Init(count, VersionsBuffer, SerialsBuffer);
+  Module1::DeviceCount = count;
+
+  if (auto failure = kavr::StartupFailureFor(result, count, library_.LibraryLoadFailure())) {
+    display_.ShowReport(failure->prompt, failure->title);
+    return false;
+  }
+  PrintDevices(SerialsBuffer, VersionsBuffer);
+  List1->setCurrentRow(0);
+  return true;
+}
+
+void Dialog::PrintDevices(const kavr::LibraryText& serials, const kavr::LibraryText& versions) {
+  const auto lines = kavr::DeviceLines(Module1::DeviceCount, serials, versions);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    List1->insertItem(static_cast<int>(i), QString::fromStdString(lines[i]));
+  }
+}
+
+void Dialog::ChooseSelectedDevice() {
+  if (testWindow_) return;
+  const QList<QListWidgetItem*> selected = List1->selectedItems();
+  // The list can be left without a selection (Ctrl+click); there is then
+  // nothing to choose, and the dialog stays.
+  if (selected.isEmpty()) return;
+
+  // The test window reads the selection values as it loads.
+  kavr::StoreSelection(List1->row(selected.front()), SerialsBuffer, VersionsBuffer);
+  testWindow_ = std::make_unique<DLGForm>(library_, display_);
+  testWindow_->Load();
+  accept();
+}

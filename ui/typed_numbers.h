@@ -1,0 +1,38 @@
+// The numbers a user types into the test window, read strictly: a wrong text
+// must stop a move before it reaches the controller, never turn into some
+// other value. Qt-free on purpose: the toolkit's own parser also takes "inf",
+// "nan" and digit grouping, none of which may reach the library.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kavr {
+
+// A conversion's value, or why the text has none (e.g. "is not a number").
+template <typename T>
+struct TypedNumber {
+  std::optional<T> value;
+  std::string problem;
+};
+
+// Accepted: surrounding spaces, one leading sign, digits with at most one
+// decimal separator (the locale's, UTF-8; any other separator is refused so
+// that a group separator is never taken for a decimal one), and an optional
+// exponent ("1e3"). A magnitude too large for a double reads as an infinity
+// (which every target range refuses), one too small as zero.
+TypedNumber<double> ReadDecimal(std::string_view text, std::string_view decimalSeparator);
+
+// A destination in whole microsteps: rounded to nearest, halfway away from
+// zero, and within the signed 32-bit range.
+TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator);
+
+// A speed within the finite range of a 32-bit float.
+TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator);
+
+// A step divisor as the divisor list holds it: a whole number 0 to 255.
+TypedNumber<std::uint8_t> ReadStepDivisor(std::string_view text);
+
+}  // namespace kavr
