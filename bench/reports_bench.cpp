@@ -3,33 +3,29 @@
 // print every digit, halfway values, not-a-number).
 #include <benchmark/benchmark.h>
 
-#include <clocale>
+#include <cstdint>
 #include <limits>
 
 #include "reports/reports.h"
 
 namespace {
 
+constexpr float kHuge = std::numeric_limits<float>::max();
+constexpr std::int32_t kMostNegative = std::numeric_limits<std::int32_t>::min();
+
 KAVR_Mode TypicalMode() {
   KAVR_Mode mode;
-  mode.Button1TrueHigh = 1;
-  mode.CurrentReduction = 1;
-  mode.Trailer1Enabled = 1;
-  mode.Trailer1TrueHigh = 1;
-  mode.Trailer2Enabled = 1;
-  mode.SyncOutEnabled = 1;
+  mode.Button1TrueHigh = mode.CurrentReduction = mode.Trailer1Enabled = mode.Trailer1TrueHigh = 1;
+  mode.Trailer2Enabled = mode.SyncOutEnabled = mode.SyncInSingleMove = 1;
   mode.SyncOutCount = 200;
-  mode.SyncInSingleMove = 1;
   return mode;
 }
 
 // Every conditional line written.
 KAVR_Mode LongestMode() {
   KAVR_Mode mode = TypicalMode();
-  mode.PowerOff = 1;
-  mode.EmergencyOff = 1;
-  mode.RotaryEnabled = 1;
-  mode.SyncOutCount = std::numeric_limits<std::int32_t>::min();
+  mode.PowerOff = mode.EmergencyOff = mode.RotaryEnabled = 1;
+  mode.SyncOutCount = kMostNegative;
   return mode;
 }
 
@@ -38,36 +34,28 @@ KAVR_State TypicalState() {
   state.CurrentPosition = 250;
   state.Temperature = 31.25f;
   state.StepDivisor = 8;
-  state.FullPower = 1;
-  state.DirectionCCW = 1;
-  state.PowerOn = 1;
-  state.Running = 1;
+  state.FullPower = state.DirectionCCW = state.PowerOn = state.Running = 1;
   state.InputVoltage = 12.0f;
   return state;
 }
 
 KAVR_State WorstState() {
   KAVR_State state = TypicalState();
-  state.CurrentPosition = std::numeric_limits<std::int32_t>::min();
-  state.Temperature = -std::numeric_limits<float>::max();
-  state.StepDivisor = 1;
-  state.FullSpeed = 1;
-  state.InputVoltage = std::numeric_limits<float>::max();
+  state.CurrentPosition = kMostNegative;
+  state.Temperature = -kHuge;
+  state.StepDivisor = state.FullSpeed = 1;
+  state.InputVoltage = kHuge;
   return state;
 }
 
 KAVR_Parameters TypicalParameters() {
   KAVR_Parameters parameters;
-  parameters.AccelerationTime = 500;
-  parameters.DecelerationTime = 500;
-  parameters.PowerReductionTimeout = 100;
+  parameters.AccelerationTime = parameters.DecelerationTime = parameters.ButtonResetTimeout = 500;
+  parameters.PowerReductionTimeout = parameters.ButtonSpeed3 = parameters.ButtonSpeed4 = 100;
   parameters.ButtonTimeout1 = 1000;
   parameters.ButtonSpeed1 = 5.5f;
   parameters.ButtonTimeout2 = 200.4f;
   parameters.ButtonSpeed2 = 0.75f;
-  parameters.ButtonSpeed3 = 100;
-  parameters.ButtonSpeed4 = 100;
-  parameters.ButtonResetTimeout = 500;
   parameters.ButtonResetSpeed = 250;
   parameters.BacklashDistance = -200;
   parameters.RevolutionDistance = 400;
@@ -78,21 +66,15 @@ KAVR_Parameters TypicalParameters() {
   return parameters;
 }
 
-// Every float field at the largest float: fourteen 39-digit numbers.
+// Every float field at the largest float: fifteen 39-digit numbers.
 KAVR_Parameters WorstParameters() {
-  const float huge = std::numeric_limits<float>::max();
   KAVR_Parameters parameters;
-  for (float* field :
-       {&parameters.AccelerationTime, &parameters.DecelerationTime, &parameters.PowerReductionTimeout,
-        &parameters.ButtonTimeout1, &parameters.ButtonTimeout2, &parameters.ButtonTimeout3,
-        &parameters.ButtonTimeout4, &parameters.ButtonResetTimeout, &parameters.ButtonResetSpeed,
-        &parameters.ButtonSpeed1, &parameters.ButtonSpeed2, &parameters.ButtonSpeed3,
-        &parameters.ButtonSpeed4, &parameters.PowerOffTemperature, &parameters.BacklashLastPhaseSpeed}) {
-    *field = huge;
-  }
-  parameters.BacklashDistance = -32768;
-  parameters.RevolutionDistance = -32768;
-  parameters.MinRevolutionError = -32768;
+  parameters.AccelerationTime = parameters.DecelerationTime = parameters.PowerReductionTimeout = kHuge;
+  parameters.ButtonTimeout1 = parameters.ButtonTimeout2 = parameters.ButtonTimeout3 = kHuge;
+  parameters.ButtonTimeout4 = parameters.ButtonResetTimeout = parameters.ButtonResetSpeed = kHuge;
+  parameters.ButtonSpeed1 = parameters.ButtonSpeed2 = parameters.ButtonSpeed3 = kHuge;
+  parameters.ButtonSpeed4 = parameters.PowerOffTemperature = parameters.BacklashLastPhaseSpeed = kHuge;
+  parameters.BacklashDistance = parameters.RevolutionDistance = parameters.MinRevolutionError = -32768;
   parameters.SyncOutPulse = 255;
   return parameters;
 }
@@ -111,13 +93,10 @@ KAVR_Parameters HalfwayParameters() {
   return parameters;
 }
 
-KAVR_StartParameters LongestStart() {
+KAVR_StartParameters StartWith(std::uint8_t divisor) {
   KAVR_StartParameters start;
-  start.StepDivisor = 8;
-  start.AutoBacklash = 1;
-  start.BacklashCCW = 1;
-  start.WaitSyncIn = 1;
-  start.SyncOutCounterReset = 1;
+  start.StepDivisor = divisor;
+  start.AutoBacklash = start.BacklashCCW = start.WaitSyncIn = start.SyncOutCounterReset = 1;
   return start;
 }
 
@@ -138,12 +117,6 @@ void BM_StartReport(benchmark::State& bench, std::int32_t destination, float spe
   for (auto _ : bench) benchmark::DoNotOptimize(kavr::StartReportText(destination, speed, start));
 }
 
-KAVR_StartParameters DivisorOne() {
-  KAVR_StartParameters start;
-  start.StepDivisor = 1;
-  return start;
-}
-
 BENCHMARK_CAPTURE(BM_ModeReport, typical, TypicalMode());
 BENCHMARK_CAPTURE(BM_ModeReport, longest, LongestMode());
 BENCHMARK_CAPTURE(BM_StateReport, typical, TypicalState());
@@ -151,8 +124,7 @@ BENCHMARK_CAPTURE(BM_StateReport, huge_floats, WorstState());
 BENCHMARK_CAPTURE(BM_ParametersReport, typical, TypicalParameters());
 BENCHMARK_CAPTURE(BM_ParametersReport, huge_floats, WorstParameters());
 BENCHMARK_CAPTURE(BM_ParametersReport, halfway_and_tiny, HalfwayParameters());
-BENCHMARK_CAPTURE(BM_StartReport, typical, 0, 500.0f, DivisorOne());
-BENCHMARK_CAPTURE(BM_StartReport, longest_huge_speed, std::numeric_limits<std::int32_t>::min(),
-                  std::numeric_limits<float>::max(), LongestStart());
+BENCHMARK_CAPTURE(BM_StartReport, typical, 0, 500.0f, StartWith(1));
+BENCHMARK_CAPTURE(BM_StartReport, longest_huge_speed, kMostNegative, kHuge, StartWith(8));
 
 }  // namespace

@@ -3,9 +3,11 @@
 // Which one is built is chosen by a compile definition:
 //   KAVR_TEST_LEAVE_OUT_STOP        no _KAVRVB_Stop
 //   KAVR_TEST_LEAVE_OUT_GETLASTERR  no _KAVRVB_GetLastErr
-//   KAVR_TEST_FILL_BUFFERS          Init and GetLastErr write every byte of
-//                                   the capacity they are given, non-zero
-#include <algorithm>
+//   KAVR_TEST_FILL_BUFFERS          GetLastErr, like Init in all of them,
+//                                   writes every byte of the capacity it is
+//                                   given, non-zero
+// Every entry answers for controller 0 only.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -14,30 +16,15 @@
 
 namespace {
 
-// Kept as plain values: the tests call one library at a time.
+// Kept as a plain value: the tests call one library at a time.
 std::string lastError = "Test library: no error";
-std::int32_t initVersionsCapacity = -1;
-std::int32_t initSerialsCapacity = -1;
-std::int32_t lastErrCapacity = -1;
-std::int32_t lastErrLength = -1;
 
-constexpr std::int32_t kPosition = 1234;
-constexpr KAVR_ResultCode kBadDevice = 7;
-
-bool Refused(std::int32_t device) {
-  if (device == 0) return false;
+KAVR_ResultCode Answer(std::int32_t device) {
+  if (device == 0) return 0;
   lastError = "Test library: no controller " + std::to_string(device);
-  return true;
+  return 7;
 }
 
-[[maybe_unused]] void CopyCut(const char* text, char* buffer, std::int32_t capacity) {
-  if (capacity <= 0) return;
-  std::size_t count = std::min(std::strlen(text), static_cast<std::size_t>(capacity - 1));
-  std::memcpy(buffer, text, count);
-  buffer[count] = '\0';
-}
-
-#ifdef KAVR_TEST_FILL_BUFFERS
 // Fills all it was offered and then reads the text as a C string, which
 // runs into the sanitizer's red zone unless the caller left a zero byte
 // past the capacity.
@@ -45,81 +32,44 @@ std::int32_t FillAll(char* buffer, std::int32_t capacity, char byte) {
   std::memset(buffer, byte, static_cast<std::size_t>(capacity));
   return static_cast<std::int32_t>(std::strlen(buffer));
 }
-#endif
 
 }  // namespace
 
+// The entries.h declarations make a definition with another signature fail
+// to compile.
+#define KAVR_ANSWERING_ENTRY(name, ...)                                                   \
+  KAVR_EXPORT KAVR_ResultCode KAVR_CALL name(int32_t device __VA_OPT__(, ) __VA_ARGS__) { \
+    return Answer(device);                                                                \
+  }
+
 extern "C" {
 
-// Lets a test see what the binding handed over.
-KAVR_EXPORT void KAVRTest_Report(std::int32_t* versionsCapacity, std::int32_t* serialsCapacity,
-                                 std::int32_t* errorCapacity, std::int32_t* errorLength) {
-  *versionsCapacity = initVersionsCapacity;
-  *serialsCapacity = initSerialsCapacity;
-  *errorCapacity = lastErrCapacity;
-  *errorLength = lastErrLength;
-}
-
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
-                                                   char* serials, int32_t serials_capacity) {
-  initVersionsCapacity = versions_capacity;
-  initSerialsCapacity = serials_capacity;
-#ifdef KAVR_TEST_FILL_BUFFERS
-  FillAll(versions, versions_capacity, '\xE9');
-  FillAll(serials, serials_capacity, 'S');
-#else
-  CopyCut("1.00", versions, versions_capacity);
-  CopyCut("TESTSERIAL000001", serials, serials_capacity);
-#endif
-  *count = 1;
+// Counts the characters it can read back, so that a capacity past the
+// buffer's length shows in a normal build too.
+KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
+                                                   char* serials, int32_t serialsCapacity) {
+  *count = FillAll(versions, versionsCapacity, '\xE9') + FillAll(serials, serialsCapacity, 'S');
   return 0;
 }
 
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
-  if (Refused(device)) return kBadDevice;
-  state->CurrentPosition = kPosition;
-  return 0;
-}
-
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device,
-                                                                 struct KAVR_StartParameters*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t, float*,
-                                                    struct KAVR_StartParameters*) {
-  return Refused(device) ? kBadDevice : 0;
-}
-
+KAVR_ANSWERING_ENTRY(_KAVRVB_GetState, struct KAVR_State*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_GetMode, struct KAVR_Mode*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_SetMode, struct KAVR_Mode*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_GetParameters, struct KAVR_Parameters*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_SetParameters, struct KAVR_Parameters*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_GetStartParameters, struct KAVR_StartParameters*)
+KAVR_ANSWERING_ENTRY(_KAVRVB_Start, int32_t, float*, struct KAVR_StartParameters*)
 #ifndef KAVR_TEST_LEAVE_OUT_STOP
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) {
-  return Refused(device) ? kBadDevice : 0;
-}
+KAVR_ANSWERING_ENTRY(_KAVRVB_Stop)
 #endif
-
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
-  return Refused(device) ? kBadDevice : 0;
-}
+KAVR_ANSWERING_ENTRY(_KAVRVB_SaveParametersToFlash)
 
 #ifndef KAVR_TEST_LEAVE_OUT_GETLASTERR
 KAVR_EXPORT void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
-  lastErrCapacity = capacity;
 #ifdef KAVR_TEST_FILL_BUFFERS
-  lastErrLength = FillAll(buffer, capacity, 'E');
+  FillAll(buffer, capacity, 'E');
 #else
-  CopyCut(lastError.c_str(), buffer, capacity);
-  lastErrLength = static_cast<std::int32_t>(std::strlen(buffer));
+  if (capacity > 0) std::snprintf(buffer, static_cast<std::size_t>(capacity), "%s", lastError.c_str());
 #endif
 }
 #endif

@@ -1,10 +1,9 @@
 // Shared pieces of the stand-in library's tests: a clock the test moves by
 // hand, a scratch folder that cleans up after itself, and a simulator built
-// on both.
+// on both that keeps its warnings.
 #pragma once
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "simulator/clock.h"
+#include "simulator/result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 
@@ -20,53 +20,33 @@ namespace kavr::sim::testing {
 class ManualClock final : public Clock {
  public:
   TimePoint Now() const override { return now_; }
-  void Advance(std::chrono::duration<double> by) {
-    now_ += std::chrono::duration_cast<TimePoint::duration>(by);
+  void Advance(double seconds) {
+    now_ += std::chrono::duration_cast<TimePoint::duration>(std::chrono::duration<double>(seconds));
   }
 
  private:
   TimePoint now_ = TimePoint(std::chrono::hours(1));
 };
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("kavr-simulator-test-" + std::to_string(random()) + "-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
+struct ScratchFolder {
+  ScratchFolder() { std::filesystem::create_directories(path); }
   ~ScratchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path, ignored);
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("kavr-simulator-test-" + std::to_string(std::random_device()()) + "-" +
+                                      std::to_string(std::random_device()()));
 };
 
 struct SimulatorRig {
-  explicit SimulatorRig(SimulatorConfig config) {
-    simulator = std::make_unique<Simulator>(
-        std::move(config), clock, [this](const std::string& warning) { warnings.push_back(warning); });
-  }
+  explicit SimulatorRig(int devices, std::filesystem::path flash_dir = {}, FaultPlan faults = {})
+      : simulator({devices, std::move(flash_dir), std::move(faults)}, clock,
+                  [this](const std::string& warning) { warnings.push_back(warning); }) {}
 
   std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
   std::vector<std::string> warnings;
-  std::unique_ptr<Simulator> simulator;
+  Simulator simulator;
 };
-
-inline SimulatorConfig ConfigWith(int devices, const std::filesystem::path& flash_dir,
-                                  FaultPlan faults = {}) {
-  SimulatorConfig config;
-  config.device_count = devices;
-  config.flash_dir = flash_dir;
-  config.faults = std::move(faults);
-  return config;
-}
 
 }  // namespace kavr::sim::testing

@@ -1,325 +1,220 @@
 // The entries' contract as the simulator keeps it: the controller list in
-// the Init buffers, the records handed out and taken back, refusals with a
-// text that says why, and calls from several threads at once.
+// the Init buffers, refusals with a text that says why, the not-read slots,
+// and calls from several threads at once.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "simulator/controller_defaults.h"
-#include "simulator/result_codes.h"
 #include "simulator_test_support.h"
 
 namespace kavr::sim::testing {
 namespace {
 
-constexpr char kGuard = '\x5C';
+using ::testing::HasSubstr;
 
-// A buffer with guard bytes on either side of the part the library is told
-// about.
-struct GuardedBuffer {
-  explicit GuardedBuffer(std::size_t capacity) : capacity(capacity), bytes(capacity + 64, kGuard) {}
-  char* data() { return bytes.data() + 32; }
+// A buffer of `capacity` bytes followed by guard bytes the library must leave alone.
+struct Buffer {
+  explicit Buffer(std::size_t capacity) : capacity(capacity), bytes(capacity + 32, '\x5C') {}
+  char* data() { return bytes.data(); }
   std::int32_t size() const { return static_cast<std::int32_t>(capacity); }
-  std::string Slice(std::size_t from, std::size_t length) const { return bytes.substr(32 + from, length); }
-  bool GuardsIntact() const {
-    return bytes.substr(0, 32) == std::string(32, kGuard) &&
-           bytes.substr(32 + capacity) == std::string(32, kGuard);
-  }
+  bool GuardIntact() const { return bytes.substr(capacity) == std::string(32, '\x5C'); }
   std::size_t capacity;
   std::string bytes;
 };
 
+const std::string kNul(1, '\0');
+
 class SimulatorTest : public ::testing::Test {
  protected:
-  ScratchFolder scratch_;
+  SimulatorRig rig_{2};
+  Simulator& sim = rig_.simulator;
+  KAVR_State state;
+  KAVR_Mode mode;
+  KAVR_Parameters params;
+  KAVR_StartParameters start;
 };
 
-TEST_F(SimulatorTest, InitListsTwoControllersAtTheSlotWidths) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  GuardedBuffer versions(1000), serials(1000);
-  std::int32_t count = -5;
-  ASSERT_EQ(rig.simulator->Init(&count, versions.data(), versions.size(), serials.data(), serials.size()),
-            kSuccess);
-  EXPECT_EQ(count, 2);
-  std::set<std::string> distinct;
-  for (std::size_t index = 0; index < 2; ++index) {
-    const std::string serial = serials.Slice(index * 17, 16);
-    const std::string version = versions.Slice(index * 5, 4);
-    EXPECT_EQ(serial.find('\0'), std::string::npos) << serial;
-    EXPECT_EQ(version.find('\0'), std::string::npos) << version;
-    EXPECT_EQ(serials.Slice(index * 17 + 16, 1), std::string(1, '\0'));
-    EXPECT_EQ(versions.Slice(index * 5 + 4, 1), std::string(1, '\0'));
-    distinct.insert(serial);
-  }
-  EXPECT_EQ(distinct.size(), 2u);
-  EXPECT_EQ(serials.Slice(34, 1000 - 34), std::string(1000 - 34, '\0'));
-  EXPECT_TRUE(serials.GuardsIntact());
-  EXPECT_TRUE(versions.GuardsIntact());
-}
-
-TEST_F(SimulatorTest, InitNeverWritesPastTheCapacities) {
-  SimulatorRig rig(ConfigWith(200, scratch_.path()));
-  {
-    GuardedBuffer versions(1000), serials(1000);
-    std::int32_t count = 0;
-    ASSERT_EQ(rig.simulator->Init(&count, versions.data(), versions.size(), serials.data(), serials.size()),
-              kSuccess);
-    EXPECT_EQ(count, 200);
-    EXPECT_EQ(serials.Slice(57 * 17, 16), SerialNumber(57));
-    EXPECT_EQ(serials.Slice(58 * 17, 14), SerialNumber(58).substr(0, 14));  // the 59th: 14 characters fit
-    EXPECT_EQ(versions.Slice(199 * 5, 4), FirmwareVersion(199));
-    EXPECT_TRUE(serials.GuardsIntact());
-    EXPECT_TRUE(versions.GuardsIntact());
-  }
-  for (std::size_t capacity : {0u, 1u, 10u, 17u, 33u}) {
-    GuardedBuffer versions(capacity), serials(capacity);
-    std::int32_t count = 0;
-    ASSERT_EQ(rig.simulator->Init(&count, versions.data(), versions.size(), serials.data(), serials.size()),
-              kSuccess);
-    EXPECT_EQ(count, 200);
-    EXPECT_TRUE(serials.GuardsIntact()) << capacity;
-    EXPECT_TRUE(versions.GuardsIntact()) << capacity;
-    EXPECT_EQ(serials.Slice(0, std::min<std::size_t>(capacity, 16)),
-              SerialNumber(0).substr(0, std::min<std::size_t>(capacity, 16)));
-  }
+TEST_F(SimulatorTest, InitListsControllersAtTheSlotWidthsAndNeverWritesPastTheCapacities) {
+  SimulatorRig rig(200);
   std::int32_t count = 0;
-  EXPECT_EQ(rig.simulator->Init(&count, nullptr, -1, nullptr, 0), kSuccess);
+  for (const std::size_t capacity : {0u, 1u, 10u, 17u, 33u, 1000u}) {
+    SCOPED_TRACE(capacity);
+    Buffer versions(capacity), serials(capacity);
+    ASSERT_EQ(rig.simulator.Init(&count, versions.data(), versions.size(), serials.data(), serials.size()),
+              kSuccess);
+    EXPECT_EQ(count, 200);
+    EXPECT_TRUE(serials.GuardIntact() && versions.GuardIntact());
+    const std::size_t first = std::min<std::size_t>(capacity, 16);
+    EXPECT_EQ(serials.bytes.substr(0, first), SerialNumber(0).substr(0, first));
+    if (capacity < 1000) continue;
+    // The 58th serial whole, then the 14 characters of the 59th that fit.
+    EXPECT_EQ(serials.bytes.substr(57 * 17, 31), SerialNumber(57) + kNul + SerialNumber(58).substr(0, 14));
+    EXPECT_EQ(versions.bytes.substr(199 * 5, 5), FirmwareVersion(199) + kNul);
+  }
   char buffer[8];
-  EXPECT_EQ(rig.simulator->Init(nullptr, buffer, 8, buffer, 8), kNullPointer);
-  EXPECT_EQ(rig.simulator->Init(&count, nullptr, 8, buffer, 8), kNullPointer);
-  EXPECT_EQ(rig.simulator->Init(&count, buffer, 8, nullptr, 8), kNullPointer);
+  EXPECT_EQ(rig.simulator.Init(&count, nullptr, -1, nullptr, 0), kSuccess);  // nothing asked for
+  EXPECT_EQ(rig.simulator.Init(nullptr, buffer, 8, buffer, 8), kNullPointer);
+  EXPECT_EQ(rig.simulator.Init(&count, nullptr, 8, buffer, 8), kNullPointer);
+  EXPECT_EQ(rig.simulator.Init(&count, buffer, 8, nullptr, 8), kNullPointer);
 }
 
-TEST_F(SimulatorTest, LastErrorIsCutToTheCapacityAndAlwaysEnded) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  KAVR_State state;
-  ASSERT_EQ(rig.simulator->GetState(9, &state), kBadDevice);
-  const std::string text = rig.simulator->LastError();
+TEST_F(SimulatorTest, LastErrorIsCutToTheCapacityAlwaysEndedAndKeptThroughASuccess) {
+  ASSERT_EQ(sim.GetState(9, &state), kBadDevice);
+  const std::string text = sim.LastError();
   ASSERT_GT(text.size(), 20u);
-
-  for (std::size_t capacity : {1u, 2u, 10u, 1000u}) {
-    GuardedBuffer buffer(capacity);
-    rig.simulator->GetLastErr(buffer.data(), buffer.size());
+  ASSERT_EQ(sim.GetState(0, &state), kSuccess);
+  for (const std::size_t capacity : {1u, 2u, 10u, 1000u}) {
+    Buffer buffer(capacity);
+    sim.GetLastErr(buffer.data(), buffer.size());
     const std::size_t kept = std::min(text.size(), capacity - 1);
-    EXPECT_EQ(buffer.Slice(0, kept), text.substr(0, kept));
-    EXPECT_EQ(buffer.Slice(kept, 1), std::string(1, '\0'));
-    EXPECT_TRUE(buffer.GuardsIntact());
+    EXPECT_EQ(buffer.bytes.substr(0, kept + 1), text.substr(0, kept) + kNul) << capacity;
+    EXPECT_TRUE(buffer.GuardIntact()) << capacity;
   }
-  GuardedBuffer none(0);
-  rig.simulator->GetLastErr(none.data(), 0);
-  rig.simulator->GetLastErr(none.data(), -3);
-  rig.simulator->GetLastErr(nullptr, 100);
-  EXPECT_TRUE(none.GuardsIntact());
-
-  // A later success leaves the text of the last failure in place.
-  ASSERT_EQ(rig.simulator->GetState(0, &state), kSuccess);
-  EXPECT_EQ(rig.simulator->LastError(), text);
+  Buffer none(0);
+  sim.GetLastErr(none.data(), 0);
+  sim.GetLastErr(none.data(), -3);
+  sim.GetLastErr(nullptr, 100);
+  EXPECT_TRUE(none.GuardIntact());
 }
 
 TEST_F(SimulatorTest, EveryDeviceEntryRefusesABadIndexOrANullRecord) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  Simulator& sim = *rig.simulator;
-  KAVR_State state;
-  KAVR_Mode mode;
-  KAVR_Parameters parameters;
-  KAVR_StartParameters start;
   float speed = 100.0f;
-  using Call = std::function<KAVR_ResultCode(std::int32_t, bool)>;
-  const std::vector<std::pair<const char*, Call>> entries = {
-      {"_KAVRVB_GetState",
-       [&](std::int32_t d, bool null) { return sim.GetState(d, null ? nullptr : &state); }},
-      {"_KAVRVB_GetMode", [&](std::int32_t d, bool null) { return sim.GetMode(d, null ? nullptr : &mode); }},
-      {"_KAVRVB_SetMode", [&](std::int32_t d, bool null) { return sim.SetMode(d, null ? nullptr : &mode); }},
-      {"_KAVRVB_GetParameters",
-       [&](std::int32_t d, bool null) { return sim.GetParameters(d, null ? nullptr : &parameters); }},
-      {"_KAVRVB_SetParameters",
-       [&](std::int32_t d, bool null) { return sim.SetParameters(d, null ? nullptr : &parameters); }},
-      {"_KAVRVB_GetStartParameters",
-       [&](std::int32_t d, bool null) { return sim.GetStartParameters(d, null ? nullptr : &start); }},
-      {"_KAVRVB_Start",
-       [&](std::int32_t d, bool null) { return sim.Start(d, 10, &speed, null ? nullptr : &start); }},
-      {"_KAVRVB_Stop", [&](std::int32_t d, bool) { return sim.Stop(d); }},
-      {"_KAVRVB_SaveParametersToFlash", [&](std::int32_t d, bool) { return sim.SaveParametersToFlash(d); }},
+  int d = 0;
+  // Each entry on device d, with its record or (n) a null one.
+  const std::vector<std::pair<std::string, std::function<KAVR_ResultCode(bool)>>> entries = {
+      {"GetState", [&](bool n) { return sim.GetState(d, n ? nullptr : &state); }},
+      {"GetMode", [&](bool n) { return sim.GetMode(d, n ? nullptr : &mode); }},
+      {"SetMode", [&](bool n) { return sim.SetMode(d, n ? nullptr : &mode); }},
+      {"GetParameters", [&](bool n) { return sim.GetParameters(d, n ? nullptr : &params); }},
+      {"SetParameters", [&](bool n) { return sim.SetParameters(d, n ? nullptr : &params); }},
+      {"GetStartParameters", [&](bool n) { return sim.GetStartParameters(d, n ? nullptr : &start); }},
+      {"Start", [&](bool n) { return sim.Start(d, 10, &speed, n ? nullptr : &start); }},
+      {"Stop", [&](bool) { return sim.Stop(d); }},
+      {"SaveParametersToFlash", [&](bool) { return sim.SaveParametersToFlash(d); }},
   };
   for (const auto& [name, call] : entries) {
-    for (std::int32_t device : {-1, 2, std::numeric_limits<std::int32_t>::min(), 1000}) {
-      EXPECT_EQ(call(device, false), kBadDevice) << name << " " << device;
-      const std::string text = sim.LastError();
-      EXPECT_NE(text.find(name), std::string::npos) << text;
-      EXPECT_NE(text.find("device index " + std::to_string(device) + " is out of range"), std::string::npos)
-          << text;
+    for (const int device : {-1, 2, std::numeric_limits<int>::min()}) {
+      d = device;
+      EXPECT_EQ(call(false), kBadDevice) << name << " " << device;
+      EXPECT_THAT(sim.LastError(), HasSubstr("_KAVRVB_" + name + ": device index " + std::to_string(device) +
+                                             " is out of range"));
     }
   }
+  d = 0;
   for (std::size_t at = 0; at < 7; ++at) {
-    EXPECT_EQ(entries[at].second(0, true), kNullPointer) << entries[at].first;
-    EXPECT_NE(sim.LastError().find("null"), std::string::npos);
+    EXPECT_EQ(entries[at].second(true), kNullPointer) << entries[at].first;
+    EXPECT_THAT(sim.LastError(), HasSubstr("null"));
   }
   start.StepDivisor = 1;
   EXPECT_EQ(sim.Start(0, 10, nullptr, &start), kNullPointer);
 
-  SimulatorRig empty(ConfigWith(0, scratch_.path()));
-  EXPECT_EQ(empty.simulator->GetState(0, &state), kBadDevice);
-  EXPECT_NE(empty.simulator->LastError().find("no controllers"), std::string::npos);
-}
-
-TEST_F(SimulatorTest, RecordsGoOutWithPlausibleDefaultsAndComeBackAsSet) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  KAVR_Mode mode;
-  ASSERT_EQ(rig.simulator->GetMode(0, &mode), kSuccess);
-  EXPECT_EQ(mode.PowerOff, 0);
-  mode.PowerOff = 1;
-  mode.Trailer1Enabled = 1;
-  mode.TrailersSwapped = -1;
-  ASSERT_EQ(rig.simulator->SetMode(0, &mode), kSuccess);
-  KAVR_Mode again;
-  ASSERT_EQ(rig.simulator->GetMode(0, &again), kSuccess);
-  EXPECT_EQ(std::memcmp(&again, &mode, sizeof mode), 0);
-
-  KAVR_Parameters parameters;
-  ASSERT_EQ(rig.simulator->GetParameters(1, &parameters), kSuccess);
-  EXPECT_GT(parameters.AccelerationTime, 0.0f);
-  EXPECT_NEAR(parameters.PowerOffTemperature, 70.0f, 10.0f);
-  parameters.ButtonTimeout1 = 1000.0f;
-  ASSERT_EQ(rig.simulator->SetParameters(1, &parameters), kSuccess);
-  KAVR_Parameters read_back;
-  ASSERT_EQ(rig.simulator->GetParameters(1, &read_back), kSuccess);
-  EXPECT_EQ(std::memcmp(&read_back, &parameters, sizeof parameters), 0);
-
-  KAVR_StartParameters start;
-  ASSERT_EQ(rig.simulator->GetStartParameters(0, &start), kSuccess);
-  EXPECT_EQ(start.StepDivisor, 1);
+  SimulatorRig empty(0);
+  EXPECT_EQ(empty.simulator.GetState(0, &state), kBadDevice);
+  EXPECT_THAT(empty.simulator.LastError(), HasSubstr("no controllers"));
 }
 
 TEST_F(SimulatorTest, NotReadSlotsMustComeBackAsHandedOut) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  KAVR_Mode mode;
-  ASSERT_EQ(rig.simulator->GetMode(0, &mode), kSuccess);
+  ASSERT_EQ(sim.GetMode(0, &mode), kSuccess);
   for (const std::uint8_t byte : mode.Reserved80) EXPECT_NE(byte, 0);
-
   KAVR_Mode zeroed = mode;
   std::memset(zeroed.Reserved80, 0, sizeof zeroed.Reserved80);
   zeroed.PowerOff = 1;
-  EXPECT_EQ(rig.simulator->SetMode(0, &zeroed), kReservedSlotsChanged);
-  EXPECT_NE(rig.simulator->LastError().find("not-read slots"), std::string::npos)
-      << rig.simulator->LastError();
-  EXPECT_EQ(rig.simulator->SetMode(1, &mode), kReservedSlotsChanged);  // another controller's record
-  KAVR_Mode stored;
-  ASSERT_EQ(rig.simulator->GetMode(0, &stored), kSuccess);
-  EXPECT_EQ(stored.PowerOff, 0);
+  EXPECT_EQ(sim.SetMode(0, &zeroed), kReservedSlotsChanged);
+  EXPECT_THAT(sim.LastError(), HasSubstr("not-read slots"));
+  EXPECT_EQ(sim.SetMode(1, &mode), kReservedSlotsChanged);  // another controller's record
+  ASSERT_EQ(sim.GetMode(0, &mode), kSuccess);
+  EXPECT_EQ(mode.PowerOff, 0);
 
-  KAVR_Parameters parameters;
-  ASSERT_EQ(rig.simulator->GetParameters(0, &parameters), kSuccess);
-  std::uint8_t* slots[] = {parameters.Reserved32, parameters.Reserved58, parameters.Reserved60 + 3,
-                           parameters.Reserved80 + 19};
-  for (std::uint8_t* slot : slots) {
+  ASSERT_EQ(sim.GetParameters(0, &params), kSuccess);
+  for (std::uint8_t* slot :
+       {params.Reserved32, params.Reserved58, params.Reserved60 + 3, params.Reserved80 + 19}) {
     EXPECT_NE(*slot, 0);
-    const std::uint8_t kept = *slot;
-    *slot = static_cast<std::uint8_t>(kept ^ 0x40);
-    EXPECT_EQ(rig.simulator->SetParameters(0, &parameters), kReservedSlotsChanged);
-    EXPECT_NE(rig.simulator->LastError().find("not-read slots of KAVR_Parameters"), std::string::npos);
-    *slot = kept;
+    *slot ^= 0x40;
+    EXPECT_EQ(sim.SetParameters(0, &params), kReservedSlotsChanged);
+    EXPECT_THAT(sim.LastError(), HasSubstr("not-read slots of KAVR_Parameters"));
+    *slot ^= 0x40;
   }
-  EXPECT_EQ(rig.simulator->SetParameters(0, &parameters), kSuccess);
+  EXPECT_EQ(sim.SetParameters(0, &params), kSuccess);
 }
 
 TEST_F(SimulatorTest, ValuesAControllerRefusesFailNamingTheFieldAndChangeNothing) {
-  SimulatorRig rig(ConfigWith(1, scratch_.path()));
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const float inf = std::numeric_limits<float>::infinity();
-  struct Case {
-    const char* field;
-    std::function<void(KAVR_Parameters&)> spoil;
-  };
-  const Case cases[] = {
-      {"AccelerationTime", [](KAVR_Parameters& p) { p.AccelerationTime = -1.0f; }},
-      {"DecelerationTime", [&](KAVR_Parameters& p) { p.DecelerationTime = nan; }},
-      {"PowerReductionTimeout", [](KAVR_Parameters& p) { p.PowerReductionTimeout = -0.5f; }},
-      {"ButtonTimeout4", [&](KAVR_Parameters& p) { p.ButtonTimeout4 = inf; }},
-      {"ButtonSpeed2", [](KAVR_Parameters& p) { p.ButtonSpeed2 = -100.0f; }},
-      {"PowerOffTemperature", [&](KAVR_Parameters& p) { p.PowerOffTemperature = -inf; }},
-      {"BacklashLastPhaseSpeed", [&](KAVR_Parameters& p) { p.BacklashLastPhaseSpeed = nan; }},
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  struct Spoilt {
+    float KAVR_Parameters::*field;
+    float value;
+    const char* name;
   };
   KAVR_Parameters before;
-  ASSERT_EQ(rig.simulator->GetParameters(0, &before), kSuccess);
-  for (const Case& c : cases) {
-    KAVR_Parameters parameters = before;
-    parameters.ButtonTimeout1 = 999.0f;
-    c.spoil(parameters);
-    EXPECT_EQ(rig.simulator->SetParameters(0, &parameters), kInvalidValue) << c.field;
-    EXPECT_NE(rig.simulator->LastError().find(c.field), std::string::npos) << rig.simulator->LastError();
-    KAVR_Parameters after;
-    ASSERT_EQ(rig.simulator->GetParameters(0, &after), kSuccess);
-    EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0) << c.field;
+  ASSERT_EQ(sim.GetParameters(0, &before), kSuccess);
+  for (const Spoilt& c : {Spoilt{&KAVR_Parameters::AccelerationTime, -1.0f, "AccelerationTime"},
+                          {&KAVR_Parameters::DecelerationTime, nan, "DecelerationTime"},
+                          {&KAVR_Parameters::PowerReductionTimeout, -0.5f, "PowerReductionTimeout"},
+                          {&KAVR_Parameters::ButtonTimeout4, inf, "ButtonTimeout4"},
+                          {&KAVR_Parameters::ButtonSpeed2, -100.0f, "ButtonSpeed2"},
+                          {&KAVR_Parameters::PowerOffTemperature, -inf, "PowerOffTemperature"},
+                          {&KAVR_Parameters::BacklashLastPhaseSpeed, nan, "BacklashLastPhaseSpeed"}}) {
+    params = before;
+    params.ButtonTimeout1 = 999.0f;
+    params.*c.field = c.value;
+    EXPECT_EQ(sim.SetParameters(0, &params), kInvalidValue) << c.name;
+    EXPECT_THAT(sim.LastError(), HasSubstr(c.name));
+    ASSERT_EQ(sim.GetParameters(0, &params), kSuccess);
+    EXPECT_EQ(std::memcmp(&params, &before, sizeof params), 0) << c.name;
   }
-
-  KAVR_Mode mode;
-  ASSERT_EQ(rig.simulator->GetMode(0, &mode), kSuccess);
+  ASSERT_EQ(sim.GetMode(0, &mode), kSuccess);
   mode.SyncOutCount = -1;
-  EXPECT_EQ(rig.simulator->SetMode(0, &mode), kInvalidValue);
-  EXPECT_NE(rig.simulator->LastError().find("SyncOutCount"), std::string::npos);
+  EXPECT_EQ(sim.SetMode(0, &mode), kInvalidValue);
+  EXPECT_THAT(sim.LastError(), HasSubstr("SyncOutCount"));
 
-  struct StartCase {
-    std::uint8_t divisor;
-    float speed;
-    const char* named;
-  };
-  for (const StartCase& c :
-       {StartCase{0, 100.0f, "StepDivisor"}, StartCase{3, 100.0f, "StepDivisor"},
-        StartCase{16, 100.0f, "StepDivisor"}, StartCase{1, 0.0f, "speed"}, StartCase{1, -5.0f, "speed"},
-        StartCase{1, nan, "speed"}, StartCase{1, inf, "speed"}}) {
-    KAVR_StartParameters start;
-    ASSERT_EQ(rig.simulator->GetStartParameters(0, &start), kSuccess);
-    start.StepDivisor = c.divisor;
-    float speed = c.speed;
-    EXPECT_EQ(rig.simulator->Start(0, 500, &speed, &start), kInvalidValue)
-        << int{c.divisor} << " " << c.speed;
-    EXPECT_NE(rig.simulator->LastError().find(c.named), std::string::npos) << rig.simulator->LastError();
-    rig.clock->Advance(std::chrono::seconds(1));
-    KAVR_State state;
-    ASSERT_EQ(rig.simulator->GetState(0, &state), kSuccess);
-    EXPECT_EQ(state.CurrentPosition, 0);
-    EXPECT_TRUE(IsSet(state.AfterReset));
+  float speed = 100.0f;
+  for (const std::uint8_t divisor : {0, 3, 16}) {
+    start.StepDivisor = divisor;
+    EXPECT_EQ(sim.Start(0, 500, &speed, &start), kInvalidValue) << int{divisor};
+    EXPECT_THAT(sim.LastError(), HasSubstr("StepDivisor"));
   }
+  start.StepDivisor = 1;
+  for (const float asked : {0.0f, -5.0f, nan, inf}) {
+    speed = asked;
+    EXPECT_EQ(sim.Start(0, 500, &speed, &start), kInvalidValue) << asked;
+    EXPECT_THAT(sim.LastError(), HasSubstr("speed"));
+  }
+  rig_.clock->Advance(1.0);
+  ASSERT_EQ(sim.GetState(0, &state), kSuccess);
+  EXPECT_EQ(state.CurrentPosition, 0);
+  EXPECT_TRUE(IsSet(state.AfterReset));
 }
 
 TEST_F(SimulatorTest, TwoThreadsCallingAtOnce) {
-  SimulatorRig rig(ConfigWith(2, scratch_.path()));
-  Simulator& sim = *rig.simulator;
-  auto worker = [&sim](int device, int* failures) {
+  int failures[2] = {};
+  // Each thread works its own controller, and both share controller 0 and the last error.
+  auto worker = [this, &failures](int device) {
+    KAVR_Mode mode;
+    KAVR_Parameters params;
+    KAVR_StartParameters start;
+    KAVR_State state;
+    char text[64];
     for (int round = 0; round < 2000; ++round) {
-      KAVR_Mode mode;
-      KAVR_Parameters parameters;
-      KAVR_StartParameters start;
-      KAVR_State state;
       float speed = 2000.0f;
-      bool ok = sim.GetMode(device, &mode) == kSuccess && sim.SetMode(device, &mode) == kSuccess &&
-                sim.GetParameters(device, &parameters) == kSuccess &&
-                sim.SetParameters(device, &parameters) == kSuccess &&
-                sim.GetStartParameters(device, &start) == kSuccess &&
-                sim.Start(device, round, &speed, &start) == kSuccess &&
-                sim.GetState(device, &state) == kSuccess && sim.Stop(device) == kSuccess;
-      // Both threads also share device 0 and the last error.
-      ok = ok && sim.GetState(0, &state) == kSuccess && sim.GetState(7, &state) == kBadDevice;
-      char text[64];
+      for (const KAVR_ResultCode code :
+           {sim.GetMode(device, &mode), sim.SetMode(device, &mode), sim.GetParameters(device, &params),
+            sim.SetParameters(device, &params), sim.GetStartParameters(device, &start),
+            sim.Start(device, round, &speed, &start), sim.GetState(device, &state), sim.Stop(device),
+            sim.GetState(0, &state), sim.GetState(7, &state) - kBadDevice}) {
+        failures[device] += code != kSuccess;
+      }
       sim.GetLastErr(text, sizeof text);
-      ok = ok && std::strlen(text) < sizeof text;
-      if (!ok) ++*failures;
+      failures[device] += std::strlen(text) >= sizeof text;
     }
   };
-  int failures[2] = {};
-  std::thread first(worker, 0, &failures[0]);
-  std::thread second(worker, 1, &failures[1]);
+  std::thread first(worker, 0), second(worker, 1);
   first.join();
   second.join();
-  EXPECT_EQ(failures[0], 0);
-  EXPECT_EQ(failures[1], 0);
+  EXPECT_EQ(failures[0] + failures[1], 0);
 }
 
 }  // namespace

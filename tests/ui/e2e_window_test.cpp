@@ -12,13 +12,12 @@
 
 #include "dialog.h"
 #include "dlgform.h"
+#include "fakes.h"
 #include "kavr/dynamic_controller_library.h"
 #include "module1.h"
-#include "window_fakes.h"
 
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
 TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
@@ -30,15 +29,13 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   unsetenv("KAVR_SIM_FAIL");
 
   kavr::DynamicControllerLibrary library;
-  window_test::Journal journal;
-  window_test::RecordingDisplay display(journal);
+  ui_test::Strings shown;
+  ui_test::RecordingDisplay display(&shown);
 
   Dialog dialog(library, display);
   ASSERT_TRUE(dialog.Load()) << library.LibraryLoadFailure();
-  auto* list = dialog.findChild<QListWidget*>("List1");
-  ASSERT_NE(list, nullptr);
-  ASSERT_EQ(list->count(), 2);
-  list->setCurrentRow(1);
+  ASSERT_EQ(dialog.findChild<QListWidget*>("List1")->count(), 2);
+  dialog.findChild<QListWidget*>("List1")->setCurrentRow(1);
   dialog.findChild<QPushButton*>("OKButton")->click();
 
   DLGForm* window = dialog.TestWindow();
@@ -52,11 +49,8 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   for (const char* button : {"CGetState", "CSetMode", "CStart", "CStop"}) {
     window->findChild<QPushButton*>(button)->click();
   }
-  std::vector<std::string> titles;
-  for (const auto& shown : display.shown) titles.push_back(shown.title);
-  EXPECT_THAT(titles, ElementsAre("KAVR_GetState Successful", "KAVR_SetMode Successful",
-                                  "KAVR_Start Successful", "KAVR_Stop Successful"));
-  ASSERT_EQ(display.shown.size(), 4u);
+  ASSERT_EQ(shown, (ui_test::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
+                                     "show KAVR_Start Successful", "show KAVR_Stop Successful"}));
   EXPECT_THAT(display.shown[2].prompt, StartsWith("Destination position - 0\rSpeed - "));
   EXPECT_EQ(display.shown[3].prompt, "Should be Stoped");
 }

@@ -1,73 +1,154 @@
-// Test doubles for the two seams of the user interface: a scripted controller
-// library that records every call, and a display that records every box
-// instead of showing it.
+// A scripted controller library and a recording display for every ui test.
+// Both write into the library's event list, so a test sees the calls and the
+// boxes shown in the order they happened.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "kavr/controller_library.h"
+#include "kavr/records.h"
+#include "kavr/text.h"
 #include "reports/show_report.h"
 
-namespace kavr::testing {
+namespace ui_test {
 
-class FakeControllerLibrary : public ControllerLibrary {
+using kavr::ResultCode;
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+
+template <typename Record>
+Bytes BytesOf(const Record& record) {
+  Bytes bytes(sizeof(Record));
+  std::memcpy(bytes.data(), &record, sizeof(Record));
+  return bytes;
+}
+
+// Every byte differs from its neighbours and from zero, so that any byte the
+// program touches shows up.
+template <typename Record>
+Record Patterned(std::uint8_t seed) {
+  std::uint8_t bytes[sizeof(Record)];
+  for (std::size_t i = 0; i < sizeof(Record); ++i) bytes[i] = static_cast<std::uint8_t>(seed + 3 * i + 1);
+  Record record;
+  std::memcpy(&record, bytes, sizeof(Record));
+  return record;
+}
+
+// A 1000-character device buffer without code 0 whose nearby positions
+// differ, so that a slice taken one position off shows.
+inline std::u32string PatternedText(char32_t base, int period) {
+  std::u32string text;
+  for (int i = 0; i < 1000; ++i) text.push_back(base + static_cast<char32_t>(i % period));
+  return text;
+}
+
+// The characters at 1-based positions first..last, as UTF-8.
+inline std::string Positions(const std::u32string& text, std::size_t first, std::size_t last) {
+  return kavr::ToUtf8(std::u32string_view(text).substr(first - 1, last - first + 1));
+}
+
+class FakeLibrary : public kavr::ControllerLibrary {
  public:
-  // Init writes this count and copies these texts over the front of its buffers.
   std::int32_t initCount = 0;
-  std::u32string initVersions, initSerials;
+  std::u32string initSerials = PatternedText(U'A', 26), initVersions = PatternedText(U'0', 7);
   std::string loadFailure;
-  // The code each entry returns, by entry name ("Init", "GetState", ...); 0 when unset.
-  std::map<std::string, ResultCode> results;
-  // The entries called, in order.
-  std::vector<std::string> calls;
+  // The get entries hand these out; the set entries and Start keep what they receive in them.
+  KAVR_State state = Patterned<KAVR_State>(10);
+  KAVR_Mode mode = Patterned<KAVR_Mode>(20);
+  KAVR_Parameters parameters = Patterned<KAVR_Parameters>(30);
+  KAVR_StartParameters start = Patterned<KAVR_StartParameters>(40);
+  std::int32_t destination = 0;
+  float speed = 0.0f;
+  std::optional<float> speedAfterStart;  // what Start leaves in the caller's speed
+  std::u32string lastError = U"Device is busy";
+  std::map<std::string, ResultCode> results;  // by entry name; unlisted entries succeed
+  Strings events;                             // entry names and "show <title>"
+  std::vector<std::int32_t> devices;          // of every call that names one
+  Strings dirtyReads;                         // get entries handed a record that was not zero-filled
 
-  ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override {
+  ResultCode Init(std::int32_t& count, kavr::LibraryText& versions, kavr::LibraryText& serials) override {
     count = initCount;
     CopyOver(versions, initVersions);
     CopyOver(serials, initSerials);
-    return Record("Init");
+    return Called("Init");
   }
-  ResultCode GetState(std::int32_t, KAVR_State&) override { return Record("GetState"); }
-  ResultCode GetMode(std::int32_t, KAVR_Mode&) override { return Record("GetMode"); }
-  ResultCode SetMode(std::int32_t, KAVR_Mode&) override { return Record("SetMode"); }
-  ResultCode GetParameters(std::int32_t, KAVR_Parameters&) override { return Record("GetParameters"); }
-  ResultCode SetParameters(std::int32_t, KAVR_Parameters&) override { return Record("SetParameters"); }
-  ResultCode GetStartParameters(std::int32_t, KAVR_StartParameters&) override {
-    return Record("GetStartParameters");
+  ResultCode GetState(std::int32_t d, KAVR_State& r) override { return Get("GetState", d, r, state); }
+  ResultCode GetMode(std::int32_t d, KAVR_Mode& r) override { return Get("GetMode", d, r, mode); }
+  ResultCode SetMode(std::int32_t d, KAVR_Mode& r) override { return Set("SetMode", d, r, mode); }
+  ResultCode GetParameters(std::int32_t d, KAVR_Parameters& r) override {
+    return Get("GetParameters", d, r, parameters);
   }
-  ResultCode Start(std::int32_t, std::int32_t, float&, KAVR_StartParameters&) override {
-    return Record("Start");
+  ResultCode SetParameters(std::int32_t d, KAVR_Parameters& r) override {
+    return Set("SetParameters", d, r, parameters);
   }
-  ResultCode Stop(std::int32_t) override { return Record("Stop"); }
-  ResultCode SaveParametersToFlash(std::int32_t) override { return Record("SaveParametersToFlash"); }
-  void GetLastErr(LibraryText&) override { Record("GetLastErr"); }
+  ResultCode GetStartParameters(std::int32_t d, KAVR_StartParameters& r) override {
+    return Get("GetStartParameters", d, r, start);
+  }
+  ResultCode Start(std::int32_t d, std::int32_t to, float& s, KAVR_StartParameters& r) override {
+    destination = to;
+    speed = s;
+    if (speedAfterStart) s = *speedAfterStart;
+    return Set("Start", d, r, start);
+  }
+  ResultCode Stop(std::int32_t d) override { return Called("Stop", d); }
+  ResultCode SaveParametersToFlash(std::int32_t d) override { return Called("SaveParametersToFlash", d); }
+  void GetLastErr(kavr::LibraryText& buffer) override {
+    Called("GetLastErr");
+    CopyOver(buffer, lastError);
+  }
   std::string LibraryLoadFailure() override { return loadFailure; }
 
  private:
-  ResultCode Record(const std::string& entry) {
-    calls.push_back(entry);
-    auto found = results.find(entry);
+  template <typename R>
+  ResultCode Get(const char* entry, std::int32_t device, R& record, const R& held) {
+    if (BytesOf(record) != Bytes(sizeof(R))) dirtyReads.push_back(entry);
+    record = held;
+    return Called(entry, device);
+  }
+  template <typename R>
+  ResultCode Set(const char* entry, std::int32_t device, const R& record, R& held) {
+    held = record;
+    return Called(entry, device);
+  }
+  ResultCode Called(const std::string& entry, std::optional<std::int32_t> device = {}) {
+    events.push_back(entry);
+    if (device) devices.push_back(*device);
+    const auto found = results.find(entry);
     return found == results.end() ? 0 : found->second;
   }
   // Keeps the buffer's length, as the library must.
-  static void CopyOver(LibraryText& buffer, const std::u32string& text) {
+  static void CopyOver(kavr::LibraryText& buffer, const std::u32string& text) {
     buffer.replace(0, std::min(text.size(), buffer.size()), text, 0, buffer.size());
   }
 };
 
-class RecordingDisplay : public ReportDisplay {
- public:
-  struct Shown {
-    std::string prompt, title;
-  };
-  std::vector<Shown> shown;
-
-  void ShowReport(const std::string& prompt, const std::string& title) override {
-    shown.push_back({prompt, title});
-  }
+struct Shown {
+  std::string prompt, title;
 };
 
-}  // namespace kavr::testing
+class RecordingDisplay : public kavr::ReportDisplay {
+ public:
+  explicit RecordingDisplay(Strings* events = nullptr) : events_(events) {}
+  void ShowReport(const std::string& prompt, const std::string& title) override {
+    shown.push_back({prompt, title});
+    if (events_) events_->push_back("show " + title);
+  }
+  std::vector<Shown> shown;
+
+ private:
+  Strings* events_;
+};
+
+// A library and a display that journal together.
+struct Fakes {
+  FakeLibrary library;
+  RecordingDisplay display{&library.events};
+};
+
+}  // namespace ui_test

@@ -11,13 +11,21 @@
 #include <QPushButton>
 
 #include "dlgform.h"
+#include "fakes.h"
 #include "module1.h"
+#include "reports/reports.h"
 #include "twips.h"
-#include "window_fakes.h"
 
 namespace {
 
-using ::testing::ElementsAre;
+using ui_test::BytesOf;
+using ui_test::Strings;
+
+// What the control shows: a caption, a frame's title, a field's text or the current choice.
+QString ShownText(const QWidget& control) {
+  const char* property = control.inherits("QGroupBox") ? "title" : "text";
+  return control.property(control.inherits("QComboBox") ? "currentText" : property).toString();
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -27,213 +35,196 @@ class WindowTest : public ::testing::Test {
     Module1::DeviceVersion = "2.31";
     window.Load();
   }
-  void TearDown() override {
-    Module1::DeviceIndex = 0;
-    Module1::DeviceSerial.clear();
-    Module1::DeviceVersion.clear();
-  }
-
-  template <typename Control>
+  template <typename Control = QWidget>
   Control* Find(const char* name) {
     auto* control = window.findChild<Control*>(QString::fromLatin1(name));
     EXPECT_NE(control, nullptr) << name;
     return control;
   }
 
-  void Click(const char* name) { Find<QPushButton>(name)->click(); }
-
-  window_test::Journal journal;
-  window_test::ScriptedLibrary library{journal};
-  window_test::RecordingDisplay display{journal};
-  DLGForm window{library, display};
+  ui_test::Fakes f;
+  DLGForm window{f.library, f.display};
 };
 
-TEST_F(WindowTest, HasEveryControlWithItsKindCaptionAndContainer) {
+TEST_F(WindowTest, LoadsEveryControlWithItsKindContainerAndCaption) {
   const struct {
-    const char* name;
-    const char* kind;
-    const char* caption;
-    const char* container;
+    const char *name, *kind, *container, *caption, *text = nullptr;  // text null: the caption
   } controls[] = {
-      {"CGetState", "QPushButton", "KAVR_GetState", "DLGForm"},
-      {"CStop", "QPushButton", "KAVR_Stop", "DLGForm"},
-      {"CGetLastErr", "QPushButton", "KAVR_GetLastErr", "DLGForm"},
-      {"CSetParameters", "QPushButton", "KAVR_SetParameters", "DLGForm"},
-      {"CSaveParametersToFlash", "QPushButton", "KAVR_SaveParametersToFlash", "DLGForm"},
-      {"Frame1", "QGroupBox", "KAVR_Mode", "DLGForm"},
-      {"ChPower(0)", "QCheckBox", "Power", "Frame1"},
-      {"ChTrSwap(0)", "QCheckBox", "TrSwap", "Frame1"},
-      {"CSetMode", "QPushButton", "KAVR_SetMode", "Frame1"},
-      {"Frame3", "QGroupBox", "", "DLGForm"},
-      {"ChPower(1)", "QCheckBox", "Power", "Frame3"},
-      {"Command1", "QPushButton", "KAVR_SetMode", "Frame3"},
-      {"Frame2", "QGroupBox", "KAVR_Start", "DLGForm"},
-      {"Label2", "QLabel", "DestPos", "Frame2"},
-      {"Label3", "QLabel", "Speed", "Frame2"},
-      {"Label1", "QLabel", "Step Divisor", "Frame2"},
-      {"CStart", "QPushButton", "KAVR_Start", "Frame2"},
+      {"TextSel", "QLabel", "DLGForm", "S/N: 0123456789ABCDEF  Version: 2.31"},
+      {"CGetState", "QPushButton", "DLGForm", "KAVR_GetState"},
+      {"CStop", "QPushButton", "DLGForm", "KAVR_Stop"},
+      {"CGetLastErr", "QPushButton", "DLGForm", "KAVR_GetLastErr"},
+      {"CSetParameters", "QPushButton", "DLGForm", "KAVR_SetParameters"},
+      {"CSaveParametersToFlash", "QPushButton", "DLGForm", "KAVR_SaveParametersToFlash"},
+      {"Frame1", "QGroupBox", "DLGForm", "KAVR_Mode"},
+      {"ChPower(0)", "QCheckBox", "Frame1", "Power"},
+      {"ChTrSwap(0)", "QCheckBox", "Frame1", "TrSwap"},
+      {"CSetMode", "QPushButton", "Frame1", "KAVR_SetMode"},
+      {"Frame3", "QGroupBox", "DLGForm", ""},
+      {"ChPower(1)", "QCheckBox", "Frame3", "Power"},
+      {"Command1", "QPushButton", "Frame3", "KAVR_SetMode"},
+      {"Frame2", "QGroupBox", "DLGForm", "KAVR_Start"},
+      {"Label2", "QLabel", "Frame2", "DestPos"},
+      {"TDP", "QLineEdit", "Frame2", "DestPos", "0"},
+      {"Label3", "QLabel", "Frame2", "Speed"},
+      {"TSP", "QLineEdit", "Frame2", "Speed", "3000"},
+      {"Label1", "QLabel", "Frame2", "Step Divisor"},
+      {"Combo1", "QComboBox", "Frame2", "Step Divisor", "1"},
+      {"CStart", "QPushButton", "Frame2", "KAVR_Start"},
   };
   for (const auto& c : controls) {
     SCOPED_TRACE(c.name);
-    QWidget* control = Find<QWidget>(c.name);
+    QWidget* control = Find(c.name);
     ASSERT_NE(control, nullptr);
     EXPECT_TRUE(control->inherits(c.kind));
     EXPECT_EQ(control->parentWidget()->objectName().toStdString(), c.container);
     EXPECT_EQ(control->accessibleName().toStdString(), c.caption);
-    QString shown;
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) shown = button->text();
-    if (auto* label = qobject_cast<QLabel*>(control)) shown = label->text();
-    if (auto* frame = qobject_cast<QGroupBox*>(control)) shown = frame->title();
-    EXPECT_EQ(shown.toStdString(), c.caption);
+    EXPECT_EQ(ShownText(*control).toStdString(), c.text ? c.text : c.caption);
     // Nothing sticks out of its container.
-    EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry())) << c.name;
+    EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()));
   }
-  EXPECT_EQ(Find<QLineEdit>("TDP")->parentWidget(), Find<QWidget>("Frame2"));
-  EXPECT_EQ(Find<QLineEdit>("TSP")->parentWidget(), Find<QWidget>("Frame2"));
-  EXPECT_EQ(Find<QComboBox>("Combo1")->parentWidget(), Find<QWidget>("Frame2"));
-  EXPECT_EQ(Find<QLabel>("TextSel")->parentWidget(), &window);
+  auto* divisors = Find<QComboBox>("Combo1");
+  QStringList items;
+  for (int i = 0; i < divisors->count(); ++i) items << divisors->itemText(i);
+  EXPECT_EQ(items, QStringList({"1", "2", "4", "8"}));
+  EXPECT_FALSE(divisors->isEditable());
+  EXPECT_TRUE(Find<QCheckBox>("ChPower(0)")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>("ChPower(1)")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("ChTrSwap(0)")->isChecked());
+  EXPECT_TRUE(f.library.events.empty());
 }
 
-TEST_F(WindowTest, IsAFixedSizeWindowWithItsCaption) {
-  EXPECT_EQ(window.windowTitle().toStdString(), "VB Test KAVRDLL");
+TEST_F(WindowTest, IsAFixedSizeWindowThatTabsInTheTableOrderAndClosesSilently) {
+  EXPECT_EQ(window.windowTitle(), "VB Test KAVRDLL");
   const QSize client(kavr::TwipsToPixelsX(window, 5910), kavr::TwipsToPixelsY(window, 4455));
   EXPECT_EQ(window.size(), client);
   EXPECT_EQ(window.minimumSize(), client);
   EXPECT_EQ(window.maximumSize(), client);
-  const Qt::WindowFlags flags = window.windowFlags();
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
   EXPECT_TRUE(window.isVisible());
   EXPECT_FALSE(window.isModal());
-}
 
-TEST_F(WindowTest, LoadStepFillsTheSelectionLineTheDivisorsAndTheDefaults) {
-  const QString selection = Find<QLabel>("TextSel")->text();
-  EXPECT_EQ(selection.toStdString(), "S/N: 0123456789ABCDEF  Version: 2.31");
-  EXPECT_EQ(selection.size(), 36);
-
-  auto* divisors = Find<QComboBox>("Combo1");
-  ASSERT_EQ(divisors->count(), 4);
-  EXPECT_EQ(divisors->itemText(0), "1");
-  EXPECT_EQ(divisors->itemText(1), "2");
-  EXPECT_EQ(divisors->itemText(2), "4");
-  EXPECT_EQ(divisors->itemText(3), "8");
-  EXPECT_EQ(divisors->currentText(), "1");
-  EXPECT_FALSE(divisors->isEditable());
-
-  EXPECT_EQ(Find<QLineEdit>("TDP")->text(), "0");
-  EXPECT_EQ(Find<QLineEdit>("TSP")->text(), "3000");
-  EXPECT_TRUE(Find<QCheckBox>("ChPower(0)")->isChecked());
-  EXPECT_TRUE(Find<QCheckBox>("ChPower(1)")->isChecked());
-  EXPECT_FALSE(Find<QCheckBox>("ChTrSwap(0)")->isChecked());
-  EXPECT_TRUE(library.calls.empty());
-}
-
-TEST_F(WindowTest, FocusStartsOnTheStateButtonAndTabsInTheTableOrder) {
-  EXPECT_EQ(window.focusWidget(), Find<QWidget>("CGetState"));
-
-  std::vector<std::string> order;
-  QWidget* at = Find<QWidget>("CGetState");
+  EXPECT_EQ(window.focusWidget(), Find("CGetState"));
+  Strings order;
+  QWidget* at = Find("CGetState");
   do {
     if (at->focusPolicy() & Qt::TabFocus) order.push_back(at->objectName().toStdString());
     at = at->nextInFocusChain();
-  } while (at != Find<QWidget>("CGetState") && order.size() < 40);
-  EXPECT_THAT(order, ElementsAre("CGetState", "CStop", "CGetLastErr", "CSetParameters",
-                                 "CSaveParametersToFlash", "ChPower(0)", "ChTrSwap(0)", "Combo1", "CStart",
-                                 "CSetMode", "TDP", "TSP", "Command1", "ChPower(1)"));
+  } while (at != Find("CGetState") && order.size() < 40);
+  EXPECT_EQ(order, (Strings{"CGetState", "CStop", "CGetLastErr", "CSetParameters", "CSaveParametersToFlash",
+                            "ChPower(0)", "ChTrSwap(0)", "Combo1", "CStart", "CSetMode", "TDP", "TSP",
+                            "Command1", "ChPower(1)"}));
+
+  window.close();  // sends no stop
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(f.library.events.empty());
 }
 
-TEST_F(WindowTest, ButtonsRunTheirActionsOnTheSelectedDevice) {
+TEST_F(WindowTest, EachButtonTestsEveryCallAndAFailedCallShowsTheLastErrorAndEndsTheAction) {
   const struct {
     const char* button;
-    std::vector<std::string> events;
+    Strings calls;
+    std::string title, prompt;  // prompt empty: a report whose bytes are checked below
   } cases[] = {
-      {"CGetState", {"GetState", "show KAVR_GetState Successful"}},
-      {"CStop", {"Stop", "show KAVR_Stop Successful"}},
-      {"CGetLastErr", {"GetLastErr", "show Error"}},
-      {"CSetParameters", {"GetParameters", "SetParameters", "show KAVR_SetParameters Successful"}},
-      {"CSaveParametersToFlash", {"SaveParametersToFlash", "show KAVR_SaveParametersToFlash Successful"}},
-      {"CSetMode", {"GetMode", "SetMode", "show KAVR_SetMode Successful"}},
-      {"Command1", {"GetMode", "SetMode", "show KAVR_SetMode Successful"}},
-      {"CStart", {"GetStartParameters", "Start", "show KAVR_Start Successful"}},
+      {"CGetState", {"GetState"}, "KAVR_GetState Successful", kavr::StateReportText(f.library.state)},
+      {"CStop", {"Stop"}, "KAVR_Stop Successful", "Should be Stoped"},
+      {"CSaveParametersToFlash",
+       {"SaveParametersToFlash"},
+       "KAVR_SaveParametersToFlash Successful",
+       "Parameters Should be Saved"},
+      {"CGetLastErr", {"GetLastErr"}, "Error", "Device is busy"},
+      {"CSetParameters", {"GetParameters", "SetParameters"}, "KAVR_SetParameters Successful", ""},
+      {"CSetMode", {"GetMode", "SetMode"}, "KAVR_SetMode Successful", ""},
+      {"Command1", {"GetMode", "SetMode"}, "KAVR_SetMode Successful", ""},
+      {"CStart", {"GetStartParameters", "Start"}, "KAVR_Start Successful", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.button);
-    journal.events.clear();
-    library.calls.clear();
-    Click(c.button);
-    EXPECT_EQ(journal.events, c.events);
-    for (const auto& call : library.calls) {
-      if (call.entry != "GetLastErr") {
-        EXPECT_EQ(call.device, 1) << call.entry;
-      }
+    f.library.events.clear();
+    Find<QPushButton>(c.button)->click();
+    Strings expected = c.calls;
+    expected.push_back("show " + c.title);
+    EXPECT_EQ(f.library.events, expected);
+    if (!c.prompt.empty()) {
+      EXPECT_EQ(f.display.shown.back().prompt, c.prompt);
+    }
+    // A write after a failed read would overwrite the controller with values nobody chose.
+    for (std::size_t failing = 0; failing < c.calls.size() && c.calls[failing] != "GetLastErr"; ++failing) {
+      f.library.events.clear();
+      f.library.results = {{c.calls[failing], 5}};
+      Find<QPushButton>(c.button)->click();
+      f.library.results.clear();
+      expected.assign(c.calls.begin(), c.calls.begin() + failing + 1);
+      expected.insert(expected.end(), {"GetLastErr", "show Error"});
+      EXPECT_EQ(f.library.events, expected) << c.calls[failing];
+      EXPECT_EQ(f.display.shown.back().prompt, "Device is busy");
     }
   }
+  // Every read got a fresh zero-filled record, and every call named the selected controller.
+  EXPECT_TRUE(f.library.dirtyReads.empty());
+  EXPECT_THAT(f.library.devices, ::testing::Each(1));
 }
 
-TEST_F(WindowTest, EachModeButtonReadsOnlyItsOwnBoxesAndGrayedIsUnchecked) {
+TEST_F(WindowTest, ModeButtonsWriteOnlyTheirFieldsFromOnlyTheirOwnBoxesAndGrayedIsUnchecked) {
   const struct {
     Qt::CheckState power0, swap, power1;
     kavr::Flag modePowerOff, modeSwapped, powerPowerOff;
   } cases[] = {
       {Qt::Checked, Qt::Checked, Qt::Unchecked, 0, 1, 1},
       {Qt::Unchecked, Qt::Unchecked, Qt::Checked, 1, 0, 0},
-      {Qt::PartiallyChecked, Qt::PartiallyChecked, Qt::PartiallyChecked, 1, 0, 1},
+      {Qt::PartiallyChecked, Qt::Checked, Qt::PartiallyChecked, 1, 1, 1},
+      {Qt::Checked, Qt::PartiallyChecked, Qt::Checked, 0, 0, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.power0 << c.swap << c.power1);
-    library.calls.clear();
+    SCOPED_TRACE(::testing::Message() << c.power0 << c.swap << c.power1);
     const std::pair<const char*, Qt::CheckState> boxes[] = {
         {"ChPower(0)", c.power0}, {"ChTrSwap(0)", c.swap}, {"ChPower(1)", c.power1}};
     for (const auto& [name, state] : boxes) {
       Find<QCheckBox>(name)->setTristate(true);
       Find<QCheckBox>(name)->setCheckState(state);
     }
-    Click("CSetMode");
-    Click("Command1");
-    const auto writes = library.CallsOf("SetMode");
-    ASSERT_EQ(writes.size(), 2u);
-    KAVR_Mode byMode;
-    KAVR_Mode byPower;
-    std::memcpy(&byMode, writes[0].bytes.data(), sizeof byMode);
-    std::memcpy(&byPower, writes[1].bytes.data(), sizeof byPower);
-    EXPECT_EQ(byMode.PowerOff, c.modePowerOff);
-    EXPECT_EQ(byMode.TrailersSwapped, c.modeSwapped);
-    EXPECT_EQ(byPower.PowerOff, c.powerPowerOff);
-    EXPECT_EQ(byPower.TrailersSwapped, library.mode.TrailersSwapped);
+    const auto press = [&](const char* button, kavr::Flag powerOff, std::optional<kavr::Flag> swapped) {
+      // Both trailers off, and the swap flag as a library may hand it back.
+      f.library.mode.Trailer1Enabled = f.library.mode.Trailer2Enabled = 0;
+      f.library.mode.TrailersSwapped = -1;
+      KAVR_Mode expected = f.library.mode;
+      expected.PowerOff = powerOff;
+      if (swapped) {
+        expected.Trailer1Enabled = expected.Trailer2Enabled = 1;
+        expected.TrailersSwapped = *swapped;
+      }
+      Find<QPushButton>(button)->click();
+      EXPECT_EQ(BytesOf(f.library.mode), BytesOf(expected)) << button;
+      EXPECT_EQ(f.display.shown.back().prompt, kavr::ModeReportText(expected)) << button;
+    };
+    press("CSetMode", c.modePowerOff, c.modeSwapped);
+    press("Command1", c.powerPowerOff, std::nullopt);
   }
 }
 
+TEST_F(WindowTest, ParametersButtonWritesTheButtonTimeoutAndCarriesEveryOtherByte) {
+  KAVR_Parameters expected = f.library.parameters;
+  expected.ButtonTimeout1 = 1000.0f;
+  Find<QPushButton>("CSetParameters")->click();
+  EXPECT_EQ(BytesOf(f.library.parameters), BytesOf(expected));
+  EXPECT_EQ(f.display.shown.back().prompt, kavr::ParametersReportText(expected));
+}
+
 TEST_F(WindowTest, StartButtonSendsTheStartGroupAsTyped) {
-  Click("CStart");
   Find<QComboBox>("Combo1")->setCurrentIndex(3);
   Find<QLineEdit>("TDP")->setText(" -150 ");
   Find<QLineEdit>("TSP")->setText("250");
-  Click("CStart");
+  Find<QPushButton>("CStart")->click();
+  EXPECT_EQ(f.library.destination, -150);
+  EXPECT_EQ(f.library.speed, 250.0f);
+  EXPECT_EQ(f.library.start.StepDivisor, 8);
+
   Find<QLineEdit>("TSP")->setText("abc");
-  Click("CStart");
-
-  const auto starts = library.CallsOf("Start");
-  ASSERT_EQ(starts.size(), 2u);
-  EXPECT_EQ(starts[0].destination, 0);
-  EXPECT_EQ(starts[0].speed, 3000.0f);
-  EXPECT_EQ(starts[0].bytes.at(0), 1);
-  EXPECT_EQ(starts[1].destination, -150);
-  EXPECT_EQ(starts[1].speed, 250.0f);
-  EXPECT_EQ(starts[1].bytes.at(0), 8);
-  ASSERT_EQ(display.shown.size(), 3u);
-  EXPECT_EQ(display.shown[2].title, "KAVR_Start");
-  EXPECT_EQ(display.shown[2].prompt, "Speed: \"abc\" is not a number");
-  // The actions change no control.
-  EXPECT_EQ(Find<QLineEdit>("TSP")->text(), "abc");
-}
-
-TEST_F(WindowTest, ClosingCallsNothing) {
-  window.close();
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_TRUE(display.shown.empty());
+  Find<QPushButton>("CStart")->click();
+  EXPECT_EQ(f.library.events.back(), "show KAVR_Start");
+  EXPECT_EQ(f.display.shown.back().prompt, "Speed: \"abc\" is not a number");
+  EXPECT_EQ(Find<QLineEdit>("TSP")->text(), "abc");  // the actions change no control
 }
 
 }  // namespace
