@@ -8,40 +8,12 @@
 #include <utility>
 
 #include "kavr/entries.h"
+#include "kavr/entry_names.h"
 #include "kavr/text.h"
 #include "shared_library.h"
 
 namespace kavr {
 namespace {
-
-enum class Entry : std::size_t {
-  Init,
-  GetState,
-  GetMode,
-  SetMode,
-  GetParameters,
-  SetParameters,
-  GetStartParameters,
-  Start,
-  Stop,
-  SaveParametersToFlash,
-  GetLastErr,
-};
-constexpr std::size_t kEntryCount = static_cast<std::size_t>(Entry::GetLastErr) + 1;
-
-constexpr std::array<const char*, kEntryCount> kEntryNames = {
-    "_KAVRVB_Init",
-    "_KAVRVB_GetState",
-    "_KAVRVB_GetMode",
-    "_KAVRVB_SetMode",
-    "_KAVRVB_GetParameters",
-    "_KAVRVB_SetParameters",
-    "_KAVRVB_GetStartParameters",
-    "_KAVRVB_Start",
-    "_KAVRVB_Stop",
-    "_KAVRVB_SaveParametersToFlash",
-    "_KAVRVB_GetLastErr",
-};
 
 // A program text buffer as the library takes it: one byte per character and
 // one zero byte more than the capacity the library is told, so that a

@@ -12,28 +12,14 @@
 namespace kavr::sim {
 namespace {
 
-constexpr std::array<std::pair<Entry, std::string_view>, 11> kEntryNames = {{
-    {Entry::Init, "_KAVRVB_Init"},
-    {Entry::GetState, "_KAVRVB_GetState"},
-    {Entry::GetMode, "_KAVRVB_GetMode"},
-    {Entry::SetMode, "_KAVRVB_SetMode"},
-    {Entry::GetParameters, "_KAVRVB_GetParameters"},
-    {Entry::SetParameters, "_KAVRVB_SetParameters"},
-    {Entry::GetStartParameters, "_KAVRVB_GetStartParameters"},
-    {Entry::Start, "_KAVRVB_Start"},
-    {Entry::Stop, "_KAVRVB_Stop"},
-    {Entry::SaveParametersToFlash, "_KAVRVB_SaveParametersToFlash"},
-    {Entry::GetLastErr, "_KAVRVB_GetLastErr"},
-}};
-
 constexpr std::string_view kEntryPrefix = "_KAVRVB_";
 constexpr std::string_view kFolderName = "kavrtest-simulator";
 
 // "GetMode" or, for the careful, the full "_KAVRVB_GetMode".
 std::optional<Entry> EntryNamed(std::string_view name) {
   if (name.starts_with(kEntryPrefix)) name.remove_prefix(kEntryPrefix.size());
-  for (const auto& [entry, full_name] : kEntryNames) {
-    if (full_name.substr(kEntryPrefix.size()) == name) return entry;
+  for (std::size_t i = 0; i < kEntryCount; ++i) {
+    if (std::string_view(kEntryNames[i]).substr(kEntryPrefix.size()) == name) return static_cast<Entry>(i);
   }
   return std::nullopt;
 }
@@ -49,13 +35,6 @@ std::optional<std::filesystem::path> AbsoluteFolder(const EnvironmentLookup& env
 }
 
 }  // namespace
-
-std::string_view EntryName(Entry entry) {
-  for (const auto& [known, name] : kEntryNames) {
-    if (known == entry) return name;
-  }
-  return "_KAVRVB_?";
-}
 
 int ParseDeviceCount(std::string_view text, const WarningSink& warn) {
   const auto count = ParseInteger(text, 0, kMaxDeviceCount);

@@ -15,24 +15,12 @@
 #include <string>
 #include <string_view>
 
+#include "kavr/entry_names.h"
+
 namespace kavr::sim {
 
-enum class Entry {
-  Init,
-  GetState,
-  GetMode,
-  SetMode,
-  GetParameters,
-  SetParameters,
-  GetStartParameters,
-  Start,
-  Stop,
-  SaveParametersToFlash,
-  GetLastErr,
-};
-
-// The exported name, "_KAVRVB_GetMode" and the like.
-std::string_view EntryName(Entry entry);
+using kavr::Entry;
+using kavr::EntryName;
 
 inline constexpr int kDefaultDeviceCount = 2;
 inline constexpr int kMaxDeviceCount = 200;
