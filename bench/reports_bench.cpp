@@ -101,20 +101,20 @@ KAVR_StartParameters StartWith(std::uint8_t divisor) {
 }
 
 void BM_ModeReport(benchmark::State& bench, KAVR_Mode mode) {
-  for (auto _ : bench) benchmark::DoNotOptimize(kavr::ModeReportText(mode));
+  for (auto _ : bench) benchmark::DoNotOptimize(kavr::ModeReportText(mode, "."));
 }
 
 void BM_StateReport(benchmark::State& bench, KAVR_State state) {
-  for (auto _ : bench) benchmark::DoNotOptimize(kavr::StateReportText(state));
+  for (auto _ : bench) benchmark::DoNotOptimize(kavr::StateReportText(state, "."));
 }
 
 void BM_ParametersReport(benchmark::State& bench, KAVR_Parameters parameters) {
-  for (auto _ : bench) benchmark::DoNotOptimize(kavr::ParametersReportText(parameters));
+  for (auto _ : bench) benchmark::DoNotOptimize(kavr::ParametersReportText(parameters, "."));
 }
 
 void BM_StartReport(benchmark::State& bench, std::int32_t destination, float speed,
                     KAVR_StartParameters start) {
-  for (auto _ : bench) benchmark::DoNotOptimize(kavr::StartReportText(destination, speed, start));
+  for (auto _ : bench) benchmark::DoNotOptimize(kavr::StartReportText(destination, speed, start, "."));
 }
 
 BENCHMARK_CAPTURE(BM_ModeReport, typical, TypicalMode());

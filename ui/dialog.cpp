@@ -3,10 +3,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "device_list.h"
-#include "device_selection.h"
+#include "app/device_list.h"
+#include "app/device_selection.h"
+#include "app/module1.h"
 #include "dlgform.h"
-#include "module1.h"
 #include "twips.h"
 
 namespace {
@@ -20,8 +20,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) 
 
 }  // namespace
 
-Dialog::Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, QWidget* parent)
-    : QDialog(parent), library_(library), display_(display) {
+Dialog::Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator,
+               QWidget* parent)
+    : QDialog(parent), library_(library), display_(display), decimalSeparator_(std::move(decimalSeparator)) {
   setObjectName("Dialog");
   setWindowTitle("Select Your Choice");
   setAccessibleName("Select Your Choice");
@@ -92,7 +93,7 @@ void Dialog::ChooseSelectedDevice() {
 
   // The test window reads the selection values as it loads.
   kavr::StoreSelection(List1->row(selected.front()), SerialsBuffer, VersionsBuffer);
-  testWindow_ = std::make_unique<DLGForm>(library_, display_);
+  testWindow_ = std::make_unique<DLGForm>(library_, display_, decimalSeparator_);
   testWindow_->Load();
   accept();
 }

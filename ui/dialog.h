@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 #include "kavr/controller_library.h"
 #include "reports/show_report.h"
@@ -17,7 +18,9 @@ class Dialog : public QDialog {
   Q_OBJECT
 
  public:
-  Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, QWidget* parent = nullptr);
+  // The test window prints and reads numbers with `decimalSeparator`.
+  Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator = ".",
+         QWidget* parent = nullptr);
   ~Dialog() override;
 
   // The load step, run once before the dialog is first shown. False when
@@ -36,6 +39,7 @@ class Dialog : public QDialog {
 
   kavr::ControllerLibrary& library_;
   kavr::ReportDisplay& display_;
+  const std::string decimalSeparator_;
 
   QPushButton* OKButton = nullptr;
   QPushButton* CancelButton = nullptr;

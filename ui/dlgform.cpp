@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
-#include "module1.h"
-#include "reports/number_format.h"
+#include "app/module1.h"
 #include "twips.h"
 
 namespace {
@@ -83,8 +83,9 @@ kavr::BoxState ReadBox(const QCheckBox& box) {
 
 }  // namespace
 
-DLGForm::DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, QWidget* parent)
-    : QWidget(parent), library_(library), display_(display) {
+DLGForm::DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator,
+                 QWidget* parent)
+    : QWidget(parent), library_(library), display_(display), decimalSeparator_(std::move(decimalSeparator)) {
   setObjectName(QStringLiteral("DLGForm"));
   setWindowTitle(QStringLiteral("VB Test KAVRDLL"));
   // A fixed dialog frame: it can be moved and closed, not resized, minimized
@@ -177,13 +178,17 @@ void DLGForm::Load() {
   show();
 }
 
-void DLGForm::CGetStateClick() { kavr::StateAction(library_, display_, Module1::DeviceIndex); }
+void DLGForm::CGetStateClick() {
+  kavr::StateAction(library_, display_, Module1::DeviceIndex, decimalSeparator_);
+}
 
 void DLGForm::CStopClick() { kavr::StopAction(library_, display_, Module1::DeviceIndex); }
 
 void DLGForm::CGetLastErrClick() { kavr::LastErrorAction(library_, display_); }
 
-void DLGForm::CSetParametersClick() { kavr::ParametersAction(library_, display_, Module1::DeviceIndex); }
+void DLGForm::CSetParametersClick() {
+  kavr::ParametersAction(library_, display_, Module1::DeviceIndex, decimalSeparator_);
+}
 
 void DLGForm::CSaveParametersToFlashClick() {
   kavr::SaveParametersAction(library_, display_, Module1::DeviceIndex);
@@ -191,15 +196,16 @@ void DLGForm::CSaveParametersToFlashClick() {
 
 void DLGForm::CSetModeClick() {
   kavr::ModeAction(library_, display_, Module1::DeviceIndex,
-                   kavr::ModeControls{ReadBox(*ChPower[0]), ReadBox(*ChTrSwap[0])});
+                   kavr::ModeControls{ReadBox(*ChPower[0]), ReadBox(*ChTrSwap[0])}, decimalSeparator_);
 }
 
 void DLGForm::Command1Click() {
-  kavr::PowerAction(library_, display_, Module1::DeviceIndex, kavr::PowerControls{ReadBox(*ChPower[1])});
+  kavr::PowerAction(library_, display_, Module1::DeviceIndex, kavr::PowerControls{ReadBox(*ChPower[1])},
+                    decimalSeparator_);
 }
 
 void DLGForm::CStartClick() {
   kavr::StartAction(library_, display_, Module1::DeviceIndex,
                     kavr::StartControls{Combo1->currentText().toStdString(), TDP->text().toStdString(),
-                                        TSP->text().toStdString(), kavr::CurrentDecimalSeparator()});
+                                        TSP->text().toStdString(), decimalSeparator_});
 }

@@ -4,8 +4,9 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
-#include "actions.h"
+#include "app/actions.h"
 #include "kavr/controller_library.h"
 #include "reports/show_report.h"
 
@@ -20,7 +21,9 @@ class DLGForm : public QWidget {
   Q_OBJECT
 
  public:
-  DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, QWidget* parent = nullptr);
+  // Reports print, and typed numbers are read, with `decimalSeparator`.
+  DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator = ".",
+          QWidget* parent = nullptr);
 
   // The load step: fills the window from the selection values and shows it.
   void Load();
@@ -41,6 +44,7 @@ class DLGForm : public QWidget {
 
   kavr::ControllerLibrary& library_;
   kavr::ReportDisplay& display_;
+  const std::string decimalSeparator_;
 
   QLabel* TextSel = nullptr;
   QPushButton* CGetState = nullptr;

@@ -9,8 +9,8 @@ constexpr std::string_view kModeTitle = "KAVR_SetMode Successful";
 constexpr std::string_view LevelWord(Flag true_high) { return FlagWord(true_high, "+3/+5 V", "0 V(GND)"); }
 }  // namespace
 
-std::string ModeReportText(const KAVR_Mode& mode) {
-  ReportText report(CurrentDecimalSeparator());
+std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimal_separator) {
+  ReportText report{std::string(decimal_separator)};
   report.Line("Mode parameters:");
 
   report.Append("Buttons - ").Line(FlagWord(mode.ButtonsDisabled, "Disabled", "Enabled"));
@@ -63,8 +63,8 @@ std::string ModeReportText(const KAVR_Mode& mode) {
   return std::move(report).Take();
 }
 
-void PrintMode(const KAVR_Mode& mode, ReportDisplay& display) {
-  display.ShowReport(ModeReportText(mode), std::string(kModeTitle));
+void PrintMode(const KAVR_Mode& mode, std::string_view decimal_separator, ReportDisplay& display) {
+  display.ShowReport(ModeReportText(mode, decimal_separator), std::string(kModeTitle));
 }
 
 }  // namespace kavr

@@ -21,8 +21,8 @@ void DistanceLine(ReportText& report, std::string_view label, std::int16_t steps
 }
 }  // namespace
 
-std::string ParametersReportText(const KAVR_Parameters& parameters) {
-  ReportText report(CurrentDecimalSeparator());
+std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimal_separator) {
+  ReportText report{std::string(decimal_separator)};
   report.Line("The parameters are:");
   TimeLine(report, "Full acceleration time - ", parameters.AccelerationTime);
   TimeLine(report, "Full deceleration time - ", parameters.DecelerationTime);
@@ -65,8 +65,9 @@ std::string ParametersReportText(const KAVR_Parameters& parameters) {
   return std::move(report).Take();
 }
 
-void PrintParameters(const KAVR_Parameters& parameters, ReportDisplay& display) {
-  display.ShowReport(ParametersReportText(parameters), std::string(kParametersTitle));
+void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimal_separator,
+                     ReportDisplay& display) {
+  display.ShowReport(ParametersReportText(parameters, decimal_separator), std::string(kParametersTitle));
 }
 
 }  // namespace kavr

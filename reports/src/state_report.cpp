@@ -10,8 +10,8 @@ constexpr std::string_view PushedWord(Flag pushed) { return FlagWord(pushed, "Pu
 constexpr std::string_view PinWord(Flag state) { return FlagWord(state, "TRUE", "FALSE"); }
 }  // namespace
 
-std::string StateReportText(const KAVR_State& state) {
-  ReportText report(CurrentDecimalSeparator());
+std::string StateReportText(const KAVR_State& state, std::string_view decimal_separator) {
+  ReportText report{std::string(decimal_separator)};
   report.Line("The state is:");
   report.Append("- Current Position in microsteps - ").AppendInteger(state.CurrentPosition).EndLine();
   report.Append("- Temperature - ").AppendNumber(state.Temperature, "0.00").Append(kDegreeSign).Line("C");
@@ -54,8 +54,8 @@ std::string StateReportText(const KAVR_State& state) {
   return std::move(report).Take();
 }
 
-void PrintState(const KAVR_State& state, ReportDisplay& display) {
-  display.ShowReport(StateReportText(state), std::string(kStateTitle));
+void PrintState(const KAVR_State& state, std::string_view decimal_separator, ReportDisplay& display) {
+  display.ShowReport(StateReportText(state, decimal_separator), std::string(kStateTitle));
 }
 
 }  // namespace kavr

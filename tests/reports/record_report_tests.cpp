@@ -27,7 +27,7 @@ TEST(ModeReportTest, WorkedExampleShowsEighteenLinesUnderItsTitle) {
   mode.Trailer1TrueHigh = mode.Trailer2Enabled = mode.SyncOutEnabled = mode.SyncInSingleMove = 1;
   mode.SyncOutCount = 200;
   EXPECT_EQ(
-      ShownBy([&](ReportDisplay& display) { PrintMode(mode, display); }),
+      ShownBy([&](ReportDisplay& display) { PrintMode(mode, ".", display); }),
       (Shown{{"KAVR_SetMode Successful",
               ReportOf(
                   {"Mode parameters:", "Buttons - Enabled", "Button 1 TRUE state - +3/+5 V",
@@ -42,7 +42,7 @@ TEST(ModeReportTest, WorkedExampleShowsEighteenLinesUnderItsTitle) {
 
 TEST(ModeReportTest, ConditionalLinesFollowTheirEnables) {
   KAVR_Mode mode;  // all zero: thirteen lines, no "Trailers are" line
-  EXPECT_EQ(ModeReportText(mode),
+  EXPECT_EQ(ModeReportText(mode, "."),
             ReportOf({"Mode parameters:", "Buttons - Enabled", "Button 1 TRUE state - 0 V(GND)",
                       "Button 2 TRUE state - 0 V(GND)", "Current reduction regime - Not Used", "Power - On",
                       "Trailer 1 - Disabled", "Trailer 2 - Disabled", "Rotary Transducer - Disabled",
@@ -52,7 +52,7 @@ TEST(ModeReportTest, ConditionalLinesFollowTheirEnables) {
 
   // Trailer 2 alone still gives the "Trailers are" line; the rotary lines' false words.
   mode.Trailer2Enabled = mode.RotaryEnabled = 1;
-  const std::vector<std::string> lines = LinesOf(ModeReportText(mode));
+  const std::vector<std::string> lines = LinesOf(ModeReportText(mode, "."));
   ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[6], "Trailers are - Direct");
   EXPECT_EQ(lines[11], "Rotary Transducer TRUE state - 0 V(GND)");
@@ -69,7 +69,7 @@ TEST(ModeReportTest, EveryEnableGivesTwentyOneLinesAndButtonsDisabledTheElevenLi
   mode.EmergencyOff = mode.Trailer1TrueHigh = 2;
   mode.SyncOutCount = -5;
   EXPECT_EQ(
-      ModeReportText(mode),
+      ModeReportText(mode, "."),
       ReportOf({"Mode parameters:", "Buttons - Enabled", "Button 1 TRUE state - +3/+5 V",
                 "Button 2 TRUE state - +3/+5 V", "Current reduction regime - Used", "Power - Emerjency Off",
                 "Trailers are - Swapped", "Trailer 1 - Enabled", "Trailer 1 TRUE state - +3/+5 V",
@@ -87,7 +87,7 @@ TEST(ModeReportTest, EveryEnableGivesTwentyOneLinesAndButtonsDisabledTheElevenLi
   mode.EmergencyOff = mode.Trailer1Enabled = mode.Trailer2Enabled = mode.RotaryEnabled = mode.SyncOutEnabled =
       0;
   EXPECT_EQ(
-      ModeReportText(mode),
+      ModeReportText(mode, "."),
       ReportOf({"Mode parameters:", "Buttons - Disabled", "Current reduction regime - Used", "Power - Off",
                 "Trailer 1 - Disabled", "Trailer 2 - Disabled", "Rotary Transducer - Disabled",
                 "Output Syncronization - Disabled", "Synchronization input mode:",
@@ -104,7 +104,7 @@ TEST(StateReportTest, WorkedExampleShowsSixteenLinesUnderItsTitle) {
   state.SyncOutState = state.Trailer1Pushed = 1;
   state.InputVoltage = 12.0f;
   EXPECT_EQ(
-      ShownBy([&](ReportDisplay& display) { PrintState(state, display); }),
+      ShownBy([&](ReportDisplay& display) { PrintState(state, ".", display); }),
       (Shown{{"KAVR_GetState Successful",
               ReportOf({"The state is:", "- Current Position in microsteps - 250",
                         "- Temperature - 31.25\u00B0C", "- Step Divisor - 8", "- Loft State - Fixed",
@@ -127,7 +127,7 @@ TEST(StateReportTest, AnyNonzeroFlagReadsAsTrueAndNumbersKeepTheirSigns) {
   state.FullPower = state.FullSpeed = state.AfterReset = state.RotaryState = state.Trailer2Pushed = 0x10000;
   state.InputVoltage = 0.04f;
   EXPECT_EQ(
-      StateReportText(state),
+      StateReportText(state, "."),
       ReportOf({"The state is:", "- Current Position in microsteps - -250", "- Temperature - 0.00\u00B0C",
                 "- Step Divisor - 255", "- Loft State - Indefinite", "- Power - Off",
                 "- Step Motor is Running in CW Direction ", "- Device is After Reset",
@@ -170,7 +170,7 @@ TEST(ParametersReportTest, WorkedExampleShowsTwentyLinesUnderItsTitle) {
   parameters.PowerOffTemperature = 70;
   parameters.SyncOutPulse = 4;
   EXPECT_EQ(
-      ShownBy([&](ReportDisplay& display) { PrintParameters(parameters, display); }),
+      ShownBy([&](ReportDisplay& display) { PrintParameters(parameters, ".", display); }),
       (Shown{{"KAVR_SetParameters Successful",
               ReportOf({"The parameters are:", "Full acceleration time - 500 ms",
                         "Full deceleration time - 500 ms", "Power reduction timeout - 100 ms",
@@ -187,7 +187,7 @@ TEST(ParametersReportTest, WorkedExampleShowsTwentyLinesUnderItsTitle) {
 
   parameters.SyncOutPulse = 0;
   parameters.BacklashLastPhaseSpeed = 20;
-  const std::vector<std::string> lines = LinesOf(ParametersReportText(parameters));
+  const std::vector<std::string> lines = LinesOf(ParametersReportText(parameters, "."));
   ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[18], "Duration of the output synchronization pulse - minimal");
   EXPECT_EQ(lines[19], "Speed of the last phase of the backlash operation - 19.50 steps/s");
@@ -206,7 +206,7 @@ TEST(ParametersReportTest, PulseAndLastPhaseSpeedShowHalfAUnitBelowTheStoredValu
 }
 
 TEST(StartReportTest, WorkedExamplesShowSixAndEightLines) {
-  EXPECT_EQ(ShownBy([](ReportDisplay& display) { PrintStart(0, 500.0f, {.StepDivisor = 1}, display); }),
+  EXPECT_EQ(ShownBy([](ReportDisplay& display) { PrintStart(0, 500.0f, {.StepDivisor = 1}, ".", display); }),
             (Shown{{"KAVR_Start Successful",
                     ReportOf({"Destination position - 0", "Speed - 500.00 tacts/s", "Steps Divisor - 1",
                               "Slow start/stop mode - Disabled", "Input synchronization signal ignored",
@@ -215,7 +215,7 @@ TEST(StartReportTest, WorkedExamplesShowSixAndEightLines) {
   KAVR_StartParameters start{.StepDivisor = 8};
   start.AutoBacklash = start.BacklashCCW = start.WaitSyncIn = start.SyncOutCounterReset = 1;
   EXPECT_EQ(
-      StartReportText(-150, 0.5f, start),
+      StartReportText(-150, 0.5f, start, "."),
       ReportOf({"Destination position - -150", "Speed - .50 tacts/s", "Steps Divisor - 8",
                 "Automatic backlash operation - Enabled", "Automatic backlash operation direction - CCW",
                 "Force automatic backlash operation - FALSE",
@@ -226,7 +226,7 @@ TEST(StartReportTest, WorkedExamplesShowSixAndEightLines) {
 TEST(StartReportTest, DivisorOneShowsSlowStartAndEveryOtherDivisorTheBacklashLines) {
   KAVR_StartParameters start{.StepDivisor = 1};
   start.SlowStart = start.AutoBacklash = start.BacklashCCW = start.ForceBacklash = -1;
-  const std::vector<std::string> lines = LinesOf(StartReportText(0, 3000, start));
+  const std::vector<std::string> lines = LinesOf(StartReportText(0, 3000, start, "."));
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[3], "Slow start/stop mode - Enabled");
 
@@ -235,7 +235,7 @@ TEST(StartReportTest, DivisorOneShowsSlowStartAndEveryOtherDivisorTheBacklashLin
   for (std::uint8_t divisor : {0, 2, 4, 16, 255}) {
     start.StepDivisor = divisor;
     EXPECT_EQ(
-        StartReportText(7, 30, start),
+        StartReportText(7, 30, start, "."),
         ReportOf({"Destination position - 7", "Speed - 30.00 tacts/s",
                   "Steps Divisor - " + std::to_string(divisor), "Automatic backlash operation - Enabled",
                   "Automatic backlash operation direction - CW", "Force automatic backlash operation - TRUE",
@@ -244,7 +244,7 @@ TEST(StartReportTest, DivisorOneShowsSlowStartAndEveryOtherDivisorTheBacklashLin
   }
 
   start.AutoBacklash = 0;  // hides direction and force, whatever they hold
-  const std::vector<std::string> short_form = LinesOf(StartReportText(7, 30, start));
+  const std::vector<std::string> short_form = LinesOf(StartReportText(7, 30, start, "."));
   ASSERT_EQ(short_form.size(), 6u);
   EXPECT_EQ(short_form[3], "Automatic backlash operation - Disabled");
 }

@@ -61,11 +61,11 @@ struct LineCase {
 };
 
 template <class Record>
-void ExpectLines(std::string (*build)(const Record&), std::size_t line_count,
+void ExpectLines(std::string (*build)(const Record&, std::string_view), std::size_t line_count,
                  const std::vector<LineCase<Record>>& cases) {
   for (const LineCase<Record>& c : cases) {
     SCOPED_TRACE(c.line);
-    const std::vector<std::string> lines = LinesOf(build(c.record));
+    const std::vector<std::string> lines = LinesOf(build(c.record, "."));
     ASSERT_EQ(lines.size(), line_count);
     EXPECT_EQ(lines[c.index], c.line);
   }

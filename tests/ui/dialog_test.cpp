@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/module1.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "module1.h"
 #include "twips.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "app/module1.h"
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
 #include "kavr/dynamic_controller_library.h"
-#include "module1.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/module1.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "module1.h"
 #include "reports/reports.h"
 #include "twips.h"
 
@@ -127,7 +127,7 @@ TEST_F(WindowTest, EachButtonTestsEveryCallAndAFailedCallShowsTheLastErrorAndEnd
     Strings calls;
     std::string title, prompt;  // prompt empty: a report whose bytes are checked below
   } cases[] = {
-      {"CGetState", {"GetState"}, "KAVR_GetState Successful", kavr::StateReportText(f.library.state)},
+      {"CGetState", {"GetState"}, "KAVR_GetState Successful", kavr::StateReportText(f.library.state, ".")},
       {"CStop", {"Stop"}, "KAVR_Stop Successful", "Should be Stoped"},
       {"CSaveParametersToFlash",
        {"SaveParametersToFlash"},
@@ -196,7 +196,7 @@ TEST_F(WindowTest, ModeButtonsWriteOnlyTheirFieldsFromOnlyTheirOwnBoxesAndGrayed
       }
       Find<QPushButton>(button)->click();
       EXPECT_EQ(BytesOf(f.library.mode), BytesOf(expected)) << button;
-      EXPECT_EQ(f.display.shown.back().prompt, kavr::ModeReportText(expected)) << button;
+      EXPECT_EQ(f.display.shown.back().prompt, kavr::ModeReportText(expected, ".")) << button;
     };
     press("CSetMode", c.modePowerOff, c.modeSwapped);
     press("Command1", c.powerPowerOff, std::nullopt);
@@ -208,7 +208,7 @@ TEST_F(WindowTest, ParametersButtonWritesTheButtonTimeoutAndCarriesEveryOtherByt
   expected.ButtonTimeout1 = 1000.0f;
   Find<QPushButton>("CSetParameters")->click();
   EXPECT_EQ(BytesOf(f.library.parameters), BytesOf(expected));
-  EXPECT_EQ(f.display.shown.back().prompt, kavr::ParametersReportText(expected));
+  EXPECT_EQ(f.display.shown.back().prompt, kavr::ParametersReportText(expected, "."));
 }
 
 TEST_F(WindowTest, StartButtonSendsTheStartGroupAsTyped) {

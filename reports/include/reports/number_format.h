@@ -1,6 +1,5 @@
 // Rendering numbers for the reports: the fixed-decimal patterns ("###0",
-// "##.00", "0.0"...) and the plain integer form, plus the decimal separator
-// of the user's locale.
+// "##.00", "0.0"...) and the plain integer form.
 #pragma once
 
 #include <cstdint>
@@ -60,10 +59,5 @@ std::string RenderNumber(double value, const NumberPattern& pattern, std::string
 // Plain decimal digits, "-" first when negative, no grouping.
 void AppendInteger(std::string& out, std::int64_t value);
 std::string RenderInteger(std::int64_t value);
-
-// The decimal point of the C library's current numeric locale (which the
-// user interface sets from the environment at start-up); "." when the locale
-// gives none. Reports print with it and typed numbers are read with it.
-std::string CurrentDecimalSeparator();
 
 }  // namespace kavr

@@ -1,10 +1,12 @@
 // The five reports. Each *Text function builds a report's whole text from its
-// inputs (read only); each Print* function shows that text under the
-// report's title through the display.
+// inputs (read only), printing numbers with the decimal separator its caller
+// chose; each Print* function shows that text under the report's title
+// through the display.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "kavr/controller_library.h"
 #include "kavr/records.h"
@@ -12,19 +14,20 @@
 
 namespace kavr {
 
-std::string ModeReportText(const KAVR_Mode& mode);
-void PrintMode(const KAVR_Mode& mode, ReportDisplay& display);
+std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimal_separator);
+void PrintMode(const KAVR_Mode& mode, std::string_view decimal_separator, ReportDisplay& display);
 
-std::string StateReportText(const KAVR_State& state);
-void PrintState(const KAVR_State& state, ReportDisplay& display);
+std::string StateReportText(const KAVR_State& state, std::string_view decimal_separator);
+void PrintState(const KAVR_State& state, std::string_view decimal_separator, ReportDisplay& display);
 
-std::string ParametersReportText(const KAVR_Parameters& parameters);
-void PrintParameters(const KAVR_Parameters& parameters, ReportDisplay& display);
+std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimal_separator);
+void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimal_separator,
+                     ReportDisplay& display);
 
 std::string StartReportText(const std::int32_t& destination, const float& speed,
-                            const KAVR_StartParameters& start);
+                            const KAVR_StartParameters& start, std::string_view decimal_separator);
 void PrintStart(const std::int32_t& destination, const float& speed, const KAVR_StartParameters& start,
-                ReportDisplay& display);
+                std::string_view decimal_separator, ReportDisplay& display);
 
 // Asks the library for its last error text and shows it under "Error".
 std::string LastErrorText(ControllerLibrary& library);

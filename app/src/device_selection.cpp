@@ -1,7 +1,7 @@
-#include "device_selection.h"
+#include "app/device_selection.h"
 
-#include "device_list.h"
-#include "module1.h"
+#include "app/device_list.h"
+#include "app/module1.h"
 
 namespace kavr {
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "kavr/controller_library.h"
 #include "reports/show_report.h"
@@ -34,7 +35,7 @@ struct ModeControls {
 };
 
 // The start group's texts as typed (UTF-8), and the decimal separator of the
-// notation they are read in.
+// notation they are read in and its report is printed in.
 struct StartControls {
   std::string stepDivisor;  // Combo1
   std::string destination;  // TDP
@@ -49,22 +50,25 @@ inline constexpr const char* kSaveTitle = "KAVR_SaveParametersToFlash Successful
 inline constexpr const char* kSavePrompt = "Parameters Should be Saved";
 inline constexpr const char* kStartInputTitle = "KAVR_Start";
 
-void StateAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device);
+// Actions that show a record print its numbers with `decimalSeparator`.
+void StateAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                 std::string_view decimalSeparator);
 void StopAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device);
 void SaveParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device);
 void LastErrorAction(ControllerLibrary& library, ReportDisplay& display);
 
 // Writes PowerOff from ChPower(1) and nothing else.
 void PowerAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
-                 const PowerControls& controls);
+                 const PowerControls& controls, std::string_view decimalSeparator);
 
 // Enables both trailers, writes PowerOff from ChPower(0) and TrailersSwapped
 // from ChTrSwap(0).
 void ModeAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
-                const ModeControls& controls);
+                const ModeControls& controls, std::string_view decimalSeparator);
 
 // Writes ButtonTimeout1 = 1000 ms.
-void ParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device);
+void ParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                      std::string_view decimalSeparator);
 
 // Reads the start parameters, then converts the divisor, the destination and
 // the speed in that order; the first text that does not convert is named in

@@ -1,7 +1,7 @@
 // The start action's typed values on a scripted library: what is sent, and
 // what stops the move before it reaches the controller. The other actions
 // are driven through the test window's buttons (window_test.cpp).
-#include "actions.h"
+#include "app/actions.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,8 @@ TEST(Actions, StartSendsTheTypedValuesOverTheRecordAsReadAndReportsTheSpeedLeft)
     EXPECT_EQ(f.library.destination, c.sentDestination);
     EXPECT_EQ(f.library.speed, c.sentSpeed);
     EXPECT_EQ(BytesOf(f.library.start), BytesOf(expected));
-    EXPECT_EQ(f.display.shown.at(0).prompt, kavr::StartReportText(c.sentDestination, 1500.0f, expected));
+    EXPECT_EQ(f.display.shown.at(0).prompt,
+              kavr::StartReportText(c.sentDestination, 1500.0f, expected, c.separator));
   }
 }
 

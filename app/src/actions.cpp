@@ -1,7 +1,7 @@
-#include "actions.h"
+#include "app/actions.h"
 
+#include "app/typed_numbers.h"
 #include "reports/reports.h"
-#include "typed_numbers.h"
 
 namespace kavr {
 namespace {
@@ -24,10 +24,11 @@ bool Converted(const TypedNumber<T>& number, const char* field, const std::strin
 
 }  // namespace
 
-void StateAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+void StateAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                 std::string_view decimalSeparator) {
   KAVR_State state{};
   if (!Succeeded(library.GetState(device, state), library, display)) return;
-  PrintState(state, display);
+  PrintState(state, decimalSeparator, display);
 }
 
 void StopAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
@@ -43,16 +44,16 @@ void SaveParametersAction(ControllerLibrary& library, ReportDisplay& display, st
 void LastErrorAction(ControllerLibrary& library, ReportDisplay& display) { PrintLastError(library, display); }
 
 void PowerAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
-                 const PowerControls& controls) {
+                 const PowerControls& controls, std::string_view decimalSeparator) {
   KAVR_Mode mode{};
   if (!Succeeded(library.GetMode(device, mode), library, display)) return;
   mode.PowerOff = ToFlag(!IsChecked(controls.power));
   if (!Succeeded(library.SetMode(device, mode), library, display)) return;
-  PrintMode(mode, display);
+  PrintMode(mode, decimalSeparator, display);
 }
 
 void ModeAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
-                const ModeControls& controls) {
+                const ModeControls& controls, std::string_view decimalSeparator) {
   KAVR_Mode mode{};
   if (!Succeeded(library.GetMode(device, mode), library, display)) return;
   mode.Trailer1Enabled = ToFlag(true);
@@ -60,15 +61,16 @@ void ModeAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t
   mode.PowerOff = ToFlag(!IsChecked(controls.power));
   mode.TrailersSwapped = ToFlag(IsChecked(controls.trailersSwap));
   if (!Succeeded(library.SetMode(device, mode), library, display)) return;
-  PrintMode(mode, display);
+  PrintMode(mode, decimalSeparator, display);
 }
 
-void ParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device) {
+void ParametersAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
+                      std::string_view decimalSeparator) {
   KAVR_Parameters parameters{};
   if (!Succeeded(library.GetParameters(device, parameters), library, display)) return;
   parameters.ButtonTimeout1 = 1000.0f;
   if (!Succeeded(library.SetParameters(device, parameters), library, display)) return;
-  PrintParameters(parameters, display);
+  PrintParameters(parameters, decimalSeparator, display);
 }
 
 void StartAction(ControllerLibrary& library, ReportDisplay& display, std::int32_t device,
@@ -94,7 +96,7 @@ void StartAction(ControllerLibrary& library, ReportDisplay& display, std::int32_
   // The library may lower the speed through its reference; the report shows
   // what it left there.
   if (!Succeeded(library.Start(device, destination, speed, start), library, display)) return;
-  PrintStart(destination, speed, start, display);
+  PrintStart(destination, speed, start, controls.decimalSeparator, display);
 }
 
 }  // namespace kavr

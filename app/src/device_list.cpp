@@ -1,4 +1,4 @@
-#include "device_list.h"
+#include "app/device_list.h"
 
 #include <algorithm>
 

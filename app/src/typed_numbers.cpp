@@ -1,4 +1,4 @@
-#include "typed_numbers.h"
+#include "app/typed_numbers.h"
 
 #include <algorithm>
 #include <charconv>
