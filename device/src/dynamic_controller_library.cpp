@@ -20,7 +20,10 @@ namespace {
 // library that fills every byte it was offered still leaves an ended string.
 class LibraryBytes {
  public:
-  explicit LibraryBytes(const LibraryText& text) : length_(text.size()), bytes_(EncodeCodePage(text)) {
+  explicit LibraryBytes(const LibraryText& text) : length_(text.size()) {
+    // The program hands over empty buffers; they need no conversion.
+    const bool empty = std::all_of(text.begin(), text.end(), [](char32_t c) { return c == U'\0'; });
+    bytes_ = empty ? std::string(length_, '\0') : EncodeCodePage(text);
     bytes_.resize(length_ + 1, '\0');
   }
 
@@ -34,6 +37,14 @@ class LibraryBytes {
   // The buffer comes back at its full length, whatever the library left in it.
   void CopyBackTo(LibraryText& text) const {
     text = DecodeCodePage(std::string_view(bytes_.data(), length_));
+  }
+
+  // The same for a buffer read only up to its terminator: what follows it is
+  // handed back as code 0 without being converted.
+  void CopyBackEndedTo(LibraryText& text) const {
+    const std::size_t used = std::string_view(bytes_.data(), length_).find('\0');
+    text = DecodeCodePage(std::string_view(bytes_.data(), std::min(used, length_)));
+    text.resize(length_, U'\0');
   }
 
  private:
@@ -61,10 +72,10 @@ struct DynamicControllerLibrary::Impl {
   // reach the library, with the reason kept as the binding's own last error
   // (and handed to `failure`). Reaching an entry makes the library's last
   // error the one to report again.
-  template <typename EntryPointer>
-  EntryPointer Find(Entry entry, std::string* failure = nullptr) {
+  template <Entry entry>
+  EntryPointer<entry> Find(std::string* failure = nullptr) {
     std::lock_guard lock(mutex);
-    const auto index = static_cast<std::size_t>(entry);
+    constexpr auto index = static_cast<std::size_t>(entry);
     if (!Load()) {
       Fail(loadFailure, failure);
       return nullptr;
@@ -80,7 +91,7 @@ struct DynamicControllerLibrary::Impl {
       }
     }
     ownErrorIsLatest = false;
-    return reinterpret_cast<EntryPointer>(entries[index]);
+    return reinterpret_cast<EntryPointer<entry>>(entries[index]);
   }
 
   // The binding's own last error when it is the latest failure, else nothing.
@@ -151,73 +162,71 @@ const std::filesystem::path& DynamicControllerLibrary::LibraryFile() const { ret
 
 std::string DynamicControllerLibrary::LibraryLoadFailure() { return impl_->LoadFailure(); }
 
+// Every entry but Init and GetLastErr takes its arguments as they stand:
+// values, and records and the speed by address.
+template <Entry entry, typename... Arguments>
+ResultCode DynamicControllerLibrary::Forward(Arguments... arguments) {
+  auto function = impl_->Find<entry>();
+  return function != nullptr ? function(arguments...) : kLibraryUnavailable;
+}
+
 ResultCode DynamicControllerLibrary::Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) {
-  auto entry = impl_->Find<KAVR_InitEntry>(Entry::Init);
-  if (entry == nullptr) return kLibraryUnavailable;
+  auto function = impl_->Find<Entry::Init>();
+  if (function == nullptr) return kLibraryUnavailable;
   LibraryBytes versionBytes(versions);
   LibraryBytes serialBytes(serials);
-  const ResultCode code =
-      entry(&count, versionBytes.Data(), versionBytes.Capacity(), serialBytes.Data(), serialBytes.Capacity());
+  const ResultCode code = function(&count, versionBytes.Data(), versionBytes.Capacity(), serialBytes.Data(),
+                                   serialBytes.Capacity());
+  // Every position of these counts: the device slots lie at fixed places.
   versionBytes.CopyBackTo(versions);
   serialBytes.CopyBackTo(serials);
   return code;
 }
 
 ResultCode DynamicControllerLibrary::GetState(std::int32_t device, KAVR_State& state) {
-  auto entry = impl_->Find<KAVR_GetStateEntry>(Entry::GetState);
-  return entry != nullptr ? entry(device, &state) : kLibraryUnavailable;
+  return Forward<Entry::GetState>(device, &state);
 }
 
 ResultCode DynamicControllerLibrary::GetMode(std::int32_t device, KAVR_Mode& mode) {
-  auto entry = impl_->Find<KAVR_GetModeEntry>(Entry::GetMode);
-  return entry != nullptr ? entry(device, &mode) : kLibraryUnavailable;
+  return Forward<Entry::GetMode>(device, &mode);
 }
 
 ResultCode DynamicControllerLibrary::SetMode(std::int32_t device, KAVR_Mode& mode) {
-  auto entry = impl_->Find<KAVR_SetModeEntry>(Entry::SetMode);
-  return entry != nullptr ? entry(device, &mode) : kLibraryUnavailable;
+  return Forward<Entry::SetMode>(device, &mode);
 }
 
 ResultCode DynamicControllerLibrary::GetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  auto entry = impl_->Find<KAVR_GetParametersEntry>(Entry::GetParameters);
-  return entry != nullptr ? entry(device, &parameters) : kLibraryUnavailable;
+  return Forward<Entry::GetParameters>(device, &parameters);
 }
 
 ResultCode DynamicControllerLibrary::SetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  auto entry = impl_->Find<KAVR_SetParametersEntry>(Entry::SetParameters);
-  return entry != nullptr ? entry(device, &parameters) : kLibraryUnavailable;
+  return Forward<Entry::SetParameters>(device, &parameters);
 }
 
 ResultCode DynamicControllerLibrary::GetStartParameters(std::int32_t device, KAVR_StartParameters& start) {
-  auto entry = impl_->Find<KAVR_GetStartParametersEntry>(Entry::GetStartParameters);
-  return entry != nullptr ? entry(device, &start) : kLibraryUnavailable;
+  return Forward<Entry::GetStartParameters>(device, &start);
 }
 
 ResultCode DynamicControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
                                            KAVR_StartParameters& start) {
-  auto entry = impl_->Find<KAVR_StartEntry>(Entry::Start);
-  return entry != nullptr ? entry(device, destination, &speed, &start) : kLibraryUnavailable;
+  return Forward<Entry::Start>(device, destination, &speed, &start);
 }
 
-ResultCode DynamicControllerLibrary::Stop(std::int32_t device) {
-  auto entry = impl_->Find<KAVR_StopEntry>(Entry::Stop);
-  return entry != nullptr ? entry(device) : kLibraryUnavailable;
-}
+ResultCode DynamicControllerLibrary::Stop(std::int32_t device) { return Forward<Entry::Stop>(device); }
 
 ResultCode DynamicControllerLibrary::SaveParametersToFlash(std::int32_t device) {
-  auto entry = impl_->Find<KAVR_SaveParametersToFlashEntry>(Entry::SaveParametersToFlash);
-  return entry != nullptr ? entry(device) : kLibraryUnavailable;
+  return Forward<Entry::SaveParametersToFlash>(device);
 }
 
 void DynamicControllerLibrary::GetLastErr(LibraryText& buffer) {
   std::string own;
   if (impl_->OwnErrorIfLatest(own)) return WriteText(own, buffer);
   // The entry itself may be what is missing; that is then the text to give.
-  auto entry = impl_->Find<KAVR_GetLastErrEntry>(Entry::GetLastErr, &own);
-  if (entry == nullptr) return WriteText(own, buffer);
+  auto function = impl_->Find<Entry::GetLastErr>(&own);
+  if (function == nullptr) return WriteText(own, buffer);
   LibraryBytes bytes(buffer);
-  entry(bytes.Data(), bytes.Capacity());
-  bytes.CopyBackTo(buffer);
+  function(bytes.Data(), bytes.Capacity());
+  bytes.CopyBackEndedTo(buffer);
 }
 
 }  // namespace kavr

@@ -20,7 +20,7 @@ const std::filesystem::path kLibrary =
     std::filesystem::read_symlink("/proc/self/exe").parent_path() / "KAVRVBDLL.so";
 
 // An entry by its exported name, as the typed pointer the program calls it through.
-#define ENTRY(name) reinterpret_cast<KAVR_##name##Entry>(Find("_KAVRVB_" #name))
+#define ENTRY(name) reinterpret_cast<kavr::EntryPointer<kavr::Entry::name>>(Find("_KAVRVB_" #name))
 
 class LibraryFileTest : public ::testing::Test {
  protected:

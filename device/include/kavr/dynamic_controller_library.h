@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kavr/controller_library.h"
+#include "kavr/entry_names.h"
 
 namespace kavr {
 
@@ -56,6 +57,9 @@ class DynamicControllerLibrary : public ControllerLibrary {
   const std::filesystem::path& LibraryFile() const;
 
  private:
+  template <Entry entry, typename... Arguments>
+  ResultCode Forward(Arguments... arguments);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

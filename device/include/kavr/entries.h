@@ -55,19 +55,6 @@ KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t devi
 /* Its return value is never read. */
 KAVR_EXPORT void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity);
 
-/* Pointer types the binding casts each looked-up entry to. */
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_InitEntry)(int32_t*, char*, int32_t, char*, int32_t);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_GetStateEntry)(int32_t, struct KAVR_State*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_GetModeEntry)(int32_t, struct KAVR_Mode*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_SetModeEntry)(int32_t, struct KAVR_Mode*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_GetParametersEntry)(int32_t, struct KAVR_Parameters*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_SetParametersEntry)(int32_t, struct KAVR_Parameters*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_GetStartParametersEntry)(int32_t, struct KAVR_StartParameters*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_StartEntry)(int32_t, int32_t, float*, struct KAVR_StartParameters*);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_StopEntry)(int32_t);
-typedef KAVR_ResultCode(KAVR_CALL* KAVR_SaveParametersToFlashEntry)(int32_t);
-typedef void(KAVR_CALL* KAVR_GetLastErrEntry)(char*, int32_t);
-
 #ifdef __cplusplus
 }
 #endif

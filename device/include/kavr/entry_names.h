@@ -1,45 +1,70 @@
-// The library's entries by the names they are exported under, shared by the
-// binding (which looks them up), the stand-in library (which names them in
-// its error texts and fault list) and the tests.
+// The library's eleven entries, listed once: the enumeration, the names they
+// are exported under and the binding's pointer types all come from
+// KAVR_FOR_EACH_ENTRY. Shared by the binding (which looks them up), the
+// stand-in library (which names them in its error texts and fault list) and
+// the tests.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string_view>
 
+#include "kavr/entries.h"
+
+// X(Name) for every entry, exported as _KAVRVB_Name, in the library's order.
+#define KAVR_FOR_EACH_ENTRY(X) \
+  X(Init)                      \
+  X(GetState)                  \
+  X(GetMode)                   \
+  X(SetMode)                   \
+  X(GetParameters)             \
+  X(SetParameters)             \
+  X(GetStartParameters)        \
+  X(Start)                     \
+  X(Stop)                      \
+  X(SaveParametersToFlash)     \
+  X(GetLastErr)
+
 namespace kavr {
 
 enum class Entry : std::size_t {
-  Init,
-  GetState,
-  GetMode,
-  SetMode,
-  GetParameters,
-  SetParameters,
-  GetStartParameters,
-  Start,
-  Stop,
-  SaveParametersToFlash,
-  GetLastErr,
+#define KAVR_ENTRY_ENUMERATOR(name) name,
+  KAVR_FOR_EACH_ENTRY(KAVR_ENTRY_ENUMERATOR)
+#undef KAVR_ENTRY_ENUMERATOR
 };
 
-inline constexpr std::size_t kEntryCount = static_cast<std::size_t>(Entry::GetLastErr) + 1;
+inline constexpr std::size_t kEntryCount = 0
+#define KAVR_ENTRY_COUNT(name) +1
+    KAVR_FOR_EACH_ENTRY(KAVR_ENTRY_COUNT)
+#undef KAVR_ENTRY_COUNT
+    ;
 
 // Null-terminated, so each can go straight to the loader's look-up.
 inline constexpr std::array<const char*, kEntryCount> kEntryNames = {
-    "_KAVRVB_Init",
-    "_KAVRVB_GetState",
-    "_KAVRVB_GetMode",
-    "_KAVRVB_SetMode",
-    "_KAVRVB_GetParameters",
-    "_KAVRVB_SetParameters",
-    "_KAVRVB_GetStartParameters",
-    "_KAVRVB_Start",
-    "_KAVRVB_Stop",
-    "_KAVRVB_SaveParametersToFlash",
-    "_KAVRVB_GetLastErr",
+#define KAVR_ENTRY_NAME(name) "_KAVRVB_" #name,
+    KAVR_FOR_EACH_ENTRY(KAVR_ENTRY_NAME)
+#undef KAVR_ENTRY_NAME
 };
 
 constexpr std::string_view EntryName(Entry entry) { return kEntryNames[static_cast<std::size_t>(entry)]; }
+
+// The name without its "_KAVRVB_" prefix ("GetState"), as transcripts and
+// fault lists write it.
+constexpr std::string_view ShortEntryName(Entry entry) { return EntryName(entry).substr(8); }
+
+// The pointer type of an entry, taken from its declaration in entries.h, so
+// that the calling convention and the arguments cannot drift from it.
+template <Entry>
+struct EntryDeclaration;
+#define KAVR_ENTRY_DECLARATION(name)           \
+  template <>                                  \
+  struct EntryDeclaration<Entry::name> {       \
+    using Pointer = decltype(&_KAVRVB_##name); \
+  };
+KAVR_FOR_EACH_ENTRY(KAVR_ENTRY_DECLARATION)
+#undef KAVR_ENTRY_DECLARATION
+
+template <Entry entry>
+using EntryPointer = typename EntryDeclaration<entry>::Pointer;
 
 }  // namespace kavr
