@@ -1,0 +1,51 @@
+// A controller library that passes every call to another and tells its
+// observers what happened: the transcript (--trace) and the monitor's call
+// log. The calls reach the wrapped library exactly as they were made, with
+// the caller's own records and buffers.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "app/library_call.h"
+#include "kavr/controller_library.h"
+
+namespace kavr {
+
+using CallObserver = std::function<void(const LibraryCall&)>;
+
+class RecordingControllerLibrary : public ControllerLibrary {
+ public:
+  explicit RecordingControllerLibrary(ControllerLibrary& library) : library_(library) {}
+
+  // Observers are told in the order they were added, after each call.
+  void AddObserver(CallObserver observer) { observers_.push_back(std::move(observer)); }
+
+  ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override;
+  ResultCode GetState(std::int32_t device, KAVR_State& state) override;
+  ResultCode GetMode(std::int32_t device, KAVR_Mode& mode) override;
+  ResultCode SetMode(std::int32_t device, KAVR_Mode& mode) override;
+  ResultCode GetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
+  ResultCode SetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
+  ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters& start) override;
+  ResultCode Start(std::int32_t device, std::int32_t destination, float& speed,
+                   KAVR_StartParameters& start) override;
+  ResultCode Stop(std::int32_t device) override;
+  ResultCode SaveParametersToFlash(std::int32_t device) override;
+  void GetLastErr(LibraryText& buffer) override;
+  std::string LibraryLoadFailure() override { return library_.LibraryLoadFailure(); }
+
+ private:
+  // A call that names a device and passes one record by reference.
+  template <typename Record>
+  ResultCode RecordCall(Entry entry, std::int32_t device, Record& record,
+                        ResultCode (ControllerLibrary::*method)(std::int32_t, Record&));
+  // Times `call` and tells the observers; `after` fills in what came back.
+  template <typename Call, typename After>
+  auto Observe(LibraryCall& record, Call call, After after);
+
+  ControllerLibrary& library_;
+  std::vector<CallObserver> observers_;
+};
+
+}  // namespace kavr

@@ -1,0 +1,89 @@
+#include "app/library_call.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace kavr {
+namespace {
+
+// "2026-12-08T15:20:01.123456Z"
+std::string UtcTime(std::chrono::system_clock::time_point time) {
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
+  std::time_t seconds = static_cast<std::time_t>(micros / 1000000);
+  long fraction = static_cast<long>(micros % 1000000);
+  if (fraction < 0) {
+    fraction += 1000000;
+    --seconds;
+  }
+  std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &seconds);
+#else
+  gmtime_r(&seconds, &parts);
+#endif
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, fraction);
+  return text;
+}
+
+// A buffer's text without the code-0 characters that pad it to its length.
+std::string_view WithoutPadding(std::string_view text) {
+  const std::size_t end = text.find_last_not_of('\0');
+  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
+}
+
+}  // namespace
+
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (std::uint8_t byte : bytes) {
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0x0f]);
+  }
+  return text;
+}
+
+std::string QuotedText(std::string_view utf8) {
+  std::string text = "\"";
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      text.push_back('\\');
+      text.push_back(c);
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      text += escaped;
+    } else {
+      text.push_back(c);
+    }
+  }
+  text.push_back('"');
+  return text;
+}
+
+std::string TranscriptLine(const LibraryCall& call) {
+  std::string line = UtcTime(call.started);
+  line += ' ';
+  line += ShortEntryName(call.entry);
+  if (call.device) line += " device=" + std::to_string(*call.device);
+  for (const CallScalar& scalar : call.scalars) {
+    line += ' ' + scalar.name + '=' + scalar.sent;
+    if (!scalar.returned.empty()) line += (scalar.sent.empty() ? "" : ">") + scalar.returned;
+  }
+  if (call.result) line += " rc=" + std::to_string(*call.result);
+  line += " us=" + std::to_string(call.duration.count());
+  if (!call.recordType.empty()) {
+    line += " record=" + call.recordType;
+    line += " sent=" + HexBytes(call.sent);
+    line += " returned=" + HexBytes(call.returned);
+  }
+  for (const CallText& text : call.texts)
+    line += ' ' + text.name + '=' + QuotedText(WithoutPadding(text.text));
+  return line;
+}
+
+}  // namespace kavr

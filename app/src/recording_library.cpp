@@ -1,0 +1,145 @@
+#include "app/recording_library.h"
+
+#include <charconv>
+#include <type_traits>
+
+#include "app/record_fields.h"
+#include "kavr/text.h"
+
+namespace kavr {
+namespace {
+
+template <typename Record>
+std::vector<std::uint8_t> CopyOf(const Record& record) {
+  const RecordBytes bytes = BytesOf(record);
+  return {bytes.begin(), bytes.end()};
+}
+
+// The shortest text that reads back as the same float, in C notation.
+std::string FloatText(float value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+LibraryCall CallOf(Entry entry, std::optional<std::int32_t> device = std::nullopt,
+                   std::string_view recordType = {}) {
+  LibraryCall call;
+  call.entry = entry;
+  call.device = device;
+  call.recordType = recordType;
+  return call;
+}
+
+CallText TextOf(std::string name, const LibraryText& buffer) { return {std::move(name), ToUtf8(buffer)}; }
+
+}  // namespace
+
+template <typename Call, typename After>
+auto RecordingControllerLibrary::Observe(LibraryCall& record, Call call, After after) {
+  record.started = std::chrono::system_clock::now();
+  const auto begun = std::chrono::steady_clock::now();
+  const auto finish = [&] {
+    record.duration =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begun);
+    after(record);
+    for (const CallObserver& observer : observers_) observer(record);
+  };
+  if constexpr (std::is_void_v<decltype(call())>) {
+    call();
+    finish();
+  } else {
+    const auto result = call();
+    record.result = result;
+    finish();
+    return result;
+  }
+}
+
+template <typename Record>
+ResultCode RecordingControllerLibrary::RecordCall(Entry entry, std::int32_t device, Record& record,
+                                                  ResultCode (ControllerLibrary::*method)(std::int32_t,
+                                                                                          Record&)) {
+  if (observers_.empty()) return (library_.*method)(device, record);
+  LibraryCall call = CallOf(entry, device, RecordName<Record>());
+  call.sent = CopyOf(record);
+  return Observe(
+      call, [&] { return (library_.*method)(device, record); },
+      [&](LibraryCall& done) { done.returned = CopyOf(record); });
+}
+
+ResultCode RecordingControllerLibrary::Init(std::int32_t& count, LibraryText& versions,
+                                            LibraryText& serials) {
+  if (observers_.empty()) return library_.Init(count, versions, serials);
+  LibraryCall call = CallOf(Entry::Init);
+  return Observe(
+      call, [&] { return library_.Init(count, versions, serials); },
+      [&](LibraryCall& done) {
+        done.scalars.push_back({"count", "", std::to_string(count)});
+        done.texts.push_back(TextOf("versions", versions));
+        done.texts.push_back(TextOf("serials", serials));
+      });
+}
+
+ResultCode RecordingControllerLibrary::GetState(std::int32_t device, KAVR_State& state) {
+  return RecordCall(Entry::GetState, device, state, &ControllerLibrary::GetState);
+}
+
+ResultCode RecordingControllerLibrary::GetMode(std::int32_t device, KAVR_Mode& mode) {
+  return RecordCall(Entry::GetMode, device, mode, &ControllerLibrary::GetMode);
+}
+
+ResultCode RecordingControllerLibrary::SetMode(std::int32_t device, KAVR_Mode& mode) {
+  return RecordCall(Entry::SetMode, device, mode, &ControllerLibrary::SetMode);
+}
+
+ResultCode RecordingControllerLibrary::GetParameters(std::int32_t device, KAVR_Parameters& parameters) {
+  return RecordCall(Entry::GetParameters, device, parameters, &ControllerLibrary::GetParameters);
+}
+
+ResultCode RecordingControllerLibrary::SetParameters(std::int32_t device, KAVR_Parameters& parameters) {
+  return RecordCall(Entry::SetParameters, device, parameters, &ControllerLibrary::SetParameters);
+}
+
+ResultCode RecordingControllerLibrary::GetStartParameters(std::int32_t device, KAVR_StartParameters& start) {
+  return RecordCall(Entry::GetStartParameters, device, start, &ControllerLibrary::GetStartParameters);
+}
+
+ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
+                                             KAVR_StartParameters& start) {
+  if (observers_.empty()) return library_.Start(device, destination, speed, start);
+  LibraryCall call = CallOf(Entry::Start, device, RecordName<KAVR_StartParameters>());
+  call.scalars.push_back({"destination", std::to_string(destination), ""});
+  call.scalars.push_back({"speed", FloatText(speed), ""});
+  call.sent = CopyOf(start);
+  return Observe(
+      call, [&] { return library_.Start(device, destination, speed, start); },
+      [&](LibraryCall& done) {
+        done.scalars.back().returned = FloatText(speed);
+        done.returned = CopyOf(start);
+      });
+}
+
+ResultCode RecordingControllerLibrary::Stop(std::int32_t device) {
+  if (observers_.empty()) return library_.Stop(device);
+  LibraryCall call = CallOf(Entry::Stop, device);
+  return Observe(
+      call, [&] { return library_.Stop(device); }, [](LibraryCall&) {});
+}
+
+ResultCode RecordingControllerLibrary::SaveParametersToFlash(std::int32_t device) {
+  if (observers_.empty()) return library_.SaveParametersToFlash(device);
+  LibraryCall call = CallOf(Entry::SaveParametersToFlash, device);
+  return Observe(
+      call, [&] { return library_.SaveParametersToFlash(device); }, [](LibraryCall&) {});
+}
+
+void RecordingControllerLibrary::GetLastErr(LibraryText& buffer) {
+  if (observers_.empty()) return library_.GetLastErr(buffer);
+  LibraryCall call = CallOf(Entry::GetLastErr);
+  Observe(
+      call, [&] { library_.GetLastErr(buffer); },
+      [&](LibraryCall& done) { done.texts.push_back(TextOf("text", buffer)); });
+}
+
+}  // namespace kavr

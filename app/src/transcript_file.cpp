@@ -1,0 +1,28 @@
+#include "app/transcript_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+namespace kavr {
+
+std::unique_ptr<TranscriptFile> TranscriptFile::Open(const std::string& path, std::string& error) {
+  if (path == "-") return std::unique_ptr<TranscriptFile>(new TranscriptFile(std::cerr));
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  errno = 0;
+  auto stream = std::make_unique<std::ofstream>(file, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (!stream->is_open()) {
+    error =
+        "Cannot write the transcript " + path + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
+    return nullptr;
+  }
+  return std::unique_ptr<TranscriptFile>(new TranscriptFile(std::move(stream)));
+}
+
+void TranscriptFile::Write(const LibraryCall& call) {
+  *out_ << TranscriptLine(call) << '\n';
+  out_->flush();
+}
+
+}  // namespace kavr
