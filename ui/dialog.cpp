@@ -1,7 +1,9 @@
 #include "dialog.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "app/device_list.h"
 #include "app/device_selection.h"
@@ -44,6 +46,7 @@ Dialog::Dialog(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, s
   List1->setSelectionMode(QAbstractItemView::SingleSelection);
   List1->setSortingEnabled(false);
   List1->setGeometry(kavr::TwipsRect(*this, 120, 120, 5775, 2985));
+  List1->installEventFilter(this);
 
   setTabOrder(OKButton, CancelButton);
   setTabOrder(CancelButton, List1);
@@ -68,7 +71,7 @@ bool Dialog::Load() {
   const kavr::ResultCode result = library_.Init(count, VersionsBuffer, SerialsBuffer);
   Module1::DeviceCount = count;
 
-  if (auto failure = kavr::StartupFailureFor(result, count, library_.LibraryLoadFailure())) {
+  if (auto failure = kavr::StartupFailureFor(result, count, library_)) {
     display_.ShowReport(failure->prompt, failure->title);
     return false;
   }
@@ -80,8 +83,26 @@ bool Dialog::Load() {
 void Dialog::PrintDevices(const kavr::LibraryText& serials, const kavr::LibraryText& versions) {
   const auto lines = kavr::DeviceLines(Module1::DeviceCount, serials, versions);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    List1->insertItem(static_cast<int>(i), QString::fromStdString(lines[i]));
+    const QString line = QString::fromStdString(lines[i]);
+    List1->insertItem(static_cast<int>(i), line);
+    // The list keeps its size; a line longer than it is read whole here.
+    List1->item(static_cast<int>(i))->setToolTip(line);
   }
+}
+
+bool Dialog::eventFilter(QObject* watched, QEvent* event) {
+  // A line wider than the list is read by scrolling it sideways, with the
+  // arrow keys as well as the mouse: the list has no other use for them.
+  if (watched == List1 && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
+      List1->horizontalScrollBar()->triggerAction(key->key() == Qt::Key_Left
+                                                      ? QAbstractSlider::SliderSingleStepSub
+                                                      : QAbstractSlider::SliderSingleStepAdd);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void Dialog::ChooseSelectedDevice() {
@@ -94,6 +115,7 @@ void Dialog::ChooseSelectedDevice() {
   // The test window reads the selection values as it loads.
   kavr::StoreSelection(List1->row(selected.front()), SerialsBuffer, VersionsBuffer);
   testWindow_ = std::make_unique<DLGForm>(library_, display_, decimalSeparator_);
+  emit TestWindowOpening(testWindow_.get());
   testWindow_->Load();
   accept();
 }

@@ -34,6 +34,14 @@ class Dialog : public QDialog {
   // The test window once a controller has been chosen; null before.
   DLGForm* TestWindow() const { return testWindow_.get(); }
 
+ signals:
+  // The test window has been made and is about to load: from now on the
+  // program's boxes belong to it.
+  void TestWindowOpening(QWidget* window);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void ChooseSelectedDevice();
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/module1.h"
+#include "frame_box.h"
 #include "twips.h"
 
 namespace {
@@ -59,7 +60,8 @@ QLabel* Label(QWidget* container, const char* name, const char* caption, int lef
 
 QGroupBox* Frame(QWidget* container, const char* name, const char* caption, int left, int top, int width,
                  int height) {
-  auto* frame = Place(new QGroupBox(QString::fromLatin1(caption), container), name, left, top, width, height);
+  auto* frame =
+      Place(new kavr::FrameBox(QString::fromLatin1(caption), container), name, left, top, width, height);
   frame->setAccessibleName(frame->title());
   return frame;
 }

@@ -1,21 +1,81 @@
 // Start-up: only the device-selection dialog is created. The program ends
 // when its last window closes: the dialog, or after a choice the test window.
+//
+// Every library call goes through one recording library from the first, so
+// that the monitor's log holds the whole run whenever it is opened, and the
+// transcript (--trace) too.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLocale>
+#include <QSettings>
+#include <cstdio>
+#include <memory>
 
+#include "app/call_log.h"
+#include "app/call_tracking_library.h"
+#include "app/recording_library.h"
+#include "app/transcript_file.h"
+#include "app/version.h"
 #include "dialog.h"
+#include "dlgform.h"
 #include "kavr/dynamic_controller_library.h"
 #include "message_box_display.h"
+#include "monitor_launcher.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("kavrtest"));
+  QApplication::setApplicationName(QStringLiteral("kavrtest"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kavr::kVersion));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Test client for stepper-motor controllers: lists the attached controllers, then offers "
+                     "one button per library operation."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption trace(
+      QStringLiteral("trace"),
+      QStringLiteral("Write one line per library call to <file> (- for standard error)."),
+      QStringLiteral("file"));
+  const QCommandLineOption monitor(QStringLiteral("monitor"),
+                                   QStringLiteral("Open the live monitor beside the test window."));
+  parser.addOption(trace);
+  parser.addOption(monitor);
+  // Exits on --help, --version and a bad argument, saying why.
+  parser.process(app);
+
+  std::unique_ptr<kavr::TranscriptFile> transcript;
+  if (parser.isSet(trace)) {
+    std::string error;
+    transcript = kavr::TranscriptFile::Open(parser.value(trace).toStdString(), error);
+    if (!transcript) {
+      std::fprintf(stderr, "kavrtest: %s\n", error.c_str());
+      return 1;
+    }
+  }
+
   // The user's notation, decided once: Qt's system locale follows the
   // environment on Unix and the user's settings on Windows.
   const std::string decimalSeparator = QString(QLocale::system().decimalPoint()).toStdString();
-  kavr::DynamicControllerLibrary library;
+  kavr::DynamicControllerLibrary binding;
+  kavr::RecordingControllerLibrary recording(binding);
+  kavr::CallLog log;
+  recording.AddObserver([&log](const kavr::LibraryCall& call) { log.Add(call); });
+  if (transcript)
+    recording.AddObserver([&transcript](const kavr::LibraryCall& call) { transcript->Write(call); });
+  kavr::CallTrackingLibrary library(recording);
   kavr::MessageBoxDisplay display;
+  QSettings settings;
+  MonitorLauncher launcher(library, log, settings, decimalSeparator);
 
   Dialog dialog(library, display, decimalSeparator);
+  // Each window's boxes are modal to that window alone.
+  display.SetParentWindow(&dialog);
+  QObject::connect(&dialog, &Dialog::TestWindowOpening,
+                   [&display](QWidget* window) { display.SetParentWindow(window); });
+  QObject::connect(&dialog, &QDialog::accepted, &launcher,
+                   [&] { launcher.Attach(*dialog.TestWindow(), parser.isSet(monitor)); });
   // The user has already been told why; nothing else is shown.
   if (!dialog.Load()) return 1;
   dialog.show();

@@ -1,9 +1,19 @@
 #include "message_box_display.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "app/actions.h"
+#include "report_box.h"
 
 namespace kavr {
+namespace {
+
+// The program's own refusal of a typed value must not look like a success
+// report; it is the only box under this title. The boxes of the library's
+// results and errors keep no icon.
+QMessageBox::Icon IconFor(const std::string& title) {
+  return title == kStartInputTitle ? QMessageBox::Warning : QMessageBox::NoIcon;
+}
+
+}  // namespace
 
 QString PromptForDisplay(const std::string& prompt) {
   QString text = QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size()));
@@ -15,10 +25,8 @@ QString PromptForDisplay(const std::string& prompt) {
 }
 
 void MessageBoxDisplay::ShowReport(const std::string& prompt, const std::string& title) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), PromptForDisplay(prompt),
-                  QMessageBox::Ok, QApplication::activeWindow());
-  box.setTextFormat(Qt::PlainText);
-  box.setWindowModality(Qt::ApplicationModal);
+  ReportBox box(IconFor(title), QString::fromStdString(title), PromptForDisplay(prompt), parentWindow_);
+  box.setWindowModality(parentWindow_ ? Qt::WindowModal : Qt::ApplicationModal);
   box.exec();
 }
 

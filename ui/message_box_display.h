@@ -2,12 +2,12 @@
 // taken as markup), one OK button, every carriage return a line break.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <string>
 
 #include "reports/show_report.h"
-
-class QWidget;
 
 namespace kavr {
 
@@ -16,9 +16,17 @@ QString PromptForDisplay(const std::string& prompt);
 
 class MessageBoxDisplay : public ReportDisplay {
  public:
-  // Boxes are centred on the active window, or on the screen when none is.
-  MessageBoxDisplay() = default;
+  // Boxes are centred on `parentWindow` and modal to it alone, so that the
+  // program's other top-level windows stay usable while one is open. Without
+  // a parent window they are modal to the whole program.
+  explicit MessageBoxDisplay(QWidget* parentWindow = nullptr) : parentWindow_(parentWindow) {}
+  void SetParentWindow(QWidget* parentWindow) { parentWindow_ = parentWindow; }
+
+  // Returns when the user has dismissed the box.
   void ShowReport(const std::string& prompt, const std::string& title) override;
+
+ private:
+  QPointer<QWidget> parentWindow_;
 };
 
 }  // namespace kavr

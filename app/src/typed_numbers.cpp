@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <system_error>
 
@@ -10,6 +9,9 @@ namespace kavr {
 namespace {
 
 constexpr std::string_view kNotANumber = "is not a number";
+// Any exponent beyond this puts every digit far outside every target range;
+// saturating there keeps the position arithmetic from overflowing.
+constexpr std::int64_t kExponentLimit = 1'000'000'000;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -21,60 +23,62 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-// Rewrites the unsigned part of a number into the plain form from_chars
-// reads ("12.5e3"), or gives nothing when the text is not such a number.
-std::optional<std::string> PlainForm(std::string_view text, std::string_view decimalSeparator) {
-  std::string plain;
-  std::size_t at = 0;
-  std::size_t digits = 0;
-  while (at < text.size() && IsDigit(text[at])) {
-    plain += text[at++];
-    ++digits;
+// A typed number kept as its decimal digits, so that each target rounds it
+// exactly once: the magnitude is 0.<digits> times 10 to the power pointAt.
+struct Decimal {
+  bool negative = false;
+  std::string digits;        // significant digits, no leading zero; empty for zero
+  std::int64_t pointAt = 0;  // how many digits stand before the point; may be < 0 or > size
+};
+
+// Reads digits into `number`; those before the point move the point right,
+// the zeros right after it (before any significant digit) move it left.
+std::size_t TakeDigits(std::string_view& rest, bool afterPoint, Decimal& number) {
+  std::size_t taken = 0;
+  for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1), ++taken) {
+    const bool leadingZero = number.digits.empty() && rest.front() == '0';
+    if (!leadingZero) number.digits += rest.front();
+    if (!afterPoint && !leadingZero) ++number.pointAt;
+    if (afterPoint && leadingZero) --number.pointAt;
   }
-  if (!decimalSeparator.empty() && text.substr(at).starts_with(decimalSeparator)) {
-    plain += '.';
-    at += decimalSeparator.size();
-    while (at < text.size() && IsDigit(text[at])) {
-      plain += text[at++];
-      ++digits;
-    }
-  }
-  if (digits == 0) return std::nullopt;
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    plain += 'e';
-    ++at;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) plain += text[at++];
-    std::size_t exponentDigits = 0;
-    while (at < text.size() && IsDigit(text[at])) {
-      plain += text[at++];
-      ++exponentDigits;
-    }
-    if (exponentDigits == 0) return std::nullopt;
-  }
-  if (at != text.size()) return std::nullopt;
-  return plain;
+  return taken;
 }
 
-// Whether a number of the plain form that a double cannot hold is too large
-// (rather than too close to zero): its first significant digit stands
-// before the point once the exponent is applied.
-bool TooLarge(std::string_view plain) {
-  const std::size_t exponentAt = plain.find('e');
-  long exponent = 0;
-  if (exponentAt != std::string_view::npos) {
-    std::string_view digits = plain.substr(exponentAt + 1);
-    const bool negative = digits.starts_with('-');
-    if (digits.starts_with('-') || digits.starts_with('+')) digits.remove_prefix(1);
-    for (char c : digits) exponent = std::min(exponent * 10 + (c - '0'), 1000000L);
-    if (negative) exponent = -exponent;
+std::optional<std::int64_t> TakeExponent(std::string_view& rest) {
+  bool negative = false;
+  if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+    negative = rest.front() == '-';
+    rest.remove_prefix(1);
   }
-  const std::string_view mantissa = plain.substr(0, exponentAt);
-  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-  const std::size_t first = mantissa.find_first_of("123456789");
-  if (first == std::string_view::npos) return false;
-  const long placesBeforePoint =
-      first < point ? static_cast<long>(point - first) : -static_cast<long>(first - point - 1);
-  return placesBeforePoint + exponent > 0;
+  if (rest.empty() || !IsDigit(rest.front())) return std::nullopt;
+  std::int64_t exponent = 0;
+  for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1)) {
+    exponent = std::min(exponent * 10 + (rest.front() - '0'), kExponentLimit);
+  }
+  return negative ? -exponent : exponent;
+}
+
+std::optional<Decimal> ParseDecimal(std::string_view text, std::string_view decimalSeparator) {
+  std::string_view rest = TrimSpaces(text);
+  Decimal number;
+  if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+    number.negative = rest.front() == '-';
+    rest.remove_prefix(1);
+  }
+  std::size_t digits = TakeDigits(rest, false, number);
+  if (!decimalSeparator.empty() && rest.starts_with(decimalSeparator)) {
+    rest.remove_prefix(decimalSeparator.size());
+    digits += TakeDigits(rest, true, number);
+  }
+  if (digits == 0) return std::nullopt;
+  if (!rest.empty() && (rest.front() == 'e' || rest.front() == 'E')) {
+    rest.remove_prefix(1);
+    const std::optional<std::int64_t> exponent = TakeExponent(rest);
+    if (!exponent) return std::nullopt;
+    number.pointAt += *exponent;
+  }
+  if (!rest.empty()) return std::nullopt;
+  return number;
 }
 
 template <typename T>
@@ -82,48 +86,67 @@ TypedNumber<T> Failure(std::string problem) {
   return TypedNumber<T>{std::nullopt, std::move(problem)};
 }
 
-}  // namespace
-
-TypedNumber<double> ReadDecimal(std::string_view text, std::string_view decimalSeparator) {
-  std::string_view number = TrimSpaces(text);
-  if (number.empty()) return Failure<double>("is empty");
-  bool negative = false;
-  if (number.front() == '+' || number.front() == '-') {
-    negative = number.front() == '-';
-    number.remove_prefix(1);
+// A text that reads as a number with the other usual separator was most
+// likely typed in the other notation: say which one is expected.
+std::string NotANumber(std::string_view text, std::string_view decimalSeparator) {
+  for (std::string_view other : {".", ","}) {
+    if (!decimalSeparator.empty() && other != decimalSeparator && ParseDecimal(text, other)) {
+      return std::string(kNotANumber) + " (the decimal separator is \"" + std::string(decimalSeparator) +
+             "\")";
+    }
   }
-  const std::optional<std::string> plain = PlainForm(number, decimalSeparator);
-  if (!plain) return Failure<double>(std::string(kNotANumber));
-
-  double magnitude = 0.0;
-  const char* end = plain->data() + plain->size();
-  const auto [stop, error] = std::from_chars(plain->data(), end, magnitude, std::chars_format::general);
-  if (error == std::errc::result_out_of_range) {
-    magnitude = TooLarge(*plain) ? std::numeric_limits<double>::infinity() : 0.0;
-  } else if (error != std::errc() || stop != end) {
-    return Failure<double>(std::string(kNotANumber));
-  }
-  return TypedNumber<double>{negative ? -magnitude : magnitude, {}};
+  return std::string(kNotANumber);
 }
 
+TypedNumber<Decimal> ReadDecimal(std::string_view text, std::string_view decimalSeparator) {
+  if (TrimSpaces(text).empty()) return Failure<Decimal>("is empty");
+  std::optional<Decimal> number = ParseDecimal(text, decimalSeparator);
+  if (!number) return Failure<Decimal>(NotANumber(text, decimalSeparator));
+  return TypedNumber<Decimal>{std::move(number), {}};
+}
+
+}  // namespace
+
 TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator) {
-  const TypedNumber<double> decimal = ReadDecimal(text, decimalSeparator);
-  if (!decimal.value) return Failure<std::int32_t>(decimal.problem);
-  const double rounded = std::round(*decimal.value);
-  if (rounded < std::numeric_limits<std::int32_t>::min() ||
-      rounded > std::numeric_limits<std::int32_t>::max()) {
+  const TypedNumber<Decimal> typed = ReadDecimal(text, decimalSeparator);
+  if (!typed.value) return Failure<std::int32_t>(typed.problem);
+  const Decimal& number = *typed.value;
+  // Below 0.1 nothing rounds up; above ten whole digits nothing fits.
+  if (number.digits.empty() || number.pointAt < 0) return TypedNumber<std::int32_t>{0, {}};
+  if (number.pointAt > 10) return Failure<std::int32_t>("is outside -2147483648 to 2147483647");
+
+  const auto wholeDigits = static_cast<std::size_t>(number.pointAt);
+  std::int64_t magnitude = 0;
+  for (std::size_t i = 0; i < wholeDigits; ++i) {
+    magnitude = magnitude * 10 + (i < number.digits.size() ? number.digits[i] - '0' : 0);
+  }
+  // Halfway and above rounds away from zero: the first dropped digit decides.
+  if (wholeDigits < number.digits.size() && number.digits[wholeDigits] >= '5') ++magnitude;
+  const std::int64_t value = number.negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
     return Failure<std::int32_t>("is outside -2147483648 to 2147483647");
   }
-  return TypedNumber<std::int32_t>{static_cast<std::int32_t>(rounded), {}};
+  return TypedNumber<std::int32_t>{static_cast<std::int32_t>(value), {}};
 }
 
 TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator) {
-  const TypedNumber<double> decimal = ReadDecimal(text, decimalSeparator);
-  if (!decimal.value) return Failure<float>(decimal.problem);
-  if (std::fabs(*decimal.value) > std::numeric_limits<float>::max()) {
-    return Failure<float>("is outside the range of a 32-bit float");
+  const TypedNumber<Decimal> typed = ReadDecimal(text, decimalSeparator);
+  if (!typed.value) return Failure<float>(typed.problem);
+  const Decimal& number = *typed.value;
+  float magnitude = 0.0f;
+  if (!number.digits.empty()) {
+    // The C notation of the same digits, which from_chars rounds correctly
+    // to the nearest float in one step.
+    const std::string plain = "0." + number.digits + "e" + std::to_string(number.pointAt);
+    const std::from_chars_result read = std::from_chars(plain.data(), plain.data() + plain.size(), magnitude);
+    if (read.ec == std::errc::result_out_of_range) {
+      // A magnitude of 0.1 or more cannot underflow, below that it cannot overflow.
+      return Failure<float>(number.pointAt > 0 ? "is outside the range of a 32-bit float"
+                                               : "is too small for a 32-bit float (it would be sent as 0)");
+    }
+    if (read.ec != std::errc()) return Failure<float>(std::string(kNotANumber));
   }
-  return TypedNumber<float>{static_cast<float>(*decimal.value), {}};
+  return TypedNumber<float>{number.negative ? -magnitude : magnitude, {}};
 }
 
 TypedNumber<std::uint8_t> ReadStepDivisor(std::string_view text) {

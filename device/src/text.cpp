@@ -11,6 +11,13 @@ namespace {
 
 constexpr char32_t kReplacement = U'\uFFFD';
 
+// The C1 control characters are text in no 8-bit Windows code page. Where a
+// code page leaves a byte undefined (0x81, 0x8D, 0x8F, 0x90 and 0x9D in the
+// Western European one), Windows' own conversion hands back the C1 character
+// of the same number; here such a byte becomes U+FFFD on every system, and
+// no C1 character is ever written back as a byte.
+constexpr bool IsC1Control(char32_t c) { return c >= 0x80 && c <= 0x9F; }
+
 #ifndef _WIN32
 // Linux has no system 8-bit code page; the Western European one serves,
 // as it is what the controllers' texts are written in.
@@ -27,7 +34,7 @@ char32_t DecodeByte(unsigned char byte) {
 }
 
 char EncodeChar(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  if (c <= 0xFF && !IsC1Control(c)) return static_cast<char>(c);
   for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
     if (kWindows1252High[i] != 0 && kWindows1252High[i] == c) return static_cast<char>(0x80 + i);
   }
@@ -45,7 +52,8 @@ LibraryText DecodeCodePage(std::string_view bytes) {
   for (char byte : bytes) {
     wchar_t wide = 0;
     int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1);
-    text.push_back(converted == 1 ? static_cast<char32_t>(wide) : kReplacement);
+    const bool defined = converted == 1 && !IsC1Control(wide);
+    text.push_back(defined ? static_cast<char32_t>(wide) : kReplacement);
   }
 #else
   for (char byte : bytes) text.push_back(DecodeByte(static_cast<unsigned char>(byte)));
@@ -59,10 +67,12 @@ std::string EncodeCodePage(std::u32string_view text) {
 #ifdef _WIN32
   for (char32_t c : text) {
     char byte = '?';
-    if (c <= 0xFFFF) {
+    if (c <= 0xFFFF && !IsC1Control(c)) {
       wchar_t wide = static_cast<wchar_t>(c);
       BOOL lossy = FALSE;
-      int converted = WideCharToMultiByte(CP_ACP, 0, &wide, 1, &byte, 1, nullptr, &lossy);
+      // No "best fit" either: a character the code page lacks is lost
+      // ('?'), not swapped for a look-alike.
+      int converted = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, &byte, 1, nullptr, &lossy);
       if (converted != 1 || lossy) byte = '?';
     }
     bytes.push_back(byte);

@@ -1,19 +1,31 @@
-// The eleven exported entries: each one forwards to the single simulator
-// that the latest _KAVRVB_Init created. Loading the library does no work;
-// the simulator (and its reading of the environment and the flash files)
-// comes to life at _KAVRVB_Init, and a second _KAVRVB_Init starts afresh
-// from the environment as it is then.
+// The eleven exported entries. Loading the library does no work; each
+// _KAVRVB_Init reads the settings from the environment as it is then, and
+// every call after it runs on the controllers' shared state, under that
+// state's file lock: the one lock a call takes (see shared_state.h).
+//
+// Two things stay in the process. The settings of the latest Init, which a
+// call on another thread may be using while a new Init replaces them: each
+// set is built whole, never changed, and handed over through one atomic
+// pointer. And the failures that never reached the controllers (no Init
+// yet, a state folder that cannot be used), kept per thread as the system's
+// own last-error value is; GetLastErr gives the calling thread's one while
+// it is the latest, and the controllers' last error otherwise.
 #define KAVR_BUILDING_LIBRARY 1
 
 #include "kavr/entries.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <exception>
-#include <memory>
-#include <mutex>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "simulator/clock.h"
 #include "simulator/result_codes.h"
+#include "simulator/shared_state.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 
@@ -21,41 +33,98 @@ namespace {
 
 using kavr::sim::Entry;
 using kavr::sim::Simulator;
+using kavr::sim::SimulatorConfig;
 
-struct Library {
-  std::mutex mutex;
-  std::unique_ptr<Simulator> simulator;
-  // The last error of a call that found no simulator to answer it.
-  std::string own_error;
+// Every set of settings this process has used. One that is replaced may
+// still serve a call on another thread, so all stay until the library is
+// unloaded, when no call runs; a set equal to the latest is not added
+// again, so there are as many as distinct settings, a handful.
+class Settings {
+ public:
+  constexpr Settings() = default;
+  Settings(const Settings&) = delete;
+  Settings& operator=(const Settings&) = delete;
+  ~Settings() {
+    for (const Node* node = latest_.load(); node != nullptr;) delete std::exchange(node, node->previous);
+  }
+
+  const SimulatorConfig* Latest() const {
+    const Node* node = latest_.load(std::memory_order_acquire);
+    return node == nullptr ? nullptr : &node->config;
+  }
+
+  const SimulatorConfig& Use(SimulatorConfig config) {
+    Node* seen = latest_.load(std::memory_order_acquire);
+    if (seen != nullptr && seen->config == config) return seen->config;
+    Node* fresh = new Node{std::move(config), seen};
+    while (!latest_.compare_exchange_weak(fresh->previous, fresh, std::memory_order_acq_rel,
+                                          std::memory_order_acquire)) {
+    }
+    return fresh->config;
+  }
+
+ private:
+  struct Node {
+    SimulatorConfig config;
+    Node* previous;
+  };
+  std::atomic<Node*> latest_{nullptr};
 };
 
-// Built at the first call, not when the library is loaded.
-Library& TheLibrary() {
-  static Library library;
-  return library;
+constinit Settings settings;
+const kavr::sim::MachineClock machine_clock;
+
+// Fixed-size, so that nothing is left for the thread's exit to destroy,
+// and filled without allocating, so that recording a failure cannot fail.
+struct OwnError {
+  void Set(std::initializer_list<std::string_view> parts) noexcept {
+    length = 0;
+    for (const std::string_view part : parts) {
+      const std::size_t room = std::min(part.size(), sizeof text_bytes - length);
+      std::memcpy(text_bytes + length, part.data(), room);
+      length += room;
+    }
+  }
+  std::string Text() const { return std::string(text_bytes, length); }
+
+  char text_bytes[1024] = {};
+  std::size_t length = 0;
+};
+thread_local OwnError own_error;
+
+KAVR_ResultCode FailHere(Entry entry, KAVR_ResultCode code, std::string_view reason,
+                         std::string_view detail = {}) noexcept {
+  own_error.Set({kavr::sim::EntryName(entry), ": ", reason, detail});
+  return code;
 }
 
 // No exception may cross into the caller, which is not C++.
 template <typename Call>
-KAVR_ResultCode Forward(Entry entry, Call call) {
-  Library& library = TheLibrary();
-  std::lock_guard lock(library.mutex);
+KAVR_ResultCode Run(Entry entry, const SimulatorConfig& config, bool at_init, Call call) {
   try {
-    if (!library.simulator) {
-      library.own_error = std::string(kavr::sim::EntryName(entry)) +
-                          ": no controllers are known yet; call _KAVRVB_Init first";
-      return kavr::sim::kNotInitialised;
+    KAVR_ResultCode code = kavr::sim::kSuccess;
+    if (auto problem = kavr::sim::CallOnSharedState(config, machine_clock, kavr::sim::WarnOnStandardError,
+                                                    at_init, call, code)) {
+      return FailHere(entry, kavr::sim::kStateUnavailable, *problem);
     }
-    const KAVR_ResultCode code = call(*library.simulator);
-    // The simulator's text is now the newer failure.
-    if (code != kavr::sim::kSuccess) library.own_error.clear();
+    // The controllers' last error is now the newer failure.
+    if (code != kavr::sim::kSuccess) own_error.length = 0;
     return code;
   } catch (const std::exception& error) {
-    library.own_error = std::string(kavr::sim::EntryName(entry)) + ": internal error: " + error.what();
+    return FailHere(entry, kavr::sim::kInternalError, "internal error: ", error.what());
   } catch (...) {
-    library.own_error = std::string(kavr::sim::EntryName(entry)) + ": internal error";
+    return FailHere(entry, kavr::sim::kInternalError, "internal error");
   }
-  return kavr::sim::kInternalError;
+}
+
+template <typename Call>
+KAVR_ResultCode Forward(Entry entry, Call call) {
+  const SimulatorConfig* config = settings.Latest();
+  if (config == nullptr) {
+    return FailHere(entry, kavr::sim::kNotInitialised,
+                    "no controllers are known yet; call _KAVRVB_Init first");
+  }
+  return Run(entry, *config, false, call);
 }
 
 }  // namespace
@@ -64,21 +133,17 @@ extern "C" {
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
                                        char* serials, int32_t serials_capacity) {
-  Library& library = TheLibrary();
-  {
-    std::lock_guard lock(library.mutex);
-    try {
-      auto config = kavr::sim::ReadConfig(kavr::sim::ProcessEnvironment(), kavr::sim::WarnOnStandardError);
-      library.simulator = std::make_unique<Simulator>(
-          std::move(config), std::make_shared<kavr::sim::SteadyClock>(), kavr::sim::WarnOnStandardError);
-      library.own_error.clear();
-    } catch (const std::exception& error) {
-      library.simulator.reset();
-      library.own_error = std::string("_KAVRVB_Init: internal error: ") + error.what();
-      return kavr::sim::kInternalError;
-    }
+  const SimulatorConfig* config = nullptr;
+  try {
+    config =
+        &settings.Use(kavr::sim::ReadConfig(kavr::sim::ProcessEnvironment(), kavr::sim::WarnOnStandardError));
+  } catch (const std::exception& error) {
+    return FailHere(Entry::Init, kavr::sim::kInternalError, "internal error: ", error.what());
+  } catch (...) {
+    return FailHere(Entry::Init, kavr::sim::kInternalError, "internal error");
   }
-  return Forward(Entry::Init, [&](Simulator& simulator) {
+  own_error.length = 0;
+  return Run(Entry::Init, *config, true, [&](Simulator& simulator) {
     return simulator.Init(count, versions, versions_capacity, serials, serials_capacity);
   });
 }
@@ -126,14 +191,17 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
 }
 
 void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
-  Library& library = TheLibrary();
-  std::lock_guard lock(library.mutex);
+  const SimulatorConfig* config = settings.Latest();
+  if (own_error.length == 0 && config != nullptr) {
+    Run(Entry::GetLastErr, *config, false, [&](Simulator& simulator) {
+      simulator.GetLastErr(buffer, capacity);
+      return kavr::sim::kSuccess;
+    });
+    // Reaching the controllers failed: the reason is now this thread's.
+    if (own_error.length == 0) return;
+  }
   try {
-    if (!library.own_error.empty() || !library.simulator) {
-      kavr::sim::CopyText(library.own_error, buffer, capacity);
-    } else {
-      library.simulator->GetLastErr(buffer, capacity);
-    }
+    kavr::sim::CopyText(own_error.Text(), buffer, capacity);
   } catch (...) {
     // Nothing to report the failure to; the buffer keeps what it held.
   }

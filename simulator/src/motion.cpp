@@ -29,36 +29,44 @@ double BrakingDistance(double speed, double rate) {
   return std::isinf(rate) ? 0.0 : speed * speed / (2.0 * rate);
 }
 
+// NaN, which no accepted value produces, counts as 0 rather than reaching
+// the conversion.
 std::int32_t WholeSteps(double position) {
+  if (std::isnan(position)) return 0;
   const double rounded = std::nearbyint(position);
   return static_cast<std::int32_t>(std::clamp(rounded, double{std::numeric_limits<std::int32_t>::min()},
                                               double{std::numeric_limits<std::int32_t>::max()}));
 }
 
-double SecondsBetween(Clock::TimePoint from, Clock::TimePoint to) {
-  return std::max(0.0, std::chrono::duration<double>(to - from).count());
+double SecondsSince(Clock::TimePoint from, Clock::TimePoint now) {
+  return std::max(0.0, SecondsBetween(from, now));
 }
 
 }  // namespace
 
-Motion::Motion(Clock::TimePoint now, std::int32_t position)
-    : plan_start_(now), start_position_(position), rest_position_(position) {}
+Motion::Motion(Clock::TimePoint now, std::int32_t position) {
+  plan_.start = now;
+  plan_.start_position = position;
+  plan_.rest_position = position;
+}
 
 void Motion::Replan(Clock::TimePoint now) {
   const Kinematics here = KinematicsAt(now);
-  plan_start_ = now;
-  start_position_ = here.position;
-  start_velocity_ = here.velocity;
-  phases_.clear();
+  plan_.start = now;
+  plan_.start_position = here.position;
+  plan_.start_velocity = here.velocity;
+  plan_.phase_count = 0;
   planned_position_ = here.position;
   planned_velocity_ = here.velocity;
 }
 
 void Motion::AddPhase(double seconds, double end_velocity, bool full_speed) {
+  // MoveTo and Stop add at most kMostPhases after a Replan.
+  if (plan_.phase_count == MotionPlan::kMostPhases) return;
   planned_position_ += (planned_velocity_ + end_velocity) / 2.0 * seconds;
   planned_velocity_ = end_velocity;
-  phases_.push_back({seconds, end_velocity, full_speed});
-  if (end_velocity != 0.0) counter_clockwise_ = end_velocity < 0.0;
+  plan_.phases[plan_.phase_count++] = {seconds, end_velocity, full_speed};
+  if (end_velocity != 0.0) plan_.counter_clockwise = end_velocity < 0.0;
 }
 
 void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double acceleration_ms,
@@ -67,8 +75,8 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
   const double target = destination;
   const double acceleration = Rate(speed, acceleration_ms);
   const double deceleration = Rate(speed, deceleration_ms);
-  cruise_speed_ = speed;
-  rest_position_ = target;
+  plan_.cruise_speed = speed;
+  plan_.rest_position = target;
 
   double direction = Sign(target - planned_position_);
   const bool heading_there = direction != 0.0 && Sign(planned_velocity_) == direction;
@@ -80,8 +88,7 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
     direction = Sign(target - planned_position_);
   }
   if (direction == 0.0) return;
-  if (direction < 0.0) counter_clockwise_ = true;
-  if (direction > 0.0) counter_clockwise_ = false;
+  plan_.counter_clockwise = direction < 0.0;
 
   double current = std::abs(planned_velocity_);
   if (current > speed) {
@@ -112,37 +119,33 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
 void Motion::Stop(Clock::TimePoint now, double deceleration_ms) {
   Replan(now);
   if (planned_velocity_ == 0.0) {
-    rest_position_ = std::nearbyint(planned_position_);
+    plan_.rest_position = std::nearbyint(planned_position_);
     return;
   }
   const double deceleration =
-      Rate(cruise_speed_ > 0.0 ? cruise_speed_ : std::abs(planned_velocity_), deceleration_ms);
+      Rate(plan_.cruise_speed > 0.0 ? plan_.cruise_speed : std::abs(planned_velocity_), deceleration_ms);
   AddPhase(SecondsToChange(planned_velocity_, deceleration), 0.0);
-  rest_position_ = std::nearbyint(planned_position_);
+  plan_.rest_position = std::nearbyint(planned_position_);
 }
 
 void Motion::Halt(Clock::TimePoint now) {
   Replan(now);
-  start_velocity_ = 0.0;
-  rest_position_ = std::nearbyint(start_position_);
-  start_position_ = rest_position_;
+  plan_.start_velocity = 0.0;
+  plan_.rest_position = std::nearbyint(plan_.start_position);
+  plan_.start_position = plan_.rest_position;
 }
 
-double Motion::PlannedSeconds() const {
-  double seconds = 0.0;
-  for (const Phase& phase : phases_) seconds += phase.seconds;
+double Motion::SecondsAtRest(Clock::TimePoint now) const {
+  double seconds = SecondsSince(plan_.start, now);
+  for (std::size_t index = 0; index < plan_.phase_count; ++index) seconds -= plan_.phases[index].seconds;
   return seconds;
 }
 
-Clock::TimePoint Motion::RestsFrom() const {
-  return plan_start_ + std::chrono::duration_cast<Clock::TimePoint::duration>(
-                           std::chrono::duration<double>(PlannedSeconds()));
-}
-
 Motion::Kinematics Motion::KinematicsAt(Clock::TimePoint now) const {
-  double left = SecondsBetween(plan_start_, now);
-  Kinematics here{start_position_, start_velocity_};
-  for (const Phase& phase : phases_) {
+  double left = SecondsSince(plan_.start, now);
+  Kinematics here{plan_.start_position, plan_.start_velocity};
+  for (std::size_t index = 0; index < plan_.phase_count; ++index) {
+    const MotionPhase& phase = plan_.phases[index];
     if (left < phase.seconds) {
       const double rate = (phase.end_velocity - here.velocity) / phase.seconds;
       here.position += here.velocity * left + rate * left * left / 2.0;
@@ -153,14 +156,15 @@ Motion::Kinematics Motion::KinematicsAt(Clock::TimePoint now) const {
     here.velocity = phase.end_velocity;
     left -= phase.seconds;
   }
-  return {rest_position_, 0.0};
+  return {plan_.rest_position, 0.0};
 }
 
 MotionSample Motion::At(Clock::TimePoint now) const {
   MotionSample sample;
-  sample.counter_clockwise = counter_clockwise_;
-  double left = SecondsBetween(plan_start_, now);
-  for (const Phase& phase : phases_) {
+  sample.counter_clockwise = plan_.counter_clockwise;
+  double left = SecondsSince(plan_.start, now);
+  for (std::size_t index = 0; index < plan_.phase_count; ++index) {
+    const MotionPhase& phase = plan_.phases[index];
     if (left < phase.seconds) {
       const Kinematics here = KinematicsAt(now);
       sample.position = WholeSteps(here.position);
@@ -172,7 +176,7 @@ MotionSample Motion::At(Clock::TimePoint now) const {
     }
     left -= phase.seconds;
   }
-  sample.position = WholeSteps(rest_position_);
+  sample.position = WholeSteps(plan_.rest_position);
   return sample;
 }
 

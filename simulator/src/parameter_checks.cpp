@@ -8,45 +8,51 @@
 namespace kavr::sim {
 namespace {
 
+enum class Kind { Time, Speed, Temperature };
+
 struct FloatField {
   std::string_view name;
   float KAVR_Parameters::*member;
-  bool may_be_negative;
+  Kind kind;
 };
 
 // Times and speeds are magnitudes; only the temperature may go below zero.
 constexpr FloatField kFloatFields[] = {
-    {"AccelerationTime", &KAVR_Parameters::AccelerationTime, false},
-    {"DecelerationTime", &KAVR_Parameters::DecelerationTime, false},
-    {"PowerReductionTimeout", &KAVR_Parameters::PowerReductionTimeout, false},
-    {"ButtonTimeout1", &KAVR_Parameters::ButtonTimeout1, false},
-    {"ButtonTimeout2", &KAVR_Parameters::ButtonTimeout2, false},
-    {"ButtonTimeout3", &KAVR_Parameters::ButtonTimeout3, false},
-    {"ButtonTimeout4", &KAVR_Parameters::ButtonTimeout4, false},
-    {"ButtonResetTimeout", &KAVR_Parameters::ButtonResetTimeout, false},
-    {"ButtonResetSpeed", &KAVR_Parameters::ButtonResetSpeed, false},
-    {"ButtonSpeed1", &KAVR_Parameters::ButtonSpeed1, false},
-    {"ButtonSpeed2", &KAVR_Parameters::ButtonSpeed2, false},
-    {"ButtonSpeed3", &KAVR_Parameters::ButtonSpeed3, false},
-    {"ButtonSpeed4", &KAVR_Parameters::ButtonSpeed4, false},
-    {"PowerOffTemperature", &KAVR_Parameters::PowerOffTemperature, true},
-    {"BacklashLastPhaseSpeed", &KAVR_Parameters::BacklashLastPhaseSpeed, false},
+    {"AccelerationTime", &KAVR_Parameters::AccelerationTime, Kind::Time},
+    {"DecelerationTime", &KAVR_Parameters::DecelerationTime, Kind::Time},
+    {"PowerReductionTimeout", &KAVR_Parameters::PowerReductionTimeout, Kind::Time},
+    {"ButtonTimeout1", &KAVR_Parameters::ButtonTimeout1, Kind::Time},
+    {"ButtonTimeout2", &KAVR_Parameters::ButtonTimeout2, Kind::Time},
+    {"ButtonTimeout3", &KAVR_Parameters::ButtonTimeout3, Kind::Time},
+    {"ButtonTimeout4", &KAVR_Parameters::ButtonTimeout4, Kind::Time},
+    {"ButtonResetTimeout", &KAVR_Parameters::ButtonResetTimeout, Kind::Time},
+    {"ButtonResetSpeed", &KAVR_Parameters::ButtonResetSpeed, Kind::Speed},
+    {"ButtonSpeed1", &KAVR_Parameters::ButtonSpeed1, Kind::Speed},
+    {"ButtonSpeed2", &KAVR_Parameters::ButtonSpeed2, Kind::Speed},
+    {"ButtonSpeed3", &KAVR_Parameters::ButtonSpeed3, Kind::Speed},
+    {"ButtonSpeed4", &KAVR_Parameters::ButtonSpeed4, Kind::Speed},
+    {"PowerOffTemperature", &KAVR_Parameters::PowerOffTemperature, Kind::Temperature},
+    {"BacklashLastPhaseSpeed", &KAVR_Parameters::BacklashLastPhaseSpeed, Kind::Speed},
 };
 
 }  // namespace
 
-std::optional<std::string> ParametersProblem(const KAVR_Parameters& parameters) {
+Problem ParametersProblem(const KAVR_Parameters& parameters) {
   for (const FloatField& field : kFloatFields) {
     const float value = parameters.*field.member;
     if (!std::isfinite(value)) return std::string(field.name) + " is not a finite number";
-    if (value < 0.0f && !field.may_be_negative) {
+    if (value < 0.0f && field.kind != Kind::Temperature) {
       return std::string(field.name) + " must not be negative (got " + FloatText(value) + ")";
+    }
+    if (value > kLongestTimeMs && field.kind == Kind::Time) {
+      return std::string(field.name) + " must not be longer than a day, " + FloatText(kLongestTimeMs) +
+             " ms (got " + FloatText(value) + ")";
     }
   }
   return std::nullopt;
 }
 
-std::optional<std::string> ModeProblem(const KAVR_Mode& mode) {
+Problem ModeProblem(const KAVR_Mode& mode) {
   if (mode.SyncOutCount < 0) {
     return "SyncOutCount must not be negative (got " + IntText(mode.SyncOutCount) + ")";
   }

@@ -1,12 +1,12 @@
 #include "simulator/sim_config.h"
 
-#include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <utility>
 
+#include "simulator/machine.h"
 #include "simulator/number_text.h"
+#include "simulator/quoted_text.h"
 #include "simulator/result_codes.h"
 
 namespace kavr::sim {
@@ -24,24 +24,56 @@ std::optional<Entry> EntryNamed(std::string_view name) {
   return std::nullopt;
 }
 
+// Environment values are UTF-8 on every system.
+std::filesystem::path PathFrom(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // Only absolute folders count: a relative one would move with the current
 // directory of whatever program loads the library.
 std::optional<std::filesystem::path> AbsoluteFolder(const EnvironmentLookup& environment, const char* name) {
   const auto value = environment(name);
   if (!value || value->empty()) return std::nullopt;
-  std::filesystem::path folder(*value);
+  std::filesystem::path folder = PathFrom(*value);
   if (!folder.is_absolute()) return std::nullopt;
   return folder;
 }
 
+// A folder named by a variable, relative ones pinned to the current
+// directory; the default when the variable is unset or unusable.
+std::filesystem::path FolderSetting(const EnvironmentLookup& environment, const char* name,
+                                    std::filesystem::path (*fallback)(const EnvironmentLookup&),
+                                    const WarningSink& warn) {
+  const auto value = environment(name);
+  if (!value || value->empty()) return fallback(environment);
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(PathFrom(*value), error);
+  if (!error) return folder;
+  warn(std::string(name) + "=" + Quoted(*value) + " cannot be used (" + error.message() +
+       "); using the default folder");
+  return fallback(environment);
+}
+
+int ParseHoldMs(std::string_view text, const WarningSink& warn) {
+  if (const auto milliseconds = ParseInteger(text, 0, kLongestHoldMs)) return static_cast<int>(*milliseconds);
+  warn("KAVR_SIM_HOLD_LOCK_MS=" + Quoted(text) + " is not a whole number from 0 to " +
+       IntText(kLongestHoldMs) + "; not holding");
+  return 0;
+}
+
+bool ParseReset(std::string_view text, const WarningSink& warn) {
+  if (const auto flag = ParseInteger(text, 0, 1)) return *flag == 1;
+  warn("KAVR_SIM_RESET=" + Quoted(text) + " is neither 1 nor 0; not power-cycling");
+  return false;
+}
+
 }  // namespace
 
-int ParseDeviceCount(std::string_view text, const WarningSink& warn) {
-  const auto count = ParseInteger(text, 0, kMaxDeviceCount);
-  if (count) return static_cast<int>(*count);
-  warn("KAVR_SIM_DEVICES=\"" + std::string(text) + "\" is not a whole number from 0 to " +
-       IntText(kMaxDeviceCount) + "; simulating " + IntText(kDefaultDeviceCount) + " controllers");
-  return kDefaultDeviceCount;
+std::optional<int> ParseDeviceCount(std::string_view text, const WarningSink& warn) {
+  if (const auto count = ParseInteger(text, 0, kMaxDeviceCount)) return static_cast<int>(*count);
+  warn("KAVR_SIM_DEVICES=" + Quoted(text) + " is not a whole number from 0 to " + IntText(kMaxDeviceCount) +
+       " (no more serial numbers fit the list Init fills); ignored");
+  return std::nullopt;
 }
 
 FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
@@ -56,8 +88,7 @@ FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
     const std::string_view name = Trimmed(item.substr(0, equals));
     const auto entry = EntryNamed(name);
     if (!entry) {
-      warn("KAVR_SIM_FAIL: \"" + std::string(name) +
-           "\" is not an entry name (such as GetMode or Start); ignored");
+      warn("KAVR_SIM_FAIL: " + Quoted(name) + " is not an entry name (such as GetMode or Start); ignored");
       continue;
     }
     if (*entry == Entry::GetLastErr) {
@@ -72,7 +103,7 @@ FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
       if (parsed && *parsed != 0) {
         code = static_cast<std::int32_t>(*parsed);
       } else {
-        warn("KAVR_SIM_FAIL: the code \"" + std::string(code_text) + "\" for " + std::string(name) +
+        warn("KAVR_SIM_FAIL: the code " + Quoted(code_text) + " for " + std::string(name) +
              " is not a nonzero 32-bit whole number; using " + IntText(kDefaultInjectedFault));
       }
     }
@@ -90,36 +121,43 @@ std::filesystem::path DefaultFlashDir(const EnvironmentLookup& environment) {
   return {};
 }
 
+// A folder that the next start of the machine empties, since a restart
+// switches the controllers off. (Windows has none; there a restart is told
+// by the clock, which starts again from zero.)
+std::filesystem::path DefaultStateDir(const EnvironmentLookup& environment) {
+#if defined(_WIN32)
+  if (auto folder = AbsoluteFolder(environment, "LOCALAPPDATA")) return *folder / kFolderName / "state";
+  if (auto folder = AbsoluteFolder(environment, "TEMP")) return *folder / kFolderName;
+  return {};
+#else
+  if (auto folder = AbsoluteFolder(environment, "XDG_RUNTIME_DIR")) return *folder / kFolderName;
+  // The temporary folder is everybody's: the user's id keeps users apart.
+  const auto temporary = AbsoluteFolder(environment, "TMPDIR").value_or("/tmp");
+  return temporary / (std::string(kFolderName) + "-" + IntText(CurrentUserId()));
+#endif
+}
+
 SimulatorConfig ReadConfig(const EnvironmentLookup& environment, const WarningSink& warn) {
   SimulatorConfig config;
   if (const auto devices = environment("KAVR_SIM_DEVICES"); devices && !Trimmed(*devices).empty()) {
     config.device_count = ParseDeviceCount(*devices, warn);
   }
-  if (const auto folder = environment("KAVR_SIM_FLASH_DIR"); folder && !folder->empty()) {
-    std::error_code error;
-    config.flash_dir = std::filesystem::absolute(*folder, error);
-    if (error) {
-      warn("KAVR_SIM_FLASH_DIR=\"" + *folder + "\" cannot be used (" + error.message() +
-           "); using the default folder");
-      config.flash_dir = DefaultFlashDir(environment);
-    }
-  } else {
-    config.flash_dir = DefaultFlashDir(environment);
+  config.flash_dir = FolderSetting(environment, "KAVR_SIM_FLASH_DIR", DefaultFlashDir, warn);
+  config.state_dir = FolderSetting(environment, "KAVR_SIM_STATE_DIR", DefaultStateDir, warn);
+  if (const auto reset = environment("KAVR_SIM_RESET"); reset && !Trimmed(*reset).empty()) {
+    config.power_cycle = ParseReset(*reset, warn);
   }
   if (const auto faults = environment("KAVR_SIM_FAIL")) config.faults = ParseFaults(*faults, warn);
+  if (const auto hold = environment("KAVR_SIM_HOLD_LOCK_MS"); hold && !Trimmed(*hold).empty()) {
+    config.hold_lock_ms = ParseHoldMs(*hold, warn);
+  }
   return config;
 }
 
-EnvironmentLookup ProcessEnvironment() {
-  return [](const char* name) -> std::optional<std::string> {
-    const char* value = std::getenv(name);
-    if (value == nullptr) return std::nullopt;
-    return std::string(value);
-  };
-}
-
 void WarnOnStandardError(const std::string& warning) {
-  const std::string line = "KAVRVBDLL: warning: " + warning + "\n";
+  std::string line = "KAVRVBDLL: warning: ";
+  line += OneLine(warning);
+  line += '\n';
   std::fputs(line.c_str(), stderr);
 }
 

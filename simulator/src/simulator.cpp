@@ -1,11 +1,10 @@
 #include "simulator/simulator.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
-#include <utility>
+#include <vector>
 
 #include "simulator/controller_defaults.h"
 #include "simulator/flash_store.h"
@@ -16,9 +15,6 @@
 
 namespace kavr::sim {
 namespace {
-
-constexpr int kSerialSlot = 17;
-constexpr int kVersionSlot = 5;
 
 // Writes each text at its slot, as much of it as fits in `capacity`; the
 // rest of the buffer is zeroed so that the caller reads ended strings.
@@ -63,49 +59,12 @@ void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
   buffer[length] = '\0';
 }
 
-Simulator::Controller::Controller(int index, Clock::TimePoint now)
-    : serial(SerialNumber(index)),
-      version(FirmwareVersion(index)),
-      mode(FactoryMode()),
-      parameters(FactoryParameters()),
-      start(FactoryStartParameters()),
-      motion(now) {}
-
-Simulator::Simulator(SimulatorConfig config, std::shared_ptr<const Clock> clock, WarningSink warn)
-    : config_(std::move(config)), clock_(std::move(clock)), started_(clock_->Now()) {
-  const int count = std::clamp(config_.device_count, 0, kMaxDeviceCount);
-  controllers_.reserve(static_cast<std::size_t>(count));
-  for (int index = 0; index < count; ++index) {
-    Controller& controller = controllers_.emplace_back(index, started_);
-    if (config_.flash_dir.empty()) continue;
-    const FlashRead flash = ReadFlash(config_.flash_dir, controller.serial);
-    if (flash.outcome == FlashRead::Outcome::Loaded) {
-      controller.parameters = flash.parameters;
-    } else if (flash.outcome == FlashRead::Outcome::Unusable && warn) {
-      warn("the flash file " + FlashFilePath(config_.flash_dir, controller.serial).string() +
-           " is unusable (" + flash.problem + "); controller " + controller.serial +
-           " starts with factory parameters");
-    }
-  }
-}
-
-int Simulator::DeviceCount() const {
-  std::lock_guard lock(mutex_);
-  return static_cast<int>(controllers_.size());
-}
-
-std::string Simulator::LastError() const {
-  std::lock_guard lock(mutex_);
-  return last_error_;
-}
-
 void Simulator::GetLastErr(char* buffer, std::int32_t capacity) const {
-  std::lock_guard lock(mutex_);
-  CopyText(last_error_, buffer, capacity);
+  CopyText(state_.last_error, buffer, capacity);
 }
 
 KAVR_ResultCode Simulator::Refuse(Entry entry, KAVR_ResultCode code, const std::string& reason) {
-  last_error_ = std::string(EntryName(entry)) + ": " + reason;
+  state_.last_error = std::string(EntryName(entry)) + ": " + reason;
   return code;
 }
 
@@ -118,7 +77,7 @@ KAVR_ResultCode Simulator::InjectedFault(Entry entry) {
 
 KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* record) {
   if (const auto code = InjectedFault(entry)) return code;
-  const auto count = static_cast<std::int32_t>(controllers_.size());
+  const auto count = static_cast<std::int32_t>(state_.controllers.size());
   if (device < 0 || device >= count) {
     const std::string known =
         count == 0   ? "no controllers are attached"
@@ -130,13 +89,8 @@ KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* 
   return kSuccess;
 }
 
-double Simulator::SecondsSinceStart(Clock::TimePoint now) const {
-  return std::chrono::duration<double>(now - started_).count();
-}
-
 KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versions_capacity,
                                 char* serials, std::int32_t serials_capacity) {
-  std::lock_guard lock(mutex_);
   if (const auto code = InjectedFault(Entry::Init)) return code;
   if (count == nullptr) return Refuse(Entry::Init, kNullPointer, "the count pointer is null");
   if (versions == nullptr && versions_capacity > 0) {
@@ -147,28 +101,26 @@ KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_
   }
   std::vector<std::string> version_texts;
   std::vector<std::string> serial_texts;
-  for (const Controller& controller : controllers_) {
-    version_texts.push_back(controller.version);
-    serial_texts.push_back(controller.serial);
+  for (int index = 0; index < DeviceCount(); ++index) {
+    version_texts.push_back(FirmwareVersion(index));
+    serial_texts.push_back(SerialNumber(index));
   }
   WriteSlots(version_texts, kVersionSlot, versions, versions_capacity);
   WriteSlots(serial_texts, kSerialSlot, serials, serials_capacity);
-  *count = static_cast<std::int32_t>(controllers_.size());
+  *count = DeviceCount();
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::GetState, device, state)) return code;
-  const Controller& controller = controllers_[static_cast<std::size_t>(device)];
-  const Clock::TimePoint now = clock_->Now();
+  const ControllerState& controller = Controller(device);
+  const Clock::TimePoint now = clock_.Now();
   const MotionSample motion = controller.motion.At(now);
-  const double seconds = SecondsSinceStart(now);
+  const double seconds = SecondsBetween(state_.powered_on, now);
   const bool power_on = !IsSet(controller.mode.PowerOff);
   // With current reduction on, a motor at rest drops to half power once the
   // reduction timeout has passed.
-  const auto resting_ms =
-      std::chrono::duration<double, std::milli>(now - controller.motion.RestsFrom()).count();
+  const double resting_ms = controller.motion.SecondsAtRest(now) * 1000.0;
   const bool reduced = IsSet(controller.mode.CurrentReduction) && !motion.running &&
                        resting_ms >= controller.parameters.PowerReductionTimeout;
 
@@ -189,16 +141,14 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
 }
 
 KAVR_ResultCode Simulator::GetMode(std::int32_t device, KAVR_Mode* mode) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::GetMode, device, mode)) return code;
-  KAVR_Mode handed_out = controllers_[static_cast<std::size_t>(device)].mode;
+  KAVR_Mode handed_out = Controller(device).mode;
   FillReservedSlots(handed_out, device);
   *mode = handed_out;
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::SetMode, device, mode)) return code;
   if (!ReservedSlotsIntact(*mode, device)) {
     return Refuse(Entry::SetMode, kReservedSlotsChanged,
@@ -207,25 +157,23 @@ KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
                       ZeroSlotsHint(ReservedSlotsZero(*mode), "_KAVRVB_GetMode"));
   }
   if (const auto problem = ModeProblem(*mode)) return Refuse(Entry::SetMode, kInvalidValue, *problem);
-  Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  ControllerState& controller = Controller(device);
   const bool was_on = !IsSet(controller.mode.PowerOff);
   controller.mode = *mode;
   // A motor without power cannot hold or finish a move.
-  if (was_on && IsSet(mode->PowerOff)) controller.motion.Halt(clock_->Now());
+  if (was_on && IsSet(mode->PowerOff)) controller.motion.Halt(clock_.Now());
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::GetParameters(std::int32_t device, KAVR_Parameters* parameters) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::GetParameters, device, parameters)) return code;
-  KAVR_Parameters handed_out = controllers_[static_cast<std::size_t>(device)].parameters;
+  KAVR_Parameters handed_out = Controller(device).parameters;
   FillReservedSlots(handed_out, device);
   *parameters = handed_out;
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::SetParameters(std::int32_t device, KAVR_Parameters* parameters) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::SetParameters, device, parameters)) return code;
   if (!ReservedSlotsIntact(*parameters, device)) {
     return Refuse(Entry::SetParameters, kReservedSlotsChanged,
@@ -236,23 +184,21 @@ KAVR_ResultCode Simulator::SetParameters(std::int32_t device, KAVR_Parameters* p
   if (const auto problem = ParametersProblem(*parameters)) {
     return Refuse(Entry::SetParameters, kInvalidValue, *problem);
   }
-  controllers_[static_cast<std::size_t>(device)].parameters = *parameters;
+  Controller(device).parameters = *parameters;
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::GetStartParameters(std::int32_t device, KAVR_StartParameters* start) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::GetStartParameters, device, start)) return code;
-  *start = controllers_[static_cast<std::size_t>(device)].start;
+  *start = Controller(device).start;
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, float* speed,
                                  KAVR_StartParameters* start) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::Start, device, start)) return code;
   if (speed == nullptr) return Refuse(Entry::Start, kNullPointer, "the speed pointer is null");
-  Controller& controller = controllers_[static_cast<std::size_t>(device)];
+  ControllerState& controller = Controller(device);
   if (IsSet(controller.mode.PowerOff)) {
     return Refuse(Entry::Start, kPowerOff,
                   "cannot start: the motor power is off (PowerOff is set in the mode)");
@@ -270,7 +216,7 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
   const auto fastest = static_cast<float>(MaxSpeed(divisor));
   if (*speed > fastest) *speed = fastest;
 
-  controller.motion.MoveTo(clock_->Now(), destination, *speed, controller.parameters.AccelerationTime,
+  controller.motion.MoveTo(clock_.Now(), destination, *speed, controller.parameters.AccelerationTime,
                            controller.parameters.DecelerationTime);
   controller.after_reset = false;
   controller.step_divisor = static_cast<std::uint8_t>(divisor);
@@ -279,22 +225,19 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
 }
 
 KAVR_ResultCode Simulator::Stop(std::int32_t device) {
-  std::lock_guard lock(mutex_);
   // Stop takes no record; any non-null address passes the record check.
   if (const auto code = Screen(Entry::Stop, device, this)) return code;
-  Controller& controller = controllers_[static_cast<std::size_t>(device)];
-  controller.motion.Stop(clock_->Now(), controller.parameters.DecelerationTime);
+  ControllerState& controller = Controller(device);
+  controller.motion.Stop(clock_.Now(), controller.parameters.DecelerationTime);
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::SaveParametersToFlash(std::int32_t device) {
-  std::lock_guard lock(mutex_);
   if (const auto code = Screen(Entry::SaveParametersToFlash, device, this)) return code;
-  const Controller& controller = controllers_[static_cast<std::size_t>(device)];
-  const std::string problem = WriteFlash(config_.flash_dir, controller.serial, controller.parameters);
-  if (!problem.empty()) {
+  const std::string serial = SerialNumber(device);
+  if (auto problem = WriteFlash(config_.flash_dir, serial, Controller(device).parameters)) {
     return Refuse(Entry::SaveParametersToFlash, kFlashFailure,
-                  "the parameters of " + controller.serial + " were not saved: " + problem);
+                  "the parameters of " + serial + " were not saved: " + *problem);
   }
   return kSuccess;
 }

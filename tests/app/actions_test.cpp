@@ -29,8 +29,8 @@ TEST(Actions, StartSendsTheTypedValuesOverTheRecordAsReadAndReportsTheSpeedLeft)
       {"1", "12,7", "2,5", ",", 1, 13, 2.5f},
       {"1", "2147483647.4", "1e3", ".", 1, 2147483647, 1000.0f},
       {"1", "-2147483648", "3.4e38", ".", 1, -2147483648, 3.4e38f},
-      // Too close to zero for a double is zero, not an error.
-      {"1", "1e-999", "-1e-999", ".", 1, 0, 0.0f},
+      // A destination too close to zero to round up is zero, not an error.
+      {"1", "1e-999", "0", ".", 1, 0, 0.0f},
       {"1", ".5", "5.", ".", 1, 1, 5.0f},
       {"1",
        "12\xD9\xAB"
@@ -69,8 +69,9 @@ TEST(Actions, StartRefusesTextThatDoesNotConvertAndStartsNothing) {
       {"3000000000", "3000", "DestPos: \"3000000000\" is outside -2147483648 to 2147483647"},
       {"2147483647.5", "3000", "DestPos: \"2147483647.5\" is outside -2147483648 to 2147483647"},
       // The other notation's separator groups digits there; it is never a decimal point.
-      {"12.7", "3000", "DestPos: \"12.7\" is not a number", ","},
-      {"1,000", "3000", "DestPos: \"1,000\" is not a number"},
+      {"12.7", "3000", "DestPos: \"12.7\" is not a number (the decimal separator is \",\")", ","},
+      {"1,000", "3000", "DestPos: \"1,000\" is not a number (the decimal separator is \".\")"},
+      {"0", "-1e-999", "Speed: \"-1e-999\" is too small for a 32-bit float (it would be sent as 0)"},
       {"0x10", "3000", "DestPos: \"0x10\" is not a number"},
       {"--1", "3000", "DestPos: \"--1\" is not a number"},
       {"1 2", "3000", "DestPos: \"1 2\" is not a number"},

@@ -1,7 +1,7 @@
 // The binding against library files that are missing, incomplete or greedy
-// with their buffers. The test libraries' paths come from the build.
+// with their buffers. The test libraries are built into a folder beside
+// this test.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "kavr/dynamic_controller_library.h"
 #include "kavr/text.h"
+#include "portable.h"
 
 namespace {
 
@@ -18,20 +19,20 @@ using kavr::DynamicControllerLibrary;
 using kavr::kLibraryUnavailable;
 using kavr::LibraryText;
 using kavr::ResultCode;
+using test_support::ScratchFolder;
 constexpr auto npos = std::string::npos;
 
-// A fresh empty folder, removed with everything in it after the test.
-struct TempFolder {
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kavr-device-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
+// The loader's reason for a file that is not there, in words that do not
+// depend on the system's language.
+#ifdef _WIN32
+constexpr const char* kNoSuchFile = "(system error 126)";
+#else
+constexpr const char* kNoSuchFile = "No such file";
+#endif
+
+fs::path TestLibrary(const char* fileName) {
+  return kavr::ExecutableFolder() / KAVR_TEST_LIBRARY_FOLDER / fileName;
+}
 
 std::string ErrorText(DynamicControllerLibrary& library) {
   LibraryText buffer = kavr::EmptyLibraryText();
@@ -61,7 +62,7 @@ std::vector<ResultCode> CallEach(DynamicControllerLibrary& l) {
 }
 
 TEST(BindingWithoutFile, EveryCallFailsWithTheBindingsOwnTextUntilTheFileIsCopiedIn) {
-  TempFolder folder;
+  ScratchFolder folder;
   const fs::path file = folder.path / kavr::LibraryFileName();
   DynamicControllerLibrary library(file);
   EXPECT_EQ(library.LibraryLoadFailure(), "") << "nothing is loaded before the first call";
@@ -69,7 +70,7 @@ TEST(BindingWithoutFile, EveryCallFailsWithTheBindingsOwnTextUntilTheFileIsCopie
   EXPECT_EQ(CallEach(library), std::vector<ResultCode>(10, kLibraryUnavailable));
   const std::string failure = library.LibraryLoadFailure();
   EXPECT_EQ(failure.rfind("Cannot load the controller library " + file.string() + ": ", 0), 0u) << failure;
-  EXPECT_NE(failure.find("No such file"), npos) << "the loader's reason: " << failure;
+  EXPECT_NE(failure.find(kNoSuchFile), npos) << "the loader's reason: " << failure;
   EXPECT_EQ(ErrorText(library), failure);
 
   // The own text is cut to a short buffer, and a long one is cleared past it.
@@ -80,7 +81,7 @@ TEST(BindingWithoutFile, EveryCallFailsWithTheBindingsOwnTextUntilTheFileIsCopie
   EXPECT_EQ(dirty.find_first_not_of(U'\0', kavr::FromUtf8(failure).size()), LibraryText::npos);
 
   // Loading is tried again at each call.
-  fs::copy_file(KAVR_TEST_LIBRARY_WITHOUT_STOP, file);
+  fs::copy_file(TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP), file);
   KAVR_State state;
   EXPECT_EQ(library.GetState(0, state), 0);
   EXPECT_EQ(library.LibraryLoadFailure(), "");
@@ -90,8 +91,8 @@ TEST(BindingWithoutFile, EveryCallFailsWithTheBindingsOwnTextUntilTheFileIsCopie
 // A file planted in the current folder under the library's name must never
 // be what a relative path loads.
 TEST(BindingWithRelativePath, IsRefusedEvenWhenTheFileIsThere) {
-  TempFolder folder;
-  fs::copy_file(KAVR_TEST_LIBRARY_WITHOUT_STOP, folder.path / kavr::LibraryFileName());
+  ScratchFolder folder;
+  fs::copy_file(TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP), folder.path / kavr::LibraryFileName());
   const fs::path previous = fs::current_path();
   fs::current_path(folder.path);
   for (const std::string& relative :
@@ -105,7 +106,7 @@ TEST(BindingWithRelativePath, IsRefusedEvenWhenTheFileIsThere) {
 }
 
 TEST(BindingWithMissingEntry, OnlyThatCallFailsAndTheTextNamesIt) {
-  DynamicControllerLibrary library{fs::path(KAVR_TEST_LIBRARY_WITHOUT_STOP)};
+  DynamicControllerLibrary library{TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP)};
   std::vector<ResultCode> expected(10, 0);
   expected[8] = kLibraryUnavailable;  // Stop
   EXPECT_EQ(CallEach(library), expected);
@@ -115,14 +116,14 @@ TEST(BindingWithMissingEntry, OnlyThatCallFailsAndTheTextNamesIt) {
   ASSERT_EQ(library.Stop(0), kLibraryUnavailable);
   const std::string text = ErrorText(library);
   EXPECT_NE(text.find("_KAVRVB_Stop"), npos) << text;
-  EXPECT_NE(text.find(KAVR_TEST_LIBRARY_WITHOUT_STOP), npos) << text;
+  EXPECT_NE(text.find(TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP).string()), npos) << text;
   EXPECT_EQ(ErrorText(library), text) << "asking twice gives the same text";
   EXPECT_EQ(library.LibraryLoadFailure(), "");
   KAVR_State state;
   ASSERT_EQ(library.GetState(1, state), 7);
   EXPECT_EQ(ErrorText(library), "Test library: no controller 1");
 
-  DynamicControllerLibrary withoutGetLastErr{fs::path(KAVR_TEST_LIBRARY_WITHOUT_GETLASTERR)};
+  DynamicControllerLibrary withoutGetLastErr{TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_GETLASTERR)};
   ASSERT_EQ(withoutGetLastErr.GetState(1, state), 7);
   EXPECT_NE(ErrorText(withoutGetLastErr).find("has no entry _KAVRVB_GetLastErr"), npos);
 }
@@ -130,7 +131,7 @@ TEST(BindingWithMissingEntry, OnlyThatCallFailsAndTheTextNamesIt) {
 // The library fills every byte it is offered and then reads its text as a
 // C string: without the extra zero byte the sanitizer build reports it.
 TEST(BindingTextBuffers, FullBuffersNeitherOverrunNorLoseCharacters) {
-  DynamicControllerLibrary library{fs::path(KAVR_TEST_LIBRARY_FILLING_BUFFERS)};
+  DynamicControllerLibrary library{TestLibrary(KAVR_TEST_LIBRARY_FILLING_BUFFERS)};
   const std::pair<int, int> lengths[] = {{1000, 1000}, {5, 17}};
   for (const auto& [versionsLength, serialsLength] : lengths) {
     SCOPED_TRACE(serialsLength);

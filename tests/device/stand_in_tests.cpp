@@ -8,6 +8,7 @@
 
 #include "kavr/dynamic_controller_library.h"
 #include "kavr/text.h"
+#include "portable.h"
 
 namespace {
 
@@ -28,13 +29,18 @@ class StandIn : public ::testing::Test {
     return kavr::ToUtf8(kavr::UpToFirstNul(buffer));
   }
 
+  test_support::StandInScratch scratch;
   kavr::DynamicControllerLibrary library;
   std::int32_t count = 0;
   LibraryText versions = kavr::EmptyLibraryText(), serials = kavr::EmptyLibraryText();
 };
 
 TEST_F(StandIn, IsFoundBesideTheExecutableAndListsTwoControllersInTheirSlots) {
+#ifdef _WIN32
+  EXPECT_EQ(library.LibraryFile(), kavr::ExecutableFolder() / "KAVRVBDLL.dll");
+#else
   EXPECT_EQ(library.LibraryFile(), kavr::ExecutableFolder() / "KAVRVBDLL.so");
+#endif
 
   // Serials of 16 characters in slots of 17, versions of 4 in slots of 5.
   ASSERT_EQ(count, 2);

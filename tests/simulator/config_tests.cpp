@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "simulator/machine.h"
 #include "simulator_test_support.h"
 
 namespace kavr::sim::testing {
@@ -13,13 +14,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-struct Warnings {
-  WarningSink sink() {
-    return [this](const std::string& warning) { lines.push_back(warning); };
-  }
-  std::vector<std::string> lines;
-};
-
 EnvironmentLookup FakeEnvironment(std::map<std::string, std::string> variables) {
   return [variables](const char* name) -> std::optional<std::string> {
     const auto found = variables.find(name);
@@ -27,16 +21,35 @@ EnvironmentLookup FakeEnvironment(std::map<std::string, std::string> variables) 
   };
 }
 
-TEST(Settings, DeviceCountIsAWholeNumberFrom0To200AndFallsBackTo2) {
-  for (const auto& [text, expected] : {std::pair{"0", 0}, {"5", 5}, {" 200 ", 200}, {"+7", 7}}) {
+TEST(Settings, DeviceCountIsAWholeNumberFrom0To58AndIsIgnoredOtherwise) {
+  for (const auto& [text, expected] : {std::pair{"0", 0}, {"5", 5}, {" 58 ", 58}, {"+7", 7}}) {
     Warnings warnings;
     EXPECT_EQ(ParseDeviceCount(text, warnings.sink()), expected) << text;
     EXPECT_TRUE(warnings.lines.empty()) << text;
   }
-  for (const char* text : {"201", "-1", "five", "5x", "2.5", "+-3", "99999999999999999999"}) {
+  for (const char* text : {"59", "200", "-1", "five", "5x", "2.5", "+-3", "99999999999999999999"}) {
     Warnings warnings;
-    EXPECT_EQ(ParseDeviceCount(text, warnings.sink()), 2) << text;
-    EXPECT_THAT(warnings.lines, ElementsAre(HasSubstr("KAVR_SIM_DEVICES"))) << text;
+    EXPECT_EQ(ParseDeviceCount(text, warnings.sink()), std::nullopt) << text;
+    EXPECT_THAT(warnings.lines, ElementsAre(HasSubstr("KAVR_SIM_DEVICES=\"" + std::string(text) +
+                                                      "\" is not a "
+                                                      "whole number from 0 to 58")));
+  }
+}
+
+// A value cannot forge a second warning line, nor hide where it ends.
+TEST(Settings, WarningsQuoteValuesWithControlCharactersEscaped) {
+  Warnings warnings;
+  const auto read = [&](const char* name, std::string value) {
+    ReadConfig(FakeEnvironment({{name, std::move(value)}}), warnings.sink());
+    return warnings.lines.back();
+  };
+  EXPECT_THAT(read("KAVR_SIM_DEVICES", "3\nKAVRVBDLL: warning: forged"),
+              HasSubstr("KAVR_SIM_DEVICES=\"3\\nKAVRVBDLL: warning: forged\" is not"));
+  EXPECT_THAT(read("KAVR_SIM_FAIL", "Get\"Mo\tde\x1b[2J"), HasSubstr("\"Get\\\"Mo\\tde\\x1B[2J\" is not"));
+  EXPECT_THAT(read("KAVR_SIM_RESET", "yes\r"), HasSubstr("KAVR_SIM_RESET=\"yes\\r\""));
+  EXPECT_THAT(read("KAVR_SIM_HOLD_LOCK_MS", "60001"), HasSubstr("KAVR_SIM_HOLD_LOCK_MS=\"60001\" is not"));
+  for (const std::string& line : warnings.lines) {
+    EXPECT_EQ(line.find_first_of("\n\r\x1b"), std::string::npos) << line;
   }
 }
 
@@ -77,18 +90,48 @@ TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
   const auto read = [&](std::map<std::string, std::string> variables) {
     return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink());
   };
+#if defined(_WIN32)
+  EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "D:/flash"}, {"LOCALAPPDATA", "C:/local"}}).flash_dir, "D:/flash");
+  EXPECT_EQ(read({{"LOCALAPPDATA", "C:/local"}, {"XDG_DATA_HOME", "C:/data"}}).flash_dir,
+            "C:/local/kavrtest-simulator");
+#else
   EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "/srv/flash"}, {"XDG_DATA_HOME", "/data"}}).flash_dir, "/srv/flash");
   EXPECT_EQ(read({{"XDG_DATA_HOME", "/data"}, {"HOME", "/home/u"}}).flash_dir, "/data/kavrtest-simulator");
   // A relative data folder does not count; a relative flash folder is pinned down.
   EXPECT_EQ(read({{"XDG_DATA_HOME", "data"}, {"HOME", "/home/u"}}).flash_dir,
             "/home/u/.local/share/kavrtest-simulator");
+#endif
   EXPECT_EQ(read({}).flash_dir, "");
   EXPECT_TRUE(read({{"KAVR_SIM_FLASH_DIR", "flash"}}).flash_dir.is_absolute());
-  const SimulatorConfig defaults = read({{"KAVR_SIM_DEVICES", ""}, {"KAVR_SIM_FAIL", ""}});
-  EXPECT_EQ(defaults.device_count, 2);
+  const SimulatorConfig defaults =
+      read({{"KAVR_SIM_DEVICES", ""}, {"KAVR_SIM_FAIL", ""}, {"KAVR_SIM_RESET", ""}});
+  EXPECT_EQ(defaults.device_count, std::nullopt);
   EXPECT_TRUE(defaults.faults.empty());
+  EXPECT_FALSE(defaults.power_cycle);
+  EXPECT_TRUE(read({{"KAVR_SIM_RESET", " 1"}, {"KAVR_SIM_HOLD_LOCK_MS", "25"}}).power_cycle);
+  EXPECT_EQ(read({{"KAVR_SIM_HOLD_LOCK_MS", "25"}}).hold_lock_ms, 25);
   EXPECT_TRUE(warnings.lines.empty());
 }
+
+#if !defined(_WIN32)
+// The state lives where the next start of the machine empties it, apart
+// for each user.
+TEST(Settings, StateFolderIsTheRuntimeFolderOrAPerUserTemporaryOne) {
+  Warnings warnings;
+  const auto state_dir = [&](std::map<std::string, std::string> variables) {
+    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink()).state_dir;
+  };
+  EXPECT_EQ(state_dir({{"KAVR_SIM_STATE_DIR", "/srv/state"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}),
+            "/srv/state");
+  EXPECT_EQ(state_dir({{"XDG_RUNTIME_DIR", "/run/user/7"}, {"TMPDIR", "/scratch"}}),
+            "/run/user/7/kavrtest-simulator");
+  const std::string user = "kavrtest-simulator-" + std::to_string(CurrentUserId());
+  EXPECT_EQ(state_dir({{"XDG_RUNTIME_DIR", "run"}, {"TMPDIR", "/scratch"}}), "/scratch/" + user);
+  EXPECT_EQ(state_dir({}), "/tmp/" + user);
+  EXPECT_TRUE(state_dir({{"KAVR_SIM_STATE_DIR", "state"}}).is_absolute());
+  EXPECT_TRUE(warnings.lines.empty());
+}
+#endif
 
 TEST(InjectedFaults, NamedEntriesFailWithTheirCodeAndSayItWasInjected) {
   ScratchFolder scratch;

@@ -9,6 +9,7 @@
 
 #include "simulator/controller_defaults.h"
 #include "simulator/flash_store.h"
+#include "simulator/machine.h"
 #include "simulator/reserved_slots.h"
 #include "simulator_test_support.h"
 
@@ -76,7 +77,7 @@ TEST(Flash, EveryTruncationOrDamageGivesFactoryDefaultsAndAWarning) {
     SimulatorRig rig(1, scratch.path);
     ExpectParameters(rig.simulator, 0, FactoryParameters());
     ASSERT_EQ(rig.warnings.size(), 1u);
-    EXPECT_THAT(rig.warnings[0], HasSubstr(path.string()));
+    EXPECT_THAT(rig.warnings[0], HasSubstr(path.generic_string()));  // paths are written with '/'
     EXPECT_THAT(rig.warnings[0], HasSubstr("factory"));
   }
   WriteBytes(path, good);
@@ -87,13 +88,14 @@ TEST(Flash, EveryTruncationOrDamageGivesFactoryDefaultsAndAWarning) {
 
 TEST(Flash, SaveInterruptedBeforeTheRenameLeavesTheOldFlash) {
   ScratchFolder scratch;
-  ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(111.0f)), "");
+  ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(111.0f)), std::nullopt);
   std::filesystem::path left_over;
-  AtomicWriteHooks crash{[&](const std::filesystem::path& temporary) {
+  AtomicWriteOptions crash;
+  crash.before_rename = [&](const std::filesystem::path& temporary) {
     left_over = temporary;
     return false;
-  }};
-  EXPECT_NE(WriteFlash(scratch.path, SerialNumber(0), Changed(222.0f), crash), "");
+  };
+  EXPECT_NE(WriteFlash(scratch.path, SerialNumber(0), Changed(222.0f), crash), std::nullopt);
   // The complete temporary file sits beside the old one, which is intact.
   ASSERT_TRUE(std::filesystem::exists(left_over));
   EXPECT_EQ(left_over.parent_path(), scratch.path);
@@ -101,8 +103,35 @@ TEST(Flash, SaveInterruptedBeforeTheRenameLeavesTheOldFlash) {
   ExpectParameters(rig.simulator, 0, Changed(111.0f));
   EXPECT_TRUE(rig.warnings.empty());
   // A later save goes through despite the leftover.
-  ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(333.0f)), "");
-  EXPECT_EQ(ReadFlash(scratch.path, SerialNumber(0)).parameters.ButtonTimeout1, 333.0f);
+  ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(333.0f)), std::nullopt);
+  std::optional<KAVR_Parameters> saved;
+  ASSERT_EQ(ReadFlash(scratch.path, SerialNumber(0), saved), std::nullopt);
+  EXPECT_EQ(saved->ButtonTimeout1, 333.0f);
+}
+
+// A writer killed before its rename leaves its temporary file; the next
+// write to the folder removes those of writers that are gone, and only
+// those.
+TEST(Flash, NextSaveRemovesTemporaryFilesOfWritersThatAreGone) {
+  ScratchFolder scratch;
+  const std::int64_t gone = 2'147'483'000;  // beyond any system's process ids
+  const auto temporary = [&](std::int64_t writer, const char* file) {
+    std::string name = ".";
+    name.append(file).append(".").append(std::to_string(writer)).append("-123-0.tmp");
+    WriteBytes(scratch.path / name, "partial");
+    return scratch.path / name;
+  };
+  const auto dead = temporary(gone, "KAVRSIM000000007.flash");
+  const auto dead_state = temporary(gone, "state");
+  const auto running = temporary(CurrentProcessId(), "KAVRSIM000000001.flash");
+  const auto not_ours = scratch.path / "notes.2147483000-1-0.tmp";
+  WriteBytes(not_ours, "someone else's");
+
+  ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(1.0f)), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_FALSE(std::filesystem::exists(dead_state));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_TRUE(std::filesystem::exists(not_ours));
 }
 
 TEST(Flash, SaveThatCannotWriteFailsWithTheReason) {

@@ -10,6 +10,7 @@
 
 #include "simulator/controller_defaults.h"
 #include "simulator/motion.h"
+#include "simulator/parameter_checks.h"
 #include "simulator_test_support.h"
 
 namespace kavr::sim::testing {
@@ -31,7 +32,7 @@ class MotionTest : public ::testing::Test {
     return rig_.simulator.Start(0, destination, &granted_, &start);
   }
   KAVR_State After(double seconds, int device = 0) {
-    rig_.clock->Advance(seconds);
+    rig_.clock.Advance(seconds);
     KAVR_State state;
     EXPECT_EQ(rig_.simulator.GetState(device, &state), kSuccess);
     return state;
@@ -158,6 +159,27 @@ TEST_F(MotionTest, IdleMotorDropsToReducedPowerAndStatusStaysPlausible) {
     EXPECT_TRUE(state.InputVoltage > 11.5f && state.InputVoltage < 12.5f) << state.InputVoltage;
   }
   EXPECT_NE(After(60.0).Temperature, After(60.0).Temperature);  // it does drift
+}
+
+// The longest ramps a controller takes with the slowest speed it takes: a
+// move that outlasts any clock, read for its position and its power
+// reduction without an overflow (which the sanitizer build would stop at).
+TEST_F(MotionTest, LongestRampsAndSlowestSpeedsStayInRange) {
+  KAVR_Parameters parameters;
+  ASSERT_EQ(rig_.simulator.GetParameters(0, &parameters), kSuccess);
+  parameters.AccelerationTime = parameters.DecelerationTime = kLongestTimeMs;
+  ASSERT_EQ(rig_.simulator.SetParameters(0, &parameters), kSuccess);
+  for (const float speed : {std::numeric_limits<float>::denorm_min(), 1e-3f, 40000.0f}) {
+    for (const std::int32_t destination :
+         {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
+      ASSERT_EQ(Go(destination, speed, 8), kSuccess);
+      for (const double later : {0.0, 1.0, 86400.0, 1e9}) {
+        const KAVR_State state = After(later);
+        EXPECT_TRUE(IsSet(state.Running) || state.CurrentPosition == destination) << speed << " " << later;
+      }
+      ASSERT_EQ(rig_.simulator.Stop(0), kSuccess);
+    }
+  }
 }
 
 TEST(MotionPlan, ExtremeDestinationsStayInRange) {

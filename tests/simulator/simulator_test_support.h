@@ -1,6 +1,6 @@
 // Shared pieces of the stand-in library's tests: a clock the test moves by
 // hand, a scratch folder that cleans up after itself, and a simulator built
-// on both that keeps its warnings.
+// on both over controllers kept in memory, which keeps its warnings.
 #pragma once
 
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "simulator/clock.h"
+#include "simulator/live_state.h"
 #include "simulator/result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
@@ -39,14 +40,33 @@ struct ScratchFolder {
                                       std::to_string(std::random_device()()));
 };
 
+// Collects warnings instead of printing them.
+struct Warnings {
+  WarningSink sink() {
+    return [this](const std::string& warning) { lines.push_back(warning); };
+  }
+  std::vector<std::string> lines;
+};
+
+inline SimulatorConfig Settings(int devices, std::filesystem::path flash_dir = {}, FaultPlan faults = {}) {
+  SimulatorConfig config;
+  config.device_count = devices;
+  config.flash_dir = std::move(flash_dir);
+  config.faults = std::move(faults);
+  return config;
+}
+
 struct SimulatorRig {
   explicit SimulatorRig(int devices, std::filesystem::path flash_dir = {}, FaultPlan faults = {})
-      : simulator({devices, std::move(flash_dir), std::move(faults)}, clock,
-                  [this](const std::string& warning) { warnings.push_back(warning); }) {}
+      : config(Settings(devices, std::move(flash_dir), std::move(faults))),
+        state(
+            PowerCycle(config, clock.Now(), [this](const std::string& line) { warnings.push_back(line); })) {}
 
-  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+  ManualClock clock;
   std::vector<std::string> warnings;
-  Simulator simulator;
+  SimulatorConfig config;
+  LiveState state;
+  Simulator simulator{config, state, clock};
 };
 
 }  // namespace kavr::sim::testing

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -15,6 +16,8 @@
 #include "app/module1.h"
 #include "dlgform.h"
 #include "fakes.h"
+#include "kavr/dynamic_controller_library.h"
+#include "kavr/text.h"
 #include "twips.h"
 
 namespace {
@@ -83,6 +86,8 @@ TEST(Dialog, ListsTheControllersAndChoosesByDoubleClickOkOrEnterButNotByCancelEs
                                   "Device - 2 Serial Number - RSTUVWXYZABCDEFG Version - 5601",
                                   "Device - 3 Serial Number - IJKLMNOPQRSTUVWX Version - 3456"}));
     EXPECT_EQ(List(s.dialog)->selectedItems(), QList{List(s.dialog)->item(0)});
+    // A line longer than the list is read whole in its tool tip.
+    EXPECT_EQ(List(s.dialog)->item(2)->toolTip().toStdString(), s.Lines()[2]);
     EXPECT_EQ(Module1::DeviceCount, 3);
     EXPECT_TRUE(s.dialog.Load());  // a second load calls Init no more
 
@@ -115,6 +120,10 @@ TEST(Dialog, TheFiftyNinthSerialIsCutLaterOnesAreEmptyAndCodeZeroIsNeverDrawn) {
   EXPECT_EQ(lines[58], "Device - 59 Serial Number - " + Positions(s.serials, 987, 1000) + " Version - 1");
   EXPECT_EQ(lines[59], "Device - 60 Serial Number -  Version - " + Positions(s.versions, 296, 299));
 
+  // The arrow keys scroll a line wider than the list sideways.
+  QTest::keyClick(List(s.dialog), Qt::Key_Right);
+  EXPECT_GT(List(s.dialog)->horizontalScrollBar()->value(), 0);
+
   s.ClickLine(58);
   s.Button("OKButton")->click();
   EXPECT_EQ(Module1::DeviceIndex, 58);
@@ -126,14 +135,18 @@ TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
   const std::string noDevices = "No Devices Found\rOr DLL is locked - try restart Visual Basic";
   const std::string missing = "/opt/kavrtest/bin/KAVRVBDLL.so: cannot open shared object file";
   const std::string saysSo = "Cannot load the controller library /opt/KAVRVBDLL.so: file too short";
+  const std::string noEntry = "The controller library /opt/libm.so has no entry _KAVRVB_Init: undefined";
   const struct {
     kavr::ResultCode result;
     std::int32_t count;
     std::string loadFailure, prompt;
   } cases[] = {
-      {0, 0, "", noDevices},  {0, -1, "", noDevices},
-      {3, 2, "", noDevices},  {1, 0, missing, "Cannot load the controller library:\r" + missing},
+      {0, 0, "", noDevices},
+      {0, -1, "", noDevices},
+      {3, 2, "", noDevices},
+      {1, 0, missing, "Cannot load the controller library:\r" + missing},
       {1, 0, saysSo, saysSo},  // not said twice
+      {kavr::kLibraryUnavailable, 0, "", "This file is not a controller library:\r" + noEntry},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message()
@@ -142,8 +155,12 @@ TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
     s.f.library.results["Init"] = c.result;
     s.f.library.initCount = c.count;
     s.f.library.loadFailure = c.loadFailure;
+    // The binding's own text; asked for only when the file lacks the entry.
+    s.f.library.lastError = kavr::FromUtf8(noEntry);
     EXPECT_FALSE(s.dialog.Load());
-    EXPECT_EQ(s.f.library.events, (Strings{"Init", "show ERROR"}));
+    const Strings events = c.result == kavr::kLibraryUnavailable ? Strings{"Init", "GetLastErr", "show ERROR"}
+                                                                 : Strings{"Init", "show ERROR"};
+    EXPECT_EQ(s.f.library.events, events);
     EXPECT_EQ(s.f.display.shown.at(0).prompt, c.prompt);
     EXPECT_EQ(List(s.dialog)->count(), 0);
     EXPECT_FALSE(s.dialog.isVisible());

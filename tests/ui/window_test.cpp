@@ -6,9 +6,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <map>
 
 #include "app/module1.h"
 #include "dlgform.h"
@@ -92,6 +94,43 @@ TEST_F(WindowTest, LoadsEveryControlWithItsKindContainerAndCaption) {
   EXPECT_TRUE(Find<QCheckBox>("ChPower(1)")->isChecked());
   EXPECT_FALSE(Find<QCheckBox>("ChTrSwap(0)")->isChecked());
   EXPECT_TRUE(f.library.events.empty());
+}
+
+// The inside of a frame's border as drawn (without its controls): scanned
+// from each edge through the frame's middle, right of any caption, past the
+// background and then past the border's lines.
+QRect InsideOfBorder(QWidget& frame) {
+  QImage image(frame.size(), QImage::Format_RGB32);
+  frame.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+  const QRgb background = frame.palette().color(QPalette::Window).rgb();
+  const auto scan = [&](int from, int step, int end, auto pixelAt) {
+    int at = from;
+    while (at != end && pixelAt(at) == background) at += step;
+    while (at != end && pixelAt(at) != background) at += step;
+    return at;
+  };
+  const int x = frame.width() * 3 / 4, y = frame.height() / 2;
+  const auto down = [&](int row) { return image.pixel(x, row); };
+  const auto across = [&](int column) { return image.pixel(column, y); };
+  return QRect(QPoint(scan(0, 1, frame.width(), across), scan(0, 1, frame.height(), down)),
+               QPoint(scan(frame.width() - 1, -1, -1, across), scan(frame.height() - 1, -1, -1, down)));
+}
+
+TEST_F(WindowTest, EveryControlSitsInsideItsFrameWhoseBorderRunsThroughTheCaption) {
+  const int captionHeight = Find("Frame1")->fontMetrics().height();
+  std::map<std::string, int> borderTops;  // in the window
+  for (const char* name : {"Frame1", "Frame2", "Frame3"}) {
+    SCOPED_TRACE(name);
+    QWidget* frame = Find(name);
+    const QRect inside = InsideOfBorder(*frame);
+    EXPECT_LT(inside.top(), captionHeight);
+    borderTops[name] = frame->y() + inside.top();
+    for (QWidget* control : frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      EXPECT_TRUE(inside.contains(control->geometry()))
+          << control->objectName().toStdString() << " in " << inside.top() << "," << inside.left();
+    }
+  }
+  EXPECT_EQ(borderTops["Frame1"], borderTops["Frame3"]);
 }
 
 TEST_F(WindowTest, IsAFixedSizeWindowThatTabsInTheTableOrderAndClosesSilently) {

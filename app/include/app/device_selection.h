@@ -18,12 +18,14 @@ struct StartupFailure {
   std::string title;
 };
 
-// Empty when the controllers are to be listed. A library file that would not
-// load gets its own box: the user must learn that the file is missing or
-// broken, not that no controller is attached. A count below 1 (negative
-// included) lists nothing and so cannot be chosen from.
+// Empty when the controllers are to be listed, given Init's result and
+// count. A library file that would not load, or that loads but is no
+// controller library, gets its own box naming the file and the reason: the
+// user must learn that the file is wrong, not that no controller is
+// attached. A count below 1 (negative included) lists nothing and so cannot
+// be chosen from.
 std::optional<StartupFailure> StartupFailureFor(ResultCode result, std::int32_t count,
-                                                const std::string& libraryLoadFailure);
+                                                ControllerLibrary& library);
 
 // Stores controller `index` and its serial and version, as the screen shows
 // them, in Module1 for the test window.

@@ -18,18 +18,19 @@ struct TypedNumber {
   std::string problem;
 };
 
-// Accepted: surrounding spaces, one leading sign, digits with at most one
-// decimal separator (the locale's, UTF-8; any other separator is refused so
-// that a group separator is never taken for a decimal one), and an optional
-// exponent ("1e3"). A magnitude too large for a double reads as an infinity
-// (which every target range refuses), one too small as zero.
-TypedNumber<double> ReadDecimal(std::string_view text, std::string_view decimalSeparator);
+// Destination and speed accept surrounding spaces, one leading sign, digits
+// with at most one decimal separator (the locale's, UTF-8; any other
+// separator is refused so that a group separator is never taken for a
+// decimal one) and an optional exponent ("1e3"). Each is rounded once, from
+// the digits as typed, never through an intermediate double.
 
 // A destination in whole microsteps: rounded to nearest, halfway away from
-// zero, and within the signed 32-bit range.
+// zero, and within the signed 32-bit range. A value too small to reach 0.5
+// is 0.
 TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator);
 
-// A speed within the finite range of a 32-bit float.
+// A speed: the 32-bit float nearest to the text. Refused when it lies beyond
+// the largest float, or when a nonzero text would be sent as 0.
 TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator);
 
 // A step divisor as the divisor list holds it: a whole number 0 to 255.

@@ -16,12 +16,11 @@
 #define KAVR_CALL
 #endif
 
+/* Marks a library's entries for export. On Windows a .def file names the
+ * exports instead (undecorated, as the maker's library has them): marking
+ * them dllexport as well would export each a second time, decorated. */
 #if defined(_WIN32)
-#if defined(KAVR_BUILDING_LIBRARY)
-#define KAVR_EXPORT __declspec(dllexport)
-#else
 #define KAVR_EXPORT
-#endif
 #else
 #define KAVR_EXPORT __attribute__((visibility("default")))
 #endif

@@ -10,11 +10,14 @@
 namespace kavr {
 
 // Bytes in the system's 8-bit code page to characters, one per byte. Never
-// fails: a byte the code page does not define becomes U+FFFD.
+// fails: a byte the code page does not define becomes U+FFFD, on Windows too
+// (whose own conversion would give a C1 control character, U+0081 for 0x81).
+// Linux, which has no such code page, uses the Western European one.
 LibraryText DecodeCodePage(std::string_view bytes);
 
 // Characters to bytes in the system's 8-bit code page, one per character.
-// A character the code page cannot hold becomes '?'.
+// A character the code page cannot hold, or a C1 control character, becomes
+// '?'.
 std::string EncodeCodePage(std::u32string_view text);
 
 // Characters to UTF-8. Values that are not characters become U+FFFD.

@@ -8,6 +8,11 @@
 
 namespace kavr::sim {
 
+// Init lists the controllers in fixed slots: each serial number and version
+// followed by one zero byte.
+inline constexpr int kSerialSlot = 17;
+inline constexpr int kVersionSlot = 5;
+
 // 16 characters, distinct for each index and the same in every run, since
 // the flash file is found by it.
 std::string SerialNumber(int index);

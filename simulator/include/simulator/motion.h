@@ -2,14 +2,15 @@
 // stopped or cut off, as a short list of phases of constant acceleration
 // (speed up, cruise, slow down); the position at any later moment is read
 // off that plan. Nothing accumulates between reads, so how often the state
-// is asked for never changes where the motor is.
+// is asked for never changes where the motor is, and a plan written to a
+// file by one process is read off the same way by another.
 //
 // Positions count (micro)steps; positive velocity is clockwise, so a move
 // toward a lower position turns counter-clockwise.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <vector>
 
 #include "simulator/clock.h"
 
@@ -23,9 +24,32 @@ struct MotionSample {
   bool counter_clockwise = false;  // of the current move, or of the last one
 };
 
+struct MotionPhase {
+  double seconds = 0.0;
+  double end_velocity = 0.0;
+  bool full_speed = false;
+};
+
+// Everything a position is read from, as plain values.
+struct MotionPlan {
+  // Come to rest, slow to the new speed, speed up, cruise, slow down.
+  static constexpr std::size_t kMostPhases = 5;
+
+  Clock::TimePoint start;
+  double start_position = 0.0;
+  double start_velocity = 0.0;
+  std::array<MotionPhase, kMostPhases> phases{};
+  std::size_t phase_count = 0;
+  // Where the plan ends, exactly: a whole step, never a rounding error.
+  double rest_position = 0.0;
+  double cruise_speed = 0.0;
+  bool counter_clockwise = false;
+};
+
 class Motion {
  public:
   explicit Motion(Clock::TimePoint now, std::int32_t position = 0);
+  explicit Motion(const MotionPlan& plan) : plan_(plan) {}
 
   // Heads for `destination` from wherever the axis is at `now`, at up to
   // `speed` steps/s, reaching it from rest in `acceleration_ms` and coming
@@ -39,15 +63,13 @@ class Motion {
   void Halt(Clock::TimePoint now);
 
   MotionSample At(Clock::TimePoint now) const;
-  // When the current plan comes to rest.
-  Clock::TimePoint RestsFrom() const;
+  // Seconds since the plan came to rest, negative while it runs. Seconds,
+  // not a time point: a slow enough move outlasts what a time point counts.
+  double SecondsAtRest(Clock::TimePoint now) const;
+
+  const MotionPlan& Plan() const { return plan_; }
 
  private:
-  struct Phase {
-    double seconds = 0.0;
-    double end_velocity = 0.0;
-    bool full_speed = false;
-  };
   struct Kinematics {
     double position = 0.0;
     double velocity = 0.0;
@@ -56,16 +78,8 @@ class Motion {
   Kinematics KinematicsAt(Clock::TimePoint now) const;
   void Replan(Clock::TimePoint now);
   void AddPhase(double seconds, double end_velocity, bool full_speed = false);
-  double PlannedSeconds() const;
 
-  Clock::TimePoint plan_start_;
-  double start_position_ = 0.0;
-  double start_velocity_ = 0.0;
-  std::vector<Phase> phases_;
-  // Where the plan ends, exactly: a whole step, never a rounding error.
-  double rest_position_ = 0.0;
-  double cruise_speed_ = 0.0;
-  bool counter_clockwise_ = false;
+  MotionPlan plan_;
   // Planning state while phases are being added.
   double planned_position_ = 0.0;
   double planned_velocity_ = 0.0;

@@ -17,5 +17,7 @@ inline constexpr std::int32_t kInvalidValue = 6;
 inline constexpr std::int32_t kPowerOff = 7;
 inline constexpr std::int32_t kFlashFailure = 8;
 inline constexpr std::int32_t kInternalError = 9;
+// The controllers' shared state could not be locked, read or written.
+inline constexpr std::int32_t kStateUnavailable = 10;
 
 }  // namespace kavr::sim

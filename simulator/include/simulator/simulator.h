@@ -1,19 +1,17 @@
 // The simulated controllers behind the eleven library entries. Each method
-// is one entry with the entry's own arguments and result, so the exported C
-// functions only forward to one instance. Every method may be called from
-// any thread.
+// is one entry with the entry's own arguments and result, acting on a
+// LiveState that someone else keeps: the shared state file for the
+// library (see shared_state.h), plain memory for tests. A Simulator takes
+// no lock; the library serialises calls with the state's file lock.
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "kavr/entries.h"
 #include "kavr/records.h"
 #include "simulator/clock.h"
-#include "simulator/motion.h"
+#include "simulator/live_state.h"
 #include "simulator/sim_config.h"
 
 namespace kavr::sim {
@@ -25,10 +23,9 @@ void CopyText(const std::string& text, char* buffer, std::int32_t capacity);
 
 class Simulator {
  public:
-  // Loads each controller's flash from the configured folder; a flash file
-  // that cannot be used is reported through `warn`.
-  Simulator(SimulatorConfig config, std::shared_ptr<const Clock> clock,
-            WarningSink warn = WarnOnStandardError);
+  // All three must outlive the simulator.
+  Simulator(const SimulatorConfig& config, LiveState& state, const Clock& clock)
+      : config_(config), state_(state), clock_(clock) {}
 
   KAVR_ResultCode Init(std::int32_t* count, char* versions, std::int32_t versions_capacity, char* serials,
                        std::int32_t serials_capacity);
@@ -44,37 +41,23 @@ class Simulator {
   KAVR_ResultCode SaveParametersToFlash(std::int32_t device);
   void GetLastErr(char* buffer, std::int32_t capacity) const;
 
-  std::string LastError() const;
-  int DeviceCount() const;
+  const std::string& LastError() const { return state_.last_error; }
+  int DeviceCount() const { return static_cast<int>(state_.controllers.size()); }
 
  private:
-  struct Controller {
-    Controller(int index, Clock::TimePoint now);
-
-    std::string serial;
-    std::string version;
-    KAVR_Mode mode;
-    KAVR_Parameters parameters;
-    KAVR_StartParameters start;
-    Motion motion;
-    bool after_reset = true;
-    std::uint8_t step_divisor = 1;
-  };
-
   // Each returns the code to answer with (and sets the last error) when the
   // call cannot go on; kSuccess when it can.
   KAVR_ResultCode Refuse(Entry entry, KAVR_ResultCode code, const std::string& reason);
   KAVR_ResultCode Screen(Entry entry, std::int32_t device, const void* record);
   KAVR_ResultCode InjectedFault(Entry entry);
 
-  double SecondsSinceStart(Clock::TimePoint now) const;
+  ControllerState& Controller(std::int32_t device) {
+    return state_.controllers[static_cast<std::size_t>(device)];
+  }
 
-  mutable std::mutex mutex_;
-  const SimulatorConfig config_;
-  const std::shared_ptr<const Clock> clock_;
-  const Clock::TimePoint started_;
-  std::vector<Controller> controllers_;
-  std::string last_error_;
+  const SimulatorConfig& config_;
+  LiveState& state_;
+  const Clock& clock_;
 };
 
 }  // namespace kavr::sim

@@ -1,0 +1,12 @@
+// Wall-clock times as the programs show them beside what happened then.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace kavr {
+
+// "15:20:01.123": the time of day in the user's time zone, to the millisecond.
+std::string LocalClockText(std::chrono::system_clock::time_point time);
+
+}  // namespace kavr

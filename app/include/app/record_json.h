@@ -1,0 +1,40 @@
+// Settings files: a record's fields as one JSON object, and such an object
+// read back as the field values to write. The names are the fields' names;
+// flags are booleans, floats numbers, and a float that is not finite the
+// string the reports print for it ("NaN", "Infinity", "-Infinity"). The
+// slots the program never reads are left out, so a file copies settings,
+// not one controller's private bytes.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "app/field_assignments.h"
+#include "app/record_fields.h"
+
+namespace kavr {
+
+// The object, indented by two spaces, fields in record order, no line end
+// after it. Floats are written in the shortest text that reads back as the
+// same float.
+std::string RecordJson(RecordBytes record, std::span<const RecordField> fields);
+
+template <typename Record>
+std::string RecordJson(const Record& record) {
+  return RecordJson(BytesOf(record), RecordFields<Record>());
+}
+
+// The values of a settings text: one object whose every member names a
+// writable field with a value of its kind (a flag: true, false, 0 or 1).
+// The first problem (not JSON, not an object, an unknown name, a value that
+// does not fit) refuses the whole text.
+FieldValues FieldValuesFromJson(std::string_view text, std::span<const RecordField> fields,
+                                std::string_view recordName);
+
+template <typename Record>
+FieldValues FieldValuesFromJson(std::string_view text) {
+  return FieldValuesFromJson(text, RecordFields<Record>(), RecordName<Record>());
+}
+
+}  // namespace kavr

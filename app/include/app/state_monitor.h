@@ -1,0 +1,64 @@
+// What the monitor window does, without the window: poll the selected
+// controller's state, send Stop at once, pause polling when a poll fails,
+// and keep what the window shows. Every call goes through the program's one
+// library, so the log and the transcript see them like any other call.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/call_log.h"
+#include "app/call_tracking_library.h"
+#include "app/position_history.h"
+#include "app/state_summary.h"
+
+namespace kavr {
+
+class StateMonitor {
+ public:
+  // Numbers are shown with `decimalSeparator`, as the reports show them.
+  StateMonitor(CallTrackingLibrary& library, CallLog& log, std::string decimalSeparator)
+      : library_(library), log_(log), decimalSeparator_(std::move(decimalSeparator)) {}
+
+  enum class Outcome {
+    kDone,
+    kFailed,
+    kNotNow,  // another call is running (or polling is paused): nothing was sent
+  };
+
+  // GetState of `device`, logged as a poll. A failure keeps the last state,
+  // shows the library's error text as the status and pauses polling; like
+  // any failing call it leaves that text as the library's last error.
+  Outcome Poll(std::int32_t device, std::chrono::steady_clock::time_point now);
+
+  // Stop to `device`, whether polling is paused or not.
+  Outcome Stop(std::int32_t device);
+
+  // Polling paused, by the user or by a failed poll.
+  bool Paused() const { return paused_; }
+  void Pause() { paused_ = true; }
+  void Resume();
+
+  // The latest state polled, if any.
+  const std::optional<StateSummary>& State() const { return state_; }
+  // UTF-8, one line: a failed poll, or the latest stop and how it went;
+  // cleared on resuming. May hold library text.
+  const std::string& Status() const { return status_; }
+  const PositionHistory& History() const { return history_; }
+
+ private:
+  // "GetState failed with code 3: <the library's text>"
+  std::string FailureText(const char* entry, ResultCode result);
+
+  CallTrackingLibrary& library_;
+  CallLog& log_;
+  const std::string decimalSeparator_;
+  bool paused_ = false;
+  std::optional<StateSummary> state_;
+  std::string status_;
+  PositionHistory history_;
+};
+
+}  // namespace kavr

@@ -1,0 +1,8 @@
+// The programs' version, as --version prints it.
+#pragma once
+
+namespace kavr {
+
+inline constexpr const char* kVersion = "1.0.0";
+
+}  // namespace kavr

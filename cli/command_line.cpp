@@ -1,0 +1,215 @@
+#include "command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+
+#include "app/record_fields.h"
+#include "app/version.h"
+#include "commands.h"
+#include "output.h"
+
+namespace kavr::cli {
+namespace {
+
+constexpr const char* kDescription =
+    "kavrctl drives stepper-motor controllers through their controller library, as the kavrtest window "
+    "does: the same calls, the same records, the same reports.";
+
+constexpr const char* kFooter =
+    "Choose the controller with -d N (its number in `kavrctl list`) or -s SERIAL, before or after the "
+    "command; with neither, the only one attached is used.\n"
+    "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
+    "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
+    "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
+    "6 --wait timed out.";
+
+// Far beyond any move, and small enough to count in milliseconds.
+constexpr double kLongestWaitSeconds = 1e9;
+
+// Option values that `request` keeps in another form.
+struct OptionTexts {
+  std::string libraryFile, traceFile, serial, settingsFile, wait;
+  std::int64_t device = 0;
+  std::int64_t intervalMs = 500;
+  std::int64_t count = 0;
+};
+
+using AddOptions = void (*)(CLI::App&, Request&, OptionTexts&);
+
+void JsonOption(CLI::App& command, Request& request, OptionTexts&) {
+  command.add_flag("--json", request.json, "every field as JSON instead (settings files are this form)");
+}
+
+void AddAssignments(CLI::App& command, Request& request, std::string_view fields) {
+  command
+      .add_option(
+          "FIELD=VALUE", request.assignments,
+          "fields of " + std::string(fields) +
+              " to change: flags 0/1/true/false/on/off, numbers in C notation; a wrong name lists them")
+      ->type_name("");
+}
+
+template <typename Record>
+void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
+  AddAssignments(command, request, RecordName<Record>());
+  command
+      .add_option("--file", texts.settingsFile,
+                  "a settings file as --json prints it (- for standard input); every field it names is "
+                  "written, then any FIELD=VALUE")
+      ->type_name("FILE");
+}
+
+void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
+  start.add_option("DEST", request.destination, "destination in microsteps; a fraction is rounded")
+      ->required();
+  start.add_option("SPEED", request.speed, "speed in (micro)steps per second, above 0")->required();
+  AddAssignments(start, request, "KAVR_StartParameters but StepDivisor");
+  start.add_option("--divisor", request.stepDivisor, "step divisor")
+      ->check(CLI::IsMember({1, 2, 4, 8}))
+      ->default_val(1);
+  start
+      .add_option("--wait", texts.wait,
+                  "then wait until the motor stops: at most SECONDS (exit 6 if it has not), or without "
+                  "SECONDS without limit")
+      ->expected(0, 1)
+      ->type_name("[SECONDS]");
+}
+
+void WatchOptions(CLI::App& watch, Request&, OptionTexts& texts) {
+  watch.add_option("--interval", texts.intervalMs, "milliseconds between reads")
+      ->check(CLI::Range(1, 86400000))
+      ->default_val(500)
+      ->type_name("MS");
+  watch.add_option("--count", texts.count, "stop after N reads (exit 2 if any failed)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+}
+
+struct CommandLine {
+  const char* name;
+  const char* description;
+  CommandFunction run;
+  AddOptions options;
+};
+
+constexpr CommandLine kCommands[] = {
+    {"list", "list the attached controllers, one line each", ListCommand, nullptr},
+    {"state", "print the state report", StateCommand, JsonOption},
+    {"mode", "print the mode report", ModeCommand, JsonOption},
+    {"parameters", "print the parameters report", ParametersCommand, JsonOption},
+    {"start-parameters", "print the start parameters, one FIELD=VALUE a line", StartParametersCommand,
+     JsonOption},
+    {"set-mode", "read the mode, change the fields named, write it and print the mode report", SetModeCommand,
+     WriteOptions<KAVR_Mode>},
+    {"set-parameters",
+     "read the parameters, change the fields named, write them and print the parameters report",
+     SetParametersCommand, WriteOptions<KAVR_Parameters>},
+    {"start",
+     "read the start parameters, set the step divisor and any FIELD=VALUE, start a move to DEST at SPEED and "
+     "print the start report with the speed the library left",
+     StartCommand, StartOptions},
+    {"stop", "stop the motor", StopCommand, nullptr},
+    {"save", "save the parameters to the controller's flash", SaveCommand, nullptr},
+    {"last-error", "print the library's last error text", LastErrorCommand, nullptr},
+    {"watch",
+     "read the state again and again, one line per read (time, position, motion, full speed, power, voltage, "
+     "temperature), until Ctrl+C or --count reads; a failed read is reported on standard error and the "
+     "watch goes on",
+     WatchCommand, WatchOptions},
+};
+
+void AddCommandLine(CLI::App& app, Request& request, OptionTexts& texts) {
+  app.add_option("--library", texts.libraryFile,
+                 "the controller library file (default: the one beside kavrctl)")
+      ->type_name("PATH");
+  app.add_option("--trace", texts.traceFile, "write every library call to FILE (- for standard error)")
+      ->type_name("FILE");
+  CLI::Option* device =
+      app.add_option("-d,--device", texts.device, "the controller numbered N by list")->type_name("N");
+  app.add_option("-s,--serial", texts.serial, "the controller with this serial number")
+      ->type_name("SERIAL")
+      ->excludes(device);
+  for (const CommandLine& command : kCommands) {
+    CLI::App* subcommand = app.add_subcommand(command.name, command.description);
+    if (command.options != nullptr) command.options(*subcommand, request, texts);
+  }
+}
+
+// How often the option was given; 0 also when the command has no such option.
+std::size_t Given(const CLI::App& command, const std::string& name) {
+  const CLI::Option* option = command.get_option_no_throw(name);
+  return option == nullptr ? 0 : option->count();
+}
+
+// Seconds from 0 up, as milliseconds, rounded up.
+std::optional<std::chrono::milliseconds> WaitLimit(const std::string& text) {
+  double seconds = -1.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, seconds);
+  if (error != std::errc() || stop != end || !(seconds >= 0.0 && seconds <= kLongestWaitSeconds)) {
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(seconds * 1000.0)));
+}
+
+// The request's remaining members from what the parser found; nothing when
+// the request is complete, else why it is refused.
+std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command, const OptionTexts& texts,
+                                    Request& request) {
+  request.command = command.get_name();
+  for (const CommandLine& line : kCommands) {
+    if (request.command == line.name) request.run = line.run;
+  }
+  if (Given(app, "--library") > 0) request.libraryFile = texts.libraryFile;
+  if (Given(app, "--trace") > 0) request.traceFile = texts.traceFile;
+  if (Given(app, "--device") > 0) request.deviceNumber = texts.device;
+  if (Given(app, "--serial") > 0) request.serial = texts.serial;
+  if (command.get_option_no_throw("--file") != nullptr) {
+    if (Given(command, "--file") > 0) request.settingsFile = texts.settingsFile;
+    if (!request.settingsFile && request.assignments.empty()) {
+      return request.command + ": name at least one FIELD=VALUE or a --file";
+    }
+  }
+  if (Given(command, "--wait") > 0) {
+    request.wait = true;
+    if (!texts.wait.empty() && !(request.waitLimit = WaitLimit(texts.wait))) {
+      return "--wait: \"" + texts.wait +
+             "\" is not a number of seconds from 0 up (write --wait=SECONDS when FIELD=VALUE follows)";
+    }
+  }
+  request.interval = std::chrono::milliseconds(texts.intervalMs);
+  if (Given(command, "--count") > 0) request.count = texts.count;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> ParseCommandLine(const std::vector<std::string>& args, Request& request,
+                                    Console& console) {
+  CLI::App app{kDescription, "kavrctl"};
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string("kavrctl ") + kVersion);
+  app.require_subcommand(1);
+  // The controller and library options may follow the command too.
+  app.fallthrough();
+  OptionTexts texts;
+  AddCommandLine(app, request, texts);
+  try {
+    // The parser takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error, console.out, console.err);
+    PrintFailure(console.err, std::string(error.what()) + "\nRun kavrctl --help, or kavrctl COMMAND --help.");
+    return kBadUsage;
+  }
+  if (const auto problem = Complete(app, *app.get_subcommands().front(), texts, request)) {
+    PrintFailure(console.err, *problem);
+    return kBadUsage;
+  }
+  return std::nullopt;
+}
+
+}  // namespace kavr::cli

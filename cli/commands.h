@@ -1,0 +1,43 @@
+// kavrctl's commands. Each checks everything typed before it touches the
+// library, so that a refused value sends nothing; a failure ends the run
+// by throwing a Failure.
+#pragma once
+
+#include <cstdint>
+
+#include "kavr/controller_library.h"
+#include "kavr/entry_names.h"
+#include "kavrctl.h"
+#include "request.h"
+#include "session.h"
+
+namespace kavr::cli {
+
+int ListCommand(const Request&, Session&, Console&);
+int StateCommand(const Request&, Session&, Console&);
+int ModeCommand(const Request&, Session&, Console&);
+int ParametersCommand(const Request&, Session&, Console&);
+int StartParametersCommand(const Request&, Session&, Console&);
+int LastErrorCommand(const Request&, Session&, Console&);
+
+int SetModeCommand(const Request&, Session&, Console&);
+int SetParametersCommand(const Request&, Session&, Console&);
+int StopCommand(const Request&, Session&, Console&);
+int SaveCommand(const Request&, Session&, Console&);
+
+int StartCommand(const Request&, Session&, Console&);
+int WatchCommand(const Request&, Session&, Console&);
+
+// A get entry of the library, e.g. &ControllerLibrary::GetMode.
+template <typename Record>
+using RecordCall = ResultCode (ControllerLibrary::*)(std::int32_t, Record&);
+
+// The record as `call` filled it, from zero. Throws when the call fails.
+template <typename Record>
+Record ReadRecord(Session& session, std::int32_t device, Entry entry, RecordCall<Record> call) {
+  Record record{};
+  session.Check(entry, (session.Library().*call)(device, record));
+  return record;
+}
+
+}  // namespace kavr::cli

@@ -1,0 +1,50 @@
+// kavrctl, the command-line client: its commands over a controller library,
+// with every stream, clock and the library itself handed in, so that a test
+// runs the whole program on a scripted library.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/motion_wait.h"
+#include "kavr/controller_library.h"
+
+namespace kavr::cli {
+
+enum ExitCode : int {
+  kSuccess = 0,
+  kBadUsage = 1,  // also a value refused before anything was sent
+  kCallFailed = 2,
+  kNoController = 3,
+  kControllerNotChosen = 4,
+  kLibraryNotLoaded = 5,
+  kWaitTimedOut = 6,
+};
+
+// The controller library: the file beside the program when `file` is empty,
+// else the file at that absolute path.
+using LibraryFactory =
+    std::function<std::shared_ptr<ControllerLibrary>(const std::optional<std::filesystem::path>& file)>;
+
+// What the program talks through.
+struct Console {
+  std::istream& in;  // settings read from "-"
+  std::ostream& out;
+  std::ostream& err;
+  std::string decimalSeparator = ".";  // of the reports and watch lines
+  Pacing pacing = SystemPacing();
+  std::function<std::string()> clockText;  // the time a watch line starts with
+  // From armInterrupt on, Ctrl+C ends `watch` cleanly instead of the program.
+  std::function<void()> armInterrupt;
+  std::function<bool()> interrupted;
+};
+
+// `args` without the program's name. Returns the exit code.
+int RunKavrctl(const std::vector<std::string>& args, const LibraryFactory& openLibrary, Console& console);
+
+}  // namespace kavr::cli

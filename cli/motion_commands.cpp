@@ -1,0 +1,115 @@
+// The commands that move or watch the motor: start (and wait), watch.
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+#include <vector>
+
+#include "app/field_assignments.h"
+#include "app/motion_wait.h"
+#include "app/state_line.h"
+#include "app/typed_numbers.h"
+#include "commands.h"
+#include "output.h"
+#include "reports/reports.h"
+
+namespace kavr::cli {
+namespace {
+
+// How often a wait reads the state, and the longest a watch sleeps before
+// it looks for Ctrl+C again.
+constexpr std::chrono::milliseconds kWaitInterval{50};
+constexpr std::chrono::milliseconds kInterruptCheck{50};
+
+// Numbers on the command line are in C notation, whatever the locale.
+constexpr std::string_view kCommandLineSeparator = ".";
+
+template <typename T>
+T Converted(const TypedNumber<T>& number, const char* name, const std::string& text) {
+  if (!number.value) throw Failure{kBadUsage, std::string(name) + ": \"" + text + "\" " + number.problem};
+  return *number.value;
+}
+
+// The start parameters named on the command line; the divisor has its own option.
+FieldValues StartFieldValues(const Request& request) {
+  for (const std::string& text : request.assignments) {
+    if (text.starts_with("StepDivisor=")) throw Failure{kBadUsage, "StepDivisor is set with --divisor"};
+  }
+  std::vector<RecordField> fields;
+  std::ranges::copy_if(RecordFields<KAVR_StartParameters>(), std::back_inserter(fields),
+                       [](const RecordField& field) { return field.name != "StepDivisor"; });
+  FieldValues named = ParseAssignments(fields, RecordName<KAVR_StartParameters>(), request.assignments);
+  if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
+  return named;
+}
+
+int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device) {
+  const MotionWait wait =
+      WaitUntilStopped(session.Library(), device, request.waitLimit, kWaitInterval, console.pacing);
+  switch (wait.end) {
+    case MotionWaitEnd::kStopped:
+      return kSuccess;
+    case MotionWaitEnd::kReadFailed:
+      session.Check(Entry::GetState, wait.result);
+      break;
+    case MotionWaitEnd::kTimedOut:
+      break;
+  }
+  char seconds[32];
+  const double limit =
+      static_cast<double>(request.waitLimit.value_or(std::chrono::milliseconds{}).count()) / 1000.0;
+  char* end = std::to_chars(seconds, seconds + sizeof seconds, limit).ptr;
+  throw Failure{kWaitTimedOut, "the motor is still running after " + std::string(seconds, end) +
+                                   " s, at position " + std::to_string(wait.state.CurrentPosition)};
+}
+
+void SleepUnlessInterrupted(std::chrono::milliseconds pause, Console& console) {
+  while (pause.count() > 0 && !console.interrupted()) {
+    const auto step = std::min(pause, kInterruptCheck);
+    console.pacing.sleep(step);
+    pause -= step;
+  }
+}
+
+}  // namespace
+
+int StartCommand(const Request& request, Session& session, Console& console) {
+  const std::int32_t typedDestination =
+      Converted(ReadDestination(request.destination, kCommandLineSeparator), "DEST", request.destination);
+  const float typedSpeed = Converted(ReadSpeed(request.speed, kCommandLineSeparator), "SPEED", request.speed);
+  if (!(typedSpeed > 0.0f)) throw Failure{kBadUsage, "SPEED: \"" + request.speed + "\" is not above 0"};
+  const FieldValues named = StartFieldValues(request);
+
+  const std::int32_t device = session.Device();
+  auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
+  start.StepDivisor = static_cast<std::uint8_t>(request.stepDivisor);
+  ApplyFieldValues(WritableBytesOf(start), named.values);
+  std::int32_t destination = typedDestination;
+  float speed = typedSpeed;
+  // The library may lower the speed through its reference; the report shows what it left.
+  session.Check(Entry::Start, session.Library().Start(device, destination, speed, start));
+  PrintText(console.out, StartReportText(destination, speed, start, console.decimalSeparator));
+  return request.wait ? WaitForStop(request, session, console, device) : kSuccess;
+}
+
+int WatchCommand(const Request& request, Session& session, Console& console) {
+  const std::int32_t device = session.Device();
+  console.armInterrupt();
+  bool failed = false;
+  for (std::int64_t reads = 1; !console.interrupted(); ++reads) {
+    KAVR_State state{};
+    const ResultCode result = session.Library().GetState(device, state);
+    if (result == 0) {
+      PrintText(console.out, console.clockText() + " " + StateLine(state, console.decimalSeparator));
+    } else if (session.LibraryUnavailable(result)) {
+      session.Check(Entry::GetState, result);
+    } else {
+      failed = true;
+      PrintText(console.err, console.clockText() + " " + session.FailureText(Entry::GetState, result));
+    }
+    if (request.count && reads >= *request.count) return failed ? kCallFailed : kSuccess;
+    SleepUnlessInterrupted(request.interval, console);
+  }
+  return kSuccess;
+}
+
+}  // namespace kavr::cli

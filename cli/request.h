@@ -1,0 +1,45 @@
+// A command line as kavrctl understood it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavr::cli {
+
+class Session;
+struct Console;
+struct Request;
+
+using CommandFunction = int (*)(const Request&, Session&, Console&);
+
+struct Request {
+  std::string command;
+  CommandFunction run = nullptr;
+
+  std::optional<std::string> libraryFile;  // UTF-8, as given
+  std::optional<std::string> traceFile;
+  std::optional<std::int64_t> deviceNumber;  // 1-based
+  std::optional<std::string> serial;
+
+  bool json = false;
+
+  // set-mode, set-parameters, start: FIELD=VALUE texts and a settings file.
+  std::vector<std::string> assignments;
+  std::optional<std::string> settingsFile;  // "-": standard input
+
+  // start
+  std::string destination;
+  std::string speed;
+  int stepDivisor = 1;
+  bool wait = false;
+  std::optional<std::chrono::milliseconds> waitLimit;  // none: no limit
+
+  // watch
+  std::chrono::milliseconds interval{500};
+  std::optional<std::int64_t> count;
+};
+
+}  // namespace kavr::cli

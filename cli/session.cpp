@@ -1,0 +1,107 @@
+#include "session.h"
+
+#include <filesystem>
+
+#include "app/device_choice.h"
+#include "app/device_list.h"
+#include "app/device_selection.h"
+#include "app/terminal_text.h"
+#include "kavr/dynamic_controller_library.h"
+#include "output.h"
+#include "reports/reports.h"
+
+namespace kavr::cli {
+namespace {
+
+std::filesystem::path PathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+// Never a relative path: the loader would look for it in the current folder.
+std::filesystem::path AbsoluteLibraryFile(const std::string& utf8) {
+  std::error_code error;
+  std::filesystem::path file = std::filesystem::absolute(PathOf(utf8), error);
+  if (error) {
+    throw Failure{kLibraryNotLoaded, "Cannot load the controller library " + utf8 +
+                                         ": its full path is unknown (" + error.message() + ")"};
+  }
+  return file;
+}
+
+std::string ListText(const DeviceList& list) {
+  std::string text;
+  for (const std::string& line : DeviceLines(list.count, list.serials, list.versions)) {
+    text += '\n';
+    text += TerminalSafe(line);
+  }
+  return text;
+}
+
+}  // namespace
+
+ControllerLibrary& Session::Library() {
+  if (calls_ != nullptr) return *calls_;
+  if (request_.traceFile) {
+    std::string error;
+    transcript_ = TranscriptFile::Open(*request_.traceFile, error);
+    if (!transcript_) throw Failure{kBadUsage, error};
+  }
+  std::optional<std::filesystem::path> file;
+  if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
+  library_ = openLibrary_(file);
+  calls_ = library_.get();
+  if (transcript_) {
+    recording_ = std::make_unique<RecordingControllerLibrary>(*library_);
+    recording_->AddObserver([this](const LibraryCall& call) { transcript_->Write(call); });
+    calls_ = recording_.get();
+  }
+  return *calls_;
+}
+
+bool Session::LibraryUnavailable(ResultCode result) {
+  return result == kLibraryUnavailable || !Library().LibraryLoadFailure().empty();
+}
+
+std::string Session::FailureText(Entry entry, ResultCode result) {
+  ControllerLibrary& library = Library();
+  if (const std::string failure = library.LibraryLoadFailure(); !failure.empty())
+    return TerminalSafe(failure);
+  // The binding's own text names the library file and what it lacks.
+  const std::string lastError = TerminalSafe(LastErrorText(library));
+  if (result == kLibraryUnavailable) return lastError;
+  return std::string(EntryName(entry)) + " failed with ResultCode " + std::to_string(result) + ": " +
+         lastError;
+}
+
+void Session::Check(Entry entry, ResultCode result) {
+  if (result == 0) return;
+  const int code = LibraryUnavailable(result) ? kLibraryNotLoaded : kCallFailed;
+  throw Failure{code, FailureText(entry, result)};
+}
+
+DeviceList Session::Devices() {
+  DeviceList list;
+  const ResultCode result = Library().Init(list.count, list.versions, list.serials);
+  Check(Entry::Init, result);
+  // Only "no controllers" is left to find: Check took every failed Init.
+  if (const auto failure = StartupFailureFor(result, list.count, Library())) {
+    throw Failure{kNoController, failure->prompt};
+  }
+  return list;
+}
+
+std::int32_t Session::Device() {
+  const DeviceList list = Devices();
+  const DeviceChoice choice = ChooseDevice(list.count, list.serials, request_.deviceNumber, request_.serial);
+  switch (choice.end) {
+    case DeviceChoiceEnd::kChosen:
+      return choice.index;
+    case DeviceChoiceEnd::kNotFound:
+      throw Failure{kNoController, choice.problem + ". The controllers:" + ListText(list)};
+    case DeviceChoiceEnd::kNotChosen:
+      break;
+  }
+  throw Failure{kControllerNotChosen,
+                choice.problem +
+                    "; choose one with --device N (its number below) or --serial SERIAL:" + ListText(list)};
+}
+
+}  // namespace kavr::cli

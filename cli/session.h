@@ -1,0 +1,56 @@
+// One run's dealings with the controller library: opening it (with the
+// transcript when asked), listing and choosing the controller, and turning
+// a failed call into the run's exit code and message.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "app/recording_library.h"
+#include "app/transcript_file.h"
+#include "kavr/controller_library.h"
+#include "kavr/entry_names.h"
+#include "kavrctl.h"
+#include "request.h"
+
+namespace kavr::cli {
+
+// What Init handed back.
+struct DeviceList {
+  std::int32_t count = 0;
+  LibraryText versions = EmptyLibraryText();
+  LibraryText serials = EmptyLibraryText();
+};
+
+class Session {
+ public:
+  Session(const Request& request, const LibraryFactory& openLibrary)
+      : request_(request), openLibrary_(openLibrary) {}
+
+  // Opened at the first use, so that a run refused before that loads nothing.
+  ControllerLibrary& Library();
+
+  // Init's list. Throws a Failure when Init fails or lists nothing.
+  DeviceList Devices();
+  // The chosen controller's 0-based index. Throws a Failure when it is not
+  // found or not chosen; the message then lists the controllers.
+  std::int32_t Device();
+
+  // Throws the Failure for a nonzero result code.
+  void Check(Entry entry, ResultCode result);
+  // What the failure of `entry` with `result` is reported as.
+  std::string FailureText(Entry entry, ResultCode result);
+
+  // A library that would not load, or a call that never reached it.
+  bool LibraryUnavailable(ResultCode result);
+
+ private:
+  const Request& request_;
+  const LibraryFactory& openLibrary_;
+  std::unique_ptr<TranscriptFile> transcript_;
+  std::shared_ptr<ControllerLibrary> library_;
+  std::unique_ptr<RecordingControllerLibrary> recording_;
+  ControllerLibrary* calls_ = nullptr;  // the library, or its recording wrapper
+};
+
+}  // namespace kavr::cli

@@ -1,0 +1,37 @@
+# Runs one GoogleTest program and judges it by its own summary, not by its
+# exit code alone: wine can end a crashed program with exit code 0.
+#   cmake -DPROGRAM=... [-DEMULATOR=...] [-DARGUMENTS=...] -DREPORT=name.xml -P RunGoogleTest.cmake
+# The report goes to the current folder under a relative name, which a
+# Windows program under wine resolves as well as a native one.
+foreach(required PROGRAM REPORT)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "RunGoogleTest.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+file(REMOVE ${REPORT})
+execute_process(
+  COMMAND ${EMULATOR} ${PROGRAM} --gtest_output=xml:${REPORT} ${ARGUMENTS}
+  RESULT_VARIABLE exit_code
+  OUTPUT_VARIABLE output ECHO_OUTPUT_VARIABLE
+  ERROR_VARIABLE errors ECHO_ERROR_VARIABLE)
+
+# GoogleTest writes the report once every test has run, so a program that
+# crashed on the way leaves none.
+if(NOT EXISTS ${REPORT})
+  message(FATAL_ERROR "${PROGRAM} ended (exit code ${exit_code}) without its test report: it did not finish")
+endif()
+file(READ ${REPORT} report)
+if(NOT report MATCHES "<testsuites tests=\"([0-9]+)\" failures=\"([0-9]+)\" disabled=\"[0-9]+\" errors=\"([0-9]+)\"")
+  message(FATAL_ERROR "${REPORT} holds no test summary")
+endif()
+set(tests ${CMAKE_MATCH_1})
+set(failures ${CMAKE_MATCH_2})
+set(errors ${CMAKE_MATCH_3})
+if(tests EQUAL 0 OR NOT failures EQUAL 0 OR NOT errors EQUAL 0 OR NOT exit_code STREQUAL "0")
+  message(FATAL_ERROR
+    "${PROGRAM}: ${tests} tests, ${failures} failed, ${errors} errors, exit code ${exit_code}")
+endif()
+if(NOT output MATCHES "\\[  PASSED  \\] [0-9]+ test")
+  message(FATAL_ERROR "${PROGRAM} did not print its closing summary")
+endif()

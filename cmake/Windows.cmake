@@ -1,0 +1,21 @@
+# Windows builds: the oldest Windows the programs must start on, and, in a
+# cross build, wine to run the tests and anything else built here.
+
+# Windows 7 (with KB2533623, for the loader flags the binding passes): the
+# headers then hide every function that a newer Windows added.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
+
+if(CMAKE_CROSSCOMPILING)
+  include(${CMAKE_CURRENT_LIST_DIR}/HostHeaderPackages.cmake)
+endif()
+
+if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(KAVR_WINE wine REQUIRED)
+  # A wine prefix of the build's own, so that no test touches the user's.
+  set(KAVR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE @ONLY)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/LibraryExports.cmake)

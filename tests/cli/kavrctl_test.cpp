@@ -1,0 +1,156 @@
+// What the golden table cannot show: the records as sent, settings that
+// round-trip, the transcript, the library file, waiting and Ctrl+C.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "app/record_fields.h"
+#include "kavrctl_runner.h"
+#include "portable.h"
+#include "reports/reports.h"
+
+namespace cli_test {
+namespace {
+
+using ui_test::BytesOf;
+using ui_test::Strings;
+
+// A report as kavrctl prints it: one line feed per carriage return.
+std::string Printed(std::string report) {
+  std::replace(report.begin(), report.end(), '\r', '\n');
+  return report;
+}
+
+TEST(Kavrctl, WritesOnlyTheFieldsNamedOverTheRecordAsReadAndReportsIt) {
+  KavrctlRunner kavrctl;
+  kavrctl.decimalSeparator = ",";
+  // Trailer1Enabled reads as set already, so it keeps the value read.
+  KAVR_Mode mode = kavrctl.library.mode;
+  mode.PowerOff = 0;
+  mode.SyncOutCount = -5;
+  const Ran ran = kavrctl.Run({"set-mode", "PowerOff=0", "SyncOutCount=-5", "Trailer1Enabled=on"});
+  EXPECT_EQ(ran.code, 0);
+  EXPECT_EQ(BytesOf(kavrctl.library.mode), BytesOf(mode));
+  EXPECT_EQ(ran.out, Printed(kavr::ModeReportText(mode, ",")));
+
+  KAVR_Parameters parameters = kavrctl.library.parameters;
+  parameters.ButtonTimeout1 = 1000.0f;
+  EXPECT_EQ(kavrctl.Run({"set-parameters", "ButtonTimeout1=1000"}).out,
+            Printed(kavr::ParametersReportText(parameters, ",")));
+  EXPECT_EQ(BytesOf(kavrctl.library.parameters), BytesOf(parameters));
+  EXPECT_EQ(kavrctl.library.events,
+            (Strings{"Init", "GetMode", "SetMode", "Init", "GetParameters", "SetParameters"}));
+  EXPECT_EQ(kavrctl.Run({"parameters"}).out, Printed(kavr::ParametersReportText(parameters, ",")));
+}
+
+TEST(Kavrctl, SettingsPrintedAsJsonGoBackByteForByte) {
+  test_support::ScratchFolder scratch;
+  KavrctlRunner kavrctl;
+  const KAVR_Parameters parameters = kavrctl.library.parameters;
+  const KAVR_Mode mode = kavrctl.library.mode;
+  const Ran printed = kavrctl.Run({"parameters", "--json"});
+  ASSERT_EQ(printed.code, 0);
+  EXPECT_EQ(kavrctl.Run({"set-parameters", "--file", "-"}, printed.out).code, 0);
+  EXPECT_EQ(BytesOf(kavrctl.library.parameters), BytesOf(parameters));
+
+  const std::filesystem::path file = scratch.path / "mode.json";
+  std::ofstream(file) << kavrctl.Run({"mode", "--json"}).out;
+  EXPECT_EQ(kavrctl.Run({"set-mode", "--file", file.string(), "PowerOff=0"}).code, 0);
+  KAVR_Mode expected = mode;
+  expected.PowerOff = 0;
+  EXPECT_EQ(BytesOf(kavrctl.library.mode), BytesOf(expected));
+}
+
+TEST(Kavrctl, RefusedSettingsSendNothing) {
+  test_support::ScratchFolder scratch;
+  const struct {
+    Strings args;
+    std::string input, err;
+  } cases[] = {
+      {{"set-parameters", "--file", "-"},
+       "{\"ButtonTimeout1\": true}",
+       "kavrctl: -: ButtonTimeout1: true is not a number\n"},
+      {{"set-mode", "--file", "-", "PowerOff=2"},
+       "{}",
+       "kavrctl: PowerOff: \"2\" is not a flag (0, 1, true, false, on or off)\n"},
+      {{"set-mode", "--file", (scratch.path / "none.json").string()},
+       "",
+       "kavrctl: cannot read " + (scratch.path / "none.json").string() + ": No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    KavrctlRunner kavrctl;
+    const Ran ran = kavrctl.Run(c.args, c.input);
+    EXPECT_EQ(ran.code, 1);
+    EXPECT_EQ(ran.err, c.err);
+    EXPECT_EQ(kavrctl.opened, 0);
+  }
+}
+
+TEST(Kavrctl, TheTranscriptHasALinePerLibraryCall) {
+  test_support::ScratchFolder scratch;
+  const std::filesystem::path trace = scratch.path / "calls.txt";
+  KavrctlRunner kavrctl;
+  kavrctl.library.results["Stop"] = 7;
+  EXPECT_EQ(kavrctl.Run({"--trace", trace.string(), "stop"}).code, 2);
+  std::ifstream in(trace);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::string time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z )";
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_TRUE(
+      std::regex_match(lines[0], std::regex(time + "Init count=1 rc=0 us=\\d+ versions=\"0123456.*")));
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(time + "Stop device=0 rc=7 us=\\d+")));
+  EXPECT_TRUE(std::regex_match(lines[2], std::regex(time + "GetLastErr us=\\d+ text=\"Device is busy\"")));
+
+  const Ran unwritable = kavrctl.Run({"--trace", (scratch.path / "no" / "calls.txt").string(), "stop"});
+  EXPECT_EQ(unwritable.code, 1);
+  EXPECT_TRUE(unwritable.err.starts_with("kavrctl: Cannot write the transcript ")) << unwritable.err;
+  EXPECT_EQ(kavrctl.opened, 1);
+}
+
+TEST(Kavrctl, LoadsTheLibraryBesideItselfOrTheOneNamedByItsFullPath) {
+  KavrctlRunner kavrctl;
+  kavrctl.Run({"list"});
+  EXPECT_EQ(kavrctl.openedFile, std::nullopt);
+  kavrctl.Run({"--library", "libs/KAVRVBDLL.so", "list"});
+  EXPECT_EQ(kavrctl.openedFile, std::filesystem::current_path() / "libs" / "KAVRVBDLL.so");
+}
+
+TEST(Kavrctl, ChoosesTheControllerByNumberOrSerial) {
+  for (const Strings& args : {Strings{"-d", "2", "stop"}, Strings{"stop", "--device", "2"},
+                              Strings{"--serial", "RSTUVWXYZABCDEFG", "stop"}}) {
+    KavrctlRunner kavrctl;
+    kavrctl.library.initCount = 2;
+    EXPECT_EQ(kavrctl.Run(args).code, 0);
+    EXPECT_EQ(kavrctl.library.devices, std::vector<std::int32_t>{1});
+  }
+}
+
+TEST(Kavrctl, StartWaitsUntilTheMotorStopsOrTheTimeIsUp) {
+  KavrctlRunner kavrctl;
+  kavrctl.library.state.Running = 1;
+  kavrctl.library.state.CurrentPosition = 120;
+  const Ran timedOut = kavrctl.Run({"start", "400", "100", "--wait", "1.5"});
+  EXPECT_EQ(timedOut.code, 6);
+  EXPECT_EQ(timedOut.err, "kavrctl: the motor is still running after 1.5 s, at position 120\n");
+  EXPECT_EQ(kavrctl.now.time_since_epoch(), std::chrono::milliseconds(1500));
+
+  kavrctl.library.results["GetState"] = 8;
+  EXPECT_EQ(kavrctl.Run({"start", "400", "100", "--wait"}).code, 2);
+
+  kavrctl.library.results.clear();
+  kavrctl.library.state.Running = 0;
+  EXPECT_EQ(kavrctl.Run({"start", "400", "100", "--wait=0"}).code, 0);
+}
+
+TEST(Kavrctl, WatchEndsCleanlyOnCtrlC) {
+  KavrctlRunner kavrctl;
+  kavrctl.interruptAfterSleeps = 3;
+  const Ran ran = kavrctl.Run({"watch", "--interval", "50"});
+  EXPECT_EQ(ran.code, 0);
+  EXPECT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 3);
+}
+
+}  // namespace
+}  // namespace cli_test

@@ -1,0 +1,50 @@
+// Opens the monitor beside the test window: with F2 there, at start when
+// asked for on the command line or when the user left "Open at start"
+// ticked. The monitor is made the first time it opens.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+#include "app/call_log.h"
+#include "app/call_tracking_library.h"
+
+class MonitorWindow;
+class QSettings;
+class QShortcut;
+
+class MonitorLauncher : public QObject {
+  Q_OBJECT
+
+ public:
+  // All three must outlive the launcher.
+  MonitorLauncher(kavr::CallTrackingLibrary& library, kavr::CallLog& log, QSettings& settings,
+                  std::string decimalSeparator);
+  ~MonitorLauncher() override;
+
+  // Binds F2 on the test window; opens the monitor once the window is up
+  // when `openNow` or the user's choice says so.
+  void Attach(QWidget& testWindow, bool openNow);
+
+  // Shows the monitor beside the test window (or brings it to the front).
+  void Open();
+
+  // Null until first opened.
+  MonitorWindow* Monitor() const { return monitor_.get(); }
+
+ private:
+  kavr::CallTrackingLibrary& library_;
+  kavr::CallLog& log_;
+  QSettings& settings_;
+  const std::string decimalSeparator_;
+  QPointer<QWidget> testWindow_;
+  QPointer<QShortcut> openKey_;  // on the test window, gone with the launcher
+  std::unique_ptr<MonitorWindow> monitor_;
+};
+
+// Where a window of `size` goes beside `neighbour` on a screen whose free
+// area is `available`: to its right if it fits, else to its left, else as
+// far right as the screen allows; level with its top, kept on the screen.
+QPoint PlaceBeside(const QRect& neighbour, const QSize& size, const QRect& available);

@@ -1,0 +1,105 @@
+#include "position_plot.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kSpanSeconds = std::chrono::duration<double>(kavr::PositionHistory::kSpan).count();
+
+// Maps time (the newest sample at the right edge) and position into the plot area.
+class Scale {
+ public:
+  Scale(const QRectF& area, Clock::time_point newest, double low, double high)
+      : area_(area), newest_(newest), low_(low), high_(high) {}
+  double X(Clock::time_point time) const {
+    const double age = std::chrono::duration<double>(newest_ - time).count();
+    return area_.right() - age / kSpanSeconds * area_.width();
+  }
+  double Y(double position) const {
+    return area_.bottom() - (position - low_) / (high_ - low_) * area_.height();
+  }
+
+ private:
+  QRectF area_;
+  Clock::time_point newest_;
+  double low_, high_;
+};
+
+}  // namespace
+
+PositionPlot::PositionPlot(const kavr::PositionHistory& history, QWidget* parent)
+    : QWidget(parent), history_(history) {
+  setObjectName(QStringLiteral("PositionPlot"));
+  setAccessibleName(QStringLiteral("Position plot"));
+  setAccessibleDescription(QStringLiteral("The position over the last 30 seconds"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PositionPlot::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().base());
+  const QFontMetrics metrics = fontMetrics();
+  const auto& samples = history_.Samples();
+  if (samples.empty()) {
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("The position of the last 30 s appears here"));
+    return;
+  }
+
+  const auto [lowest, highest] = std::minmax_element(
+      samples.begin(), samples.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
+  double low = lowest->position, high = highest->position;
+  const double margin = std::max(1.0, (high - low) * 0.08);
+  low -= margin;
+  high += margin;
+
+  const QString highText = QString::number(static_cast<qint64>(high)),
+                lowText = QString::number(static_cast<qint64>(low));
+  const int labelWidth =
+      std::max(metrics.horizontalAdvance(highText), metrics.horizontalAdvance(lowText)) + 8;
+  const QRectF area = QRectF(rect()).adjusted(labelWidth, metrics.height() / 2.0, -6, -metrics.height() - 4);
+  const Scale scale(area, samples.back().time, low, high);
+  painter.setClipRect(area);
+
+  // Power off from one sample until the next.
+  const QColor powerOff(200, 60, 60, 60);
+  for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
+    if (samples[i].powerOn) continue;
+    const double left = scale.X(samples[i].time), right = scale.X(samples[i + 1].time);
+    painter.fillRect(QRectF(left, area.top(), right - left, area.height()), powerOff);
+  }
+
+  painter.setPen(QPen(palette().color(QPalette::Mid), 0, Qt::DotLine));
+  for (int quarter = 1; quarter < 4; ++quarter) {
+    const double x = area.left() + area.width() * quarter / 4;
+    painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+  }
+
+  QPolygonF line;
+  line.reserve(static_cast<int>(samples.size()));
+  for (const auto& sample : samples) line << QPointF(scale.X(sample.time), scale.Y(sample.position));
+  // Without antialiasing: a smoothed line of hundreds of points costs more
+  // than the rest of a poll together, at every poll.
+  painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+  painter.drawPolyline(line);
+  if (samples.size() == 1) painter.drawEllipse(line.front(), 2, 2);
+
+  painter.setClipping(false);
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(area);
+  painter.setPen(palette().color(QPalette::Text));
+  const int textLeft = 2, textRight = static_cast<int>(area.left()) - 4;
+  painter.drawText(QRect(textLeft, static_cast<int>(area.top()) - metrics.height() / 2, textRight - textLeft,
+                         metrics.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, highText);
+  painter.drawText(QRect(textLeft, static_cast<int>(area.bottom()) - metrics.height() / 2,
+                         textRight - textLeft, metrics.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, lowText);
+  const int baseline = static_cast<int>(area.bottom()) + metrics.ascent() + 3;
+  painter.drawText(QPointF(area.left(), baseline), QStringLiteral("-30 s"));
+  const QString now = QStringLiteral("now");
+  painter.drawText(QPointF(area.right() - metrics.horizontalAdvance(now), baseline), now);
+}
