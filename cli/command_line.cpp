@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "app/field_assignments.h"
 #include "app/record_fields.h"
 #include "app/version.h"
 #include "commands.h"
@@ -42,18 +43,18 @@ void JsonOption(CLI::App& command, Request& request, OptionTexts&) {
   command.add_flag("--json", request.json, "every field as JSON instead (settings files are this form)");
 }
 
-void AddAssignments(CLI::App& command, Request& request, std::string_view fields) {
+void AddAssignments(CLI::App& command, Request& request, std::string_view record,
+                    std::span<const RecordField> fields) {
   command
-      .add_option(
-          "FIELD=VALUE", request.assignments,
-          "fields of " + std::string(fields) +
-              " to change: flags 0/1/true/false/on/off, numbers in C notation; a wrong name lists them")
+      .add_option("FIELD=VALUE", request.assignments,
+                  "fields of " + std::string(record) + " to change (" + WritableFieldNames(fields) +
+                      "): flags 0/1/true/false/on/off, numbers in C notation")
       ->type_name("");
 }
 
 template <typename Record>
 void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
-  AddAssignments(command, request, RecordName<Record>());
+  AddAssignments(command, request, RecordName<Record>(), RecordFields<Record>());
   command
       .add_option("--file", texts.settingsFile,
                   "a settings file as --json prints it (- for standard input); every field it names is "
@@ -63,9 +64,12 @@ void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
 
 void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
   start.add_option("DEST", request.destination, "destination in microsteps; a fraction is rounded")
-      ->required();
-  start.add_option("SPEED", request.speed, "speed in (micro)steps per second, above 0")->required();
-  AddAssignments(start, request, "KAVR_StartParameters but StepDivisor");
+      ->required()
+      ->type_name("NUMBER");
+  start.add_option("SPEED", request.speed, "speed in (micro)steps per second, above 0")
+      ->required()
+      ->type_name("NUMBER");
+  AddAssignments(start, request, RecordName<KAVR_StartParameters>(), StartFields());
   start.add_option("--divisor", request.stepDivisor, "step divisor")
       ->check(CLI::IsMember({1, 2, 4, 8}))
       ->default_val(1);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "app/record_fields.h"
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
 #include "kavrctl.h"
@@ -26,6 +28,9 @@ int StopCommand(const Request&, Session&, Console&);
 int SaveCommand(const Request&, Session&, Console&);
 
 int StartCommand(const Request&, Session&, Console&);
+// The start parameters a FIELD=VALUE of start may name: all but the step
+// divisor, which has its own option.
+std::span<const RecordField> StartFields();
 int WatchCommand(const Request&, Session&, Console&);
 
 // A get entry of the library, e.g. &ControllerLibrary::GetMode.

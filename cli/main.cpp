@@ -9,6 +9,7 @@
 #include "app/decimal_separator.h"
 #include "kavr/dynamic_controller_library.h"
 #include "kavrctl.h"
+#include "program_streams.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ std::shared_ptr<kavr::ControllerLibrary> OpenLibrary(const std::optional<std::fi
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kavr::cli::ProgramStreams streams;
   kavr::cli::Console console{
       .in = std::cin,
       .out = std::cout,
@@ -40,5 +42,5 @@ int main(int argc, char** argv) {
       .armInterrupt = [] { std::signal(SIGINT, OnInterrupt); },
       .interrupted = [] { return interruptRequested.load(); },
   };
-  return kavr::cli::RunKavrctl({argv + 1, argv + argc}, OpenLibrary, console);
+  return kavr::cli::RunKavrctl(kavr::cli::Utf8Arguments(argc, argv), OpenLibrary, console);
 }

@@ -29,15 +29,12 @@ T Converted(const TypedNumber<T>& number, const char* name, const std::string& t
   return *number.value;
 }
 
-// The start parameters named on the command line; the divisor has its own option.
-FieldValues StartFieldValues(const Request& request) {
+FieldWrites StartFieldWrites(const Request& request) {
   for (const std::string& text : request.assignments) {
     if (text.starts_with("StepDivisor=")) throw Failure{kBadUsage, "StepDivisor is set with --divisor"};
   }
-  std::vector<RecordField> fields;
-  std::ranges::copy_if(RecordFields<KAVR_StartParameters>(), std::back_inserter(fields),
-                       [](const RecordField& field) { return field.name != "StepDivisor"; });
-  FieldValues named = ParseAssignments(fields, RecordName<KAVR_StartParameters>(), request.assignments);
+  FieldWrites named =
+      ParseAssignments(StartFields(), RecordName<KAVR_StartParameters>(), request.assignments);
   if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
   return named;
 }
@@ -72,12 +69,23 @@ void SleepUnlessInterrupted(std::chrono::milliseconds pause, Console& console) {
 
 }  // namespace
 
+// Constant, and kept for the run because the values parsed point into it.
+std::span<const RecordField> StartFields() {
+  static const std::vector<RecordField> fields = [] {
+    std::vector<RecordField> named;
+    std::ranges::copy_if(RecordFields<KAVR_StartParameters>(), std::back_inserter(named),
+                         [](const RecordField& field) { return field.name != "StepDivisor"; });
+    return named;
+  }();
+  return fields;
+}
+
 int StartCommand(const Request& request, Session& session, Console& console) {
   const std::int32_t typedDestination =
       Converted(ReadDestination(request.destination, kCommandLineSeparator), "DEST", request.destination);
   const float typedSpeed = Converted(ReadSpeed(request.speed, kCommandLineSeparator), "SPEED", request.speed);
   if (!(typedSpeed > 0.0f)) throw Failure{kBadUsage, "SPEED: \"" + request.speed + "\" is not above 0"};
-  const FieldValues named = StartFieldValues(request);
+  const FieldWrites named = StartFieldWrites(request);
 
   const std::int32_t device = session.Device();
   auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);

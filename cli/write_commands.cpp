@@ -32,14 +32,14 @@ std::string ReadSettingsText(const std::string& file, std::istream& standardInpu
 
 // The settings file's values, then those named on the command line.
 template <typename Record>
-FieldValues RequestedValues(const Request& request, Console& console) {
-  FieldValues requested;
+FieldWrites RequestedValues(const Request& request, Console& console) {
+  FieldWrites requested;
   if (request.settingsFile) {
-    requested = FieldValuesFromJson<Record>(ReadSettingsText(*request.settingsFile, console.in));
+    requested = FieldWritesFromJson<Record>(ReadSettingsText(*request.settingsFile, console.in));
     if (!requested.problem.empty())
       throw Failure{kBadUsage, *request.settingsFile + ": " + requested.problem};
   }
-  const FieldValues named = ParseAssignments<Record>(request.assignments);
+  const FieldWrites named = ParseAssignments<Record>(request.assignments);
   if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
   requested.values.insert(requested.values.end(), named.values.begin(), named.values.end());
   return requested;
@@ -59,7 +59,7 @@ struct RecordEntries {
 template <typename Record>
 int WriteRecord(const Request& request, Session& session, Console& console,
                 const RecordEntries<Record>& entries) {
-  const FieldValues requested = RequestedValues<Record>(request, console);
+  const FieldWrites requested = RequestedValues<Record>(request, console);
   const std::int32_t device = session.Device();
   Record record = ReadRecord(session, device, entries.readEntry, entries.read);
   ApplyFieldValues(WritableBytesOf(record), requested.values);

@@ -5,6 +5,12 @@
 # headers then hide every function that a newer Windows added.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The compiler's run-time libraries linked in, so that no DLL of theirs has to
+# travel beside the programs and the library.
+if(MINGW)
+  add_link_options(-static)
+endif()
+
 if(CMAKE_CROSSCOMPILING)
   include(${CMAKE_CURRENT_LIST_DIR}/HostHeaderPackages.cmake)
 endif()

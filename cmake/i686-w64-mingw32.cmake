@@ -1,10 +1,9 @@
 # Cross build for 32-bit Windows with Debian's MinGW-w64, the only kind of
 # process that can load the maker's 32-bit library:
 #   cmake -S . -B build-win --toolchain cmake/i686-w64-mingw32.cmake
-# The -posix compilers, since the default win32 thread model lacks std::mutex;
-# everything linked -static, so that no compiler run-time DLL has to travel
-# beside the programs and the library. Tests run through wine (see
-# cmake/wine-run.in), so ctest works unchanged.
+# The -posix compilers, since the default win32 thread model lacks std::mutex.
+# cmake/Windows.cmake links everything -static and runs the tests through
+# wine (cmake/wine-run.in), so ctest works unchanged.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
@@ -18,7 +17,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-foreach(kind EXE SHARED MODULE)
-  set(CMAKE_${kind}_LINKER_FLAGS_INIT -static)
-endforeach()

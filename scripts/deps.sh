@@ -2,7 +2,7 @@
 # the Debian packages the build needs, only those that are missing, as root
 # or through sudo.
 KAVR_PACKAGES=(cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev)
+  nlohmann-json3-dev libcli11-dev)
 # The 32-bit Windows build: MinGW-w64 with POSIX threads (std::mutex), wine
 # to run its programs, and GoogleTest's sources to build for it.
 KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 googletest)
@@ -33,12 +33,13 @@ kavr_install_missing() {
   kavr_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# wine32 is an i386 package.
-kavr_install_windows_tools() {
+# The build's packages, those of the Windows build and any named (wine32 is
+# an i386 package).
+kavr_install_with_windows_tools() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     kavr_sudo dpkg --add-architecture i386
   fi
-  kavr_install_missing "${KAVR_WINDOWS_PACKAGES[@]}"
+  kavr_install_missing "${KAVR_WINDOWS_PACKAGES[@]}" "$@"
 }
 
 kavr_configure_and_build() {

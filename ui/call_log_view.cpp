@@ -54,7 +54,7 @@ CallLogView::CallLogView(kavr::CallLog& log, QWidget* parent) : QWidget(parent),
   details_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   details_->setPlaceholderText(QStringLiteral("Select a call to see its records field by field."));
 
-  auto* heading = new QLabel(QStringLiteral("Call log"), this);
+  auto* heading = new QLabel(QStringLiteral("Call log:"), this);
   heading->setBuddy(list_);
   copy_ = Button("Copy", "Copy log", this);
   copy_->setToolTip(QStringLiteral("Copies the whole log (Ctrl+C in the list)"));
@@ -136,6 +136,13 @@ void CallLogView::ShowDetails() {
     details_->clear();
     return;
   }
-  details_->setPlainText(
-      QString::fromStdString(kavr::CallDetailsText(log_.Row(static_cast<std::size_t>(current.row())))));
+  const QString details =
+      QString::fromStdString(kavr::CallDetailsText(log_.Row(static_cast<std::size_t>(current.row()))));
+  if (details == details_->toPlainText()) return;
+  // A selected run of polls is described anew at every poll; the reader
+  // keeps their place in it.
+  QScrollBar* bar = details_->verticalScrollBar();
+  const int place = bar->value();
+  details_->setPlainText(details);
+  bar->setValue(place);
 }

@@ -2,6 +2,7 @@
 // taken as markup), one OK button, every carriage return a line break.
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -24,8 +25,12 @@ class MessageBoxDisplay : public ReportDisplay {
 
   // Returns when the user has dismissed the box.
   void ShowReport(const std::string& prompt, const std::string& title) override;
+  // The same box with a warning icon; reports and the library's errors keep none.
+  void ShowRefusal(const std::string& prompt, const std::string& title) override;
 
  private:
+  void Show(QMessageBox::Icon icon, const std::string& prompt, const std::string& title);
+
   QPointer<QWidget> parentWindow_;
 };
 

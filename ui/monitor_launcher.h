@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <memory>
 #include <string>
@@ -34,7 +35,14 @@ class MonitorLauncher : public QObject {
   // Null until first opened.
   MonitorWindow* Monitor() const { return monitor_.get(); }
 
+ protected:
+  // Waits for the test window to be on the screen: until then the window
+  // manager may still move it, and the monitor would not land beside it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  static void Place(QWidget& monitor, QWidget& testWindow);
+
   kavr::CallTrackingLibrary& library_;
   kavr::CallLog& log_;
   QSettings& settings_;
@@ -45,6 +53,12 @@ class MonitorLauncher : public QObject {
 };
 
 // Where a window of `size` goes beside `neighbour` on a screen whose free
-// area is `available`: to its right if it fits, else to its left, else as
-// far right as the screen allows; level with its top, kept on the screen.
-QPoint PlaceBeside(const QRect& neighbour, const QSize& size, const QRect& available);
+// area is `available` (frames, top-left corners): to its right if it fits,
+// else to its left; if neither, the neighbour moves aside just far enough for
+// both to fit; only when the two are wider than the screen do they overlap.
+// Level with the neighbour's top and kept on the screen.
+struct SideBySide {
+  QPoint neighbour;
+  QPoint window;
+};
+SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QRect& available);

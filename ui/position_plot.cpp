@@ -1,7 +1,6 @@
 #include "position_plot.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 
 namespace {
@@ -28,6 +27,17 @@ class Scale {
   double low_, high_;
 };
 
+// Shades the stretches with the power off: from each such sample to the next.
+void DrawPowerOff(QPainter& painter, const Scale& scale, const QRectF& area,
+                  const std::deque<kavr::PositionSample>& samples) {
+  const QColor powerOff(200, 60, 60, 60);
+  for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
+    if (samples[i].powerOn) continue;
+    const double left = scale.X(samples[i].time), right = scale.X(samples[i + 1].time);
+    painter.fillRect(QRectF(left, area.top(), right - left, area.height()), powerOff);
+  }
+}
+
 }  // namespace
 
 PositionPlot::PositionPlot(const kavr::PositionHistory& history, QWidget* parent)
@@ -41,7 +51,6 @@ PositionPlot::PositionPlot(const kavr::PositionHistory& history, QWidget* parent
 void PositionPlot::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().base());
-  const QFontMetrics metrics = fontMetrics();
   const auto& samples = history_.Samples();
   if (samples.empty()) {
     painter.setPen(palette().color(QPalette::PlaceholderText));
@@ -51,33 +60,22 @@ void PositionPlot::paintEvent(QPaintEvent*) {
 
   const auto [lowest, highest] = std::minmax_element(
       samples.begin(), samples.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
-  double low = lowest->position, high = highest->position;
-  const double margin = std::max(1.0, (high - low) * 0.08);
-  low -= margin;
-  high += margin;
-
-  const QString highText = QString::number(static_cast<qint64>(high)),
-                lowText = QString::number(static_cast<qint64>(low));
+  const QString highText = QString::number(highest->position), lowText = QString::number(lowest->position);
+  const QFontMetrics metrics = fontMetrics();
   const int labelWidth =
       std::max(metrics.horizontalAdvance(highText), metrics.horizontalAdvance(lowText)) + 8;
   const QRectF area = QRectF(rect()).adjusted(labelWidth, metrics.height() / 2.0, -6, -metrics.height() - 4);
-  const Scale scale(area, samples.back().time, low, high);
+  // A little room above and below the line, so that it never runs along the frame.
+  const double margin = std::max(1.0, (highest->position - lowest->position) * 0.08);
+  const Scale scale(area, samples.back().time, lowest->position - margin, highest->position + margin);
+
   painter.setClipRect(area);
-
-  // Power off from one sample until the next.
-  const QColor powerOff(200, 60, 60, 60);
-  for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
-    if (samples[i].powerOn) continue;
-    const double left = scale.X(samples[i].time), right = scale.X(samples[i + 1].time);
-    painter.fillRect(QRectF(left, area.top(), right - left, area.height()), powerOff);
-  }
-
+  DrawPowerOff(painter, scale, area, samples);
   painter.setPen(QPen(palette().color(QPalette::Mid), 0, Qt::DotLine));
   for (int quarter = 1; quarter < 4; ++quarter) {
     const double x = area.left() + area.width() * quarter / 4;
     painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
   }
-
   QPolygonF line;
   line.reserve(static_cast<int>(samples.size()));
   for (const auto& sample : samples) line << QPointF(scale.X(sample.time), scale.Y(sample.position));
@@ -86,19 +84,18 @@ void PositionPlot::paintEvent(QPaintEvent*) {
   painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
   painter.drawPolyline(line);
   if (samples.size() == 1) painter.drawEllipse(line.front(), 2, 2);
-
   painter.setClipping(false);
+
   painter.setPen(palette().color(QPalette::Mid));
   painter.drawRect(area);
   painter.setPen(palette().color(QPalette::Text));
-  const int textLeft = 2, textRight = static_cast<int>(area.left()) - 4;
-  painter.drawText(QRect(textLeft, static_cast<int>(area.top()) - metrics.height() / 2, textRight - textLeft,
-                         metrics.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, highText);
-  painter.drawText(QRect(textLeft, static_cast<int>(area.bottom()) - metrics.height() / 2,
-                         textRight - textLeft, metrics.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, lowText);
-  const int baseline = static_cast<int>(area.bottom()) + metrics.ascent() + 3;
+  const auto valueLabel = [&](double position, const QString& text) {
+    const QRectF box(0, scale.Y(position) - metrics.height() / 2.0, area.left() - 4, metrics.height());
+    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, text);
+  };
+  valueLabel(highest->position, highText);
+  if (lowest->position != highest->position) valueLabel(lowest->position, lowText);
+  const double baseline = area.bottom() + metrics.ascent() + 3;
   painter.drawText(QPointF(area.left(), baseline), QStringLiteral("-30 s"));
   const QString now = QStringLiteral("now");
   painter.drawText(QPointF(area.right() - metrics.horizontalAdvance(now), baseline), now);

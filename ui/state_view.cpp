@@ -49,8 +49,15 @@ StateView::StateView(QWidget* parent) : QWidget(parent) {
   }
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  auto* caption = PlainLabel(QStringLiteral("Position, microsteps"), this);
+  caption->setBuddy(position_);
+  auto* positionColumn = new QVBoxLayout;
+  positionColumn->addWidget(caption);
+  positionColumn->addWidget(position_);
+  positionColumn->addStretch(1);
   auto* top = new QHBoxLayout;
-  top->addWidget(position_);
+  top->addLayout(positionColumn);
+  top->addSpacing(16);
   top->addLayout(values_, 1);
   layout->addLayout(top);
   layout->addLayout(indicatorRow);

@@ -18,7 +18,7 @@ template <typename T>
 bool Converted(const TypedNumber<T>& number, const char* field, const std::string& text,
                ReportDisplay& display) {
   if (number.value) return true;
-  display.ShowReport(std::string(field) + ": \"" + text + "\" " + number.problem, kStartInputTitle);
+  display.ShowRefusal(std::string(field) + ": \"" + text + "\" " + number.problem, kStartInputTitle);
   return false;
 }
 

@@ -1,7 +1,6 @@
 #include "app/call_log.h"
 
-#include <cstdio>
-#include <ctime>
+#include "app/clock_text.h"
 
 namespace kavr {
 namespace {
@@ -9,27 +8,6 @@ namespace {
 bool Continues(const CallLogRow& row, const LibraryCall& call) {
   return row.poll && row.call.entry == call.entry && row.call.device == call.device &&
          row.call.result == call.result;
-}
-
-// "15:20:01.123" in the user's time zone.
-std::string ClockTime(std::chrono::system_clock::time_point time) {
-  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
-  auto seconds = static_cast<std::time_t>(millis / 1000);
-  int fraction = static_cast<int>(millis % 1000);
-  if (fraction < 0) {
-    fraction += 1000;
-    --seconds;
-  }
-  std::tm parts{};
-#ifdef _WIN32
-  localtime_s(&parts, &seconds);
-#else
-  localtime_r(&seconds, &parts);
-#endif
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", parts.tm_hour, parts.tm_min, parts.tm_sec,
-                fraction);
-  return text;
 }
 
 }  // namespace
@@ -48,8 +26,8 @@ void CallLog::Add(const LibraryCall& call) {
 
 std::string RowText(const CallLogRow& row) {
   const LibraryCall& call = row.call;
-  std::string text = ClockTime(row.firstStarted);
-  if (row.count > 1) text += " to " + ClockTime(call.started);
+  std::string text = LocalClockText(row.firstStarted);
+  if (row.count > 1) text += " to " + LocalClockText(call.started);
   text += ' ';
   text += ShortEntryName(call.entry);
   if (call.device) text += ' ' + std::to_string(*call.device);

@@ -159,9 +159,9 @@ std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_
   return std::nullopt;
 }
 
-FieldValues ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
+FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
                              std::span<const std::string> texts) {
-  FieldValues parsed;
+  FieldWrites parsed;
   for (const std::string& text : texts) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {

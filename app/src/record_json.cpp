@@ -86,7 +86,7 @@ std::string RecordJson(RecordBytes record, std::span<const RecordField> fields) 
   return object.dump(2);
 }
 
-FieldValues FieldValuesFromJson(std::string_view text, std::span<const RecordField> fields,
+FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
                                 std::string_view recordName) {
   Json json;
   try {
@@ -97,7 +97,7 @@ FieldValues FieldValuesFromJson(std::string_view text, std::span<const RecordFie
     return {{}, "not JSON: " + what.substr(what.find(']') + 2)};
   }
   if (!json.is_object()) return {{}, "not a JSON object of " + std::string(recordName) + " fields"};
-  FieldValues parsed;
+  FieldWrites parsed;
   for (const auto& [name, value] : json.items()) {
     std::string problem;
     const RecordField* field = WritableField(fields, recordName, name, problem);

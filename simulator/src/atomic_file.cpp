@@ -89,8 +89,17 @@ Problem ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
   if (options.before_rename && !options.before_rename(temporary)) {
     return "the write was abandoned before the rename";
   }
-  if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD rename_error = GetLastError();
+  // A virus scanner or an indexer may hold the old file open for a moment.
+  bool renamed = false;
+  DWORD rename_error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 20 && !renamed; ++attempt) {
+    renamed =
+        MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    rename_error = renamed ? ERROR_SUCCESS : GetLastError();
+    if (rename_error != ERROR_ACCESS_DENIED && rename_error != ERROR_SHARING_VIOLATION) break;
+    Sleep(5);
+  }
+  if (!renamed) {
     DeleteFileW(temporary.c_str());
     return "cannot rename " + QuotedPath(temporary) + " to " + QuotedPath(path) + ": " +
            SystemReason(static_cast<int>(rename_error));

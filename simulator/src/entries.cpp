@@ -80,6 +80,7 @@ struct OwnError {
   void Set(std::initializer_list<std::string_view> parts) noexcept {
     length = 0;
     for (const std::string_view part : parts) {
+      if (part.empty()) continue;
       const std::size_t room = std::min(part.size(), sizeof text_bytes - length);
       std::memcpy(text_bytes + length, part.data(), room);
       length += room;

@@ -23,6 +23,17 @@ Problem CreateFolder(const std::filesystem::path& folder) {
   return std::nullopt;
 }
 
+// The state folder may stand in the temporary folder, which everybody can
+// write: one made beforehand by another user could read or steer this
+// user's controllers, so only a folder of the user's own is used.
+Problem CheckOwnFolder(const std::filesystem::path& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return std::nullopt;  // not there yet: made below
+  if (!S_ISDIR(info.st_mode)) return "the state folder " + QuotedPath(folder) + " is not a folder";
+  if (info.st_uid != geteuid()) return "the state folder " + QuotedPath(folder) + " belongs to another user";
+  return std::nullopt;
+}
+
 // Whether the locked file is still the one the folder holds: a folder
 // deleted and made again while this waited has a new lock file, and a lock
 // on the old one keeps nobody out.
@@ -37,6 +48,7 @@ bool StillInPlace(int descriptor, const std::filesystem::path& path) {
 
 Problem FileLock::Acquire(const std::filesystem::path& path) {
   Release();
+  if (auto problem = CheckOwnFolder(path.parent_path())) return problem;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (descriptor < 0 && errno == ENOENT) {

@@ -18,18 +18,18 @@ using ui_test::Patterned;
 
 // The values of FIELD=VALUE texts for a record.
 template <typename Record>
-FieldValues Parsed(std::vector<std::string> texts) {
+FieldWrites Parsed(std::vector<std::string> texts) {
   return ParseAssignments<Record>(texts);
 }
 
-TEST(FieldValues, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
+TEST(FieldWrites, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
   KAVR_Parameters parameters = Patterned<KAVR_Parameters>(30);
   KAVR_Parameters expected = parameters;
   expected.ButtonTimeout1 = 1000.0f;
   expected.BacklashDistance = -32768;
   expected.SyncOutPulse = 255;
   expected.PowerOffTemperature = 0.1f;
-  const FieldValues values = Parsed<KAVR_Parameters>(
+  const FieldWrites values = Parsed<KAVR_Parameters>(
       {"ButtonTimeout1=1e3", "BacklashDistance=-32768", "SyncOutPulse=+255", "PowerOffTemperature=0.1"});
   ASSERT_EQ(values.problem, "");
   ApplyFieldValues(WritableBytesOf(parameters), values.values);
@@ -38,7 +38,7 @@ TEST(FieldValues, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
   KAVR_Mode mode{};
   mode.ButtonsDisabled = -1;
   mode.CurrentReduction = 255;
-  const FieldValues flags =
+  const FieldWrites flags =
       Parsed<KAVR_Mode>({"ButtonsDisabled=on", "CurrentReduction=False", "PowerOff=TRUE", "EmergencyOff=1",
                          "SyncOutCount=-2147483648"});
   ASSERT_EQ(flags.problem, "");
@@ -51,7 +51,7 @@ TEST(FieldValues, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
   EXPECT_EQ(mode.SyncOutCount, std::numeric_limits<std::int32_t>::min());
 }
 
-TEST(FieldValues, RefusesWhatDoesNotFitNamingTheField) {
+TEST(FieldWrites, RefusesWhatDoesNotFitNamingTheField) {
   const std::string modeFields =
       "; the fields are: ButtonsDisabled, CurrentReduction, PowerOff, EmergencyOff, Trailer1TrueHigh, "
       "Trailer2TrueHigh, RotaryTrueHigh, TrailersSwapped, Trailer1Enabled, Trailer2Enabled, RotaryEnabled, "
@@ -85,7 +85,7 @@ TEST(FieldValues, RefusesWhatDoesNotFitNamingTheField) {
       {"ButtonSpeed1=1e39", "ButtonSpeed1: \"1e39\" is outside the range of a 32-bit float"},
   };
   for (const auto& c : parameterCases) {
-    const FieldValues values = Parsed<KAVR_Parameters>({c.text});
+    const FieldWrites values = Parsed<KAVR_Parameters>({c.text});
     EXPECT_EQ(values.problem, c.problem);
     EXPECT_TRUE(values.values.empty());
   }
@@ -105,7 +105,7 @@ TEST(SettingsFile, ARecordWrittenBackFromItsOwnJsonKeepsEveryByte) {
   EXPECT_NE(json.find("\"ButtonSpeed3\": \"Infinity\""), std::string::npos);
   EXPECT_EQ(json.find("Reserved"), std::string::npos);
 
-  const FieldValues values = FieldValuesFromJson<KAVR_Parameters>(json);
+  const FieldWrites values = FieldWritesFromJson<KAVR_Parameters>(json);
   ASSERT_EQ(values.problem, "");
   KAVR_Parameters written = read;
   ApplyFieldValues(WritableBytesOf(written), values.values);
@@ -140,7 +140,7 @@ TEST(SettingsFile, RefusesTheWholeFileAtItsFirstProblem) {
        "SyncOutInverted"},
   };
   for (const auto& c : cases) {
-    const FieldValues values = FieldValuesFromJson<KAVR_Mode>(c.json);
+    const FieldWrites values = FieldWritesFromJson<KAVR_Mode>(c.json);
     EXPECT_EQ(values.problem, c.problem);
     EXPECT_TRUE(values.values.empty());
   }
@@ -152,9 +152,9 @@ TEST(SettingsFile, RefusesTheWholeFileAtItsFirstProblem) {
       {R"({"ButtonSpeed1": "nan"})", "ButtonSpeed1: \"nan\" is not a number"},
       {R"({"ButtonSpeed1": null})", "ButtonSpeed1: null is not a number"},
   };
-  for (const auto& c : floatCases) EXPECT_EQ(FieldValuesFromJson<KAVR_Parameters>(c.json).problem, c.problem);
+  for (const auto& c : floatCases) EXPECT_EQ(FieldWritesFromJson<KAVR_Parameters>(c.json).problem, c.problem);
   // Where the text stops being JSON, in the parser's words.
-  EXPECT_TRUE(FieldValuesFromJson<KAVR_Mode>("PowerOff=1")
+  EXPECT_TRUE(FieldWritesFromJson<KAVR_Mode>("PowerOff=1")
                   .problem.starts_with("not JSON: parse error at line 1, column 1:"));
 }
 

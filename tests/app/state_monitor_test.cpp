@@ -17,23 +17,21 @@ using ::testing::Each;
 using ui_test::Strings;
 
 TEST(StateSummary, SaysWhatTheStateReportSays) {
-  // The report's worked example.
   KAVR_State state{};
-  state.CurrentPosition = 250;
-  state.Temperature = 31.25f;
-  state.StepDivisor = 8;
-  state.FullPower = state.DirectionCCW = state.PowerOn = state.FullSpeed = state.Running = 1;
-  state.SyncOutState = state.Trailer1Pushed = 1;
-  state.InputVoltage = 12.0f;
+  state.CurrentPosition = 2147483647;
+  state.Temperature = -4.125f;
+  state.StepDivisor = 3;  // shown as it is, like any value
+  state.Running = state.PowerOn = state.FullPower = state.FullSpeed = state.Trailer1Pushed = 255;
+  state.InputVoltage = 24.25f;
   kavr::StateSummary summary = kavr::SummarizeState(state, ",");
-  EXPECT_EQ(summary.position, "250");
-  EXPECT_EQ(summary.motion, "Running in CCW Direction");
+  EXPECT_EQ(summary.position, "2147483647");
+  EXPECT_EQ(summary.motion, "Running in CW Direction");  // full speed only at divisor 1
   EXPECT_EQ(summary.power, "Full");
-  EXPECT_EQ(summary.voltage, "12,0");
+  EXPECT_EQ(summary.voltage, "24,3");
   EXPECT_EQ(summary.temperature,
-            "31,25\xC2\xB0"
+            "-4,13\xC2\xB0"
             "C");
-  EXPECT_EQ(summary.stepDivisor, "8");
+  EXPECT_EQ(summary.stepDivisor, "3");
   ASSERT_EQ(summary.inputs.size(), kavr::StateInputNames().size());
   EXPECT_EQ(summary.inputs[1].name, "Trailer 1");
   EXPECT_EQ(summary.inputs[1].word, "Pushed");

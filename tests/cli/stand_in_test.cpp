@@ -9,7 +9,7 @@
 namespace cli_test {
 namespace {
 
-class StandIn : public ::testing::Test {
+class KavrctlOnStandIn : public ::testing::Test {
  protected:
   ProgramRun Kavrctl(std::vector<std::string> args, const std::string& input = {}) {
     args.insert(args.begin(), {"-d", "1"});
@@ -27,7 +27,7 @@ class StandIn : public ::testing::Test {
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST_F(StandIn, StartWaitStateStopSetSaveAndTheLastError) {
+TEST_F(KavrctlOnStandIn, StartWaitStateStopSetSaveAndTheLastError) {
   const ProgramRun start = Kavrctl({"start", "400", "20000", "--wait", "10"});
   EXPECT_EQ(start.code, 0) << start.err;
   // The stand-in runs no faster than 5000 steps/s at divisor 1.
@@ -59,7 +59,7 @@ TEST_F(StandIn, StartWaitStateStopSetSaveAndTheLastError) {
   EXPECT_TRUE(Holds(lastError.out, "power is off")) << lastError.out;
 }
 
-TEST_F(StandIn, SettingsCopiedFromOneControllerToAnother) {
+TEST_F(KavrctlOnStandIn, SettingsCopiedFromOneControllerToAnother) {
   EXPECT_EQ(Kavrctl({"set-parameters", "AccelerationTime=150.5", "BacklashDistance=-20"}).code, 0);
   const ProgramRun first = Kavrctl({"parameters", "--json"});
   ASSERT_EQ(first.code, 0) << first.err;

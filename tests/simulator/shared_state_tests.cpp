@@ -9,6 +9,10 @@
 #include <limits>
 #include <thread>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "simulator/flash_store.h"
 #include "simulator/reserved_slots.h"
 #include "simulator/shared_state.h"
@@ -183,6 +187,20 @@ TEST_F(SharedStateTest, AStateFolderThatCannotBeMadeFailsTheCallWithTheReason) {
   ASSERT_NE(problem, std::nullopt);
   EXPECT_THAT(*problem, HasSubstr((scratch.path / "a-file").generic_string()));  // written with '/'
 }
+
+#ifndef _WIN32
+// Only root can hand a folder to another user, so only a run as root shows it.
+TEST_F(SharedStateTest, AStateFolderOfAnotherUserIsNeverUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a folder away";
+  std::filesystem::create_directories(config.state_dir);
+  ASSERT_EQ(chown(config.state_dir.c_str(), 65534, 65534), 0);
+  KAVR_ResultCode code = kSuccess;
+  const Problem problem = CallOnSharedState(
+      config, clock, warnings.sink(), true, [](Simulator&) { return kSuccess; }, code);
+  ASSERT_NE(problem, std::nullopt);
+  EXPECT_THAT(*problem, HasSubstr("belongs to another user"));
+}
+#endif
 
 }  // namespace
 }  // namespace kavr::sim::testing

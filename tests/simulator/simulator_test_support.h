@@ -1,15 +1,15 @@
 // Shared pieces of the stand-in library's tests: a clock the test moves by
-// hand, a scratch folder that cleans up after itself, and a simulator built
-// on both over controllers kept in memory, which keeps its warnings.
+// hand, and a simulator built on it over controllers kept in memory, which
+// keeps its warnings.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "portable.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
 #include "simulator/result_codes.h"
@@ -29,16 +29,7 @@ class ManualClock final : public Clock {
   TimePoint now_ = TimePoint(std::chrono::hours(1));
 };
 
-struct ScratchFolder {
-  ScratchFolder() { std::filesystem::create_directories(path); }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("kavr-simulator-test-" + std::to_string(std::random_device()()) + "-" +
-                                      std::to_string(std::random_device()()));
-};
+using test_support::ScratchFolder;
 
 // Collects warnings instead of printing them.
 struct Warnings {

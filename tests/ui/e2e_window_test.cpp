@@ -7,26 +7,23 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <cstdlib>
 
 #include "app/module1.h"
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
 #include "kavr/dynamic_controller_library.h"
+#include "portable.h"
 
 namespace {
 
 using ::testing::StartsWith;
 
 TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
-  // The stand-in keeps its flash files here, never in the user's own folder.
-  QTemporaryDir flash;
-  ASSERT_TRUE(flash.isValid());
-  setenv("KAVR_SIM_FLASH_DIR", flash.path().toLocal8Bit().constData(), 1);
-  setenv("KAVR_SIM_DEVICES", "2", 1);
-  unsetenv("KAVR_SIM_FAIL");
+  // The stand-in keeps its flash and state here, never in the user's own folders.
+  test_support::StandInScratch scratch;
+  test_support::EnvironmentOverride devices("KAVR_SIM_DEVICES", "2");
+  test_support::UnsetEnvironment("KAVR_SIM_FAIL");
 
   kavr::DynamicControllerLibrary library;
   ui_test::Strings shown;

@@ -19,7 +19,9 @@ namespace {
 // Shows a report as the program does and runs `check` on the open box, then
 // dismisses it with Enter.
 void WhileShown(MessageBoxDisplay& display, const std::string& prompt, const std::string& title,
-                const std::function<void(ReportBox&)>& check) {
+                const std::function<void(ReportBox&)>& check,
+                void (MessageBoxDisplay::*show)(const std::string&,
+                                                const std::string&) = &MessageBoxDisplay::ShowReport) {
   bool seen = false;
   QTimer::singleShot(0, [&] {
     // Searched among all windows, so that a box that failed to become modal
@@ -32,7 +34,7 @@ void WhileShown(MessageBoxDisplay& display, const std::string& prompt, const std
       QTest::keyClick(box, Qt::Key_Return);
     }
   });
-  display.ShowReport(prompt, title);
+  (display.*show)(prompt, title);
   EXPECT_TRUE(seen) << "no box was shown";
 }
 
@@ -73,8 +75,9 @@ TEST(MessageBox, IsPlainTextWithOneOkModalToItsParentWindowAloneAndWarnsOnlyOfRe
   EXPECT_EQ(otherClicks, 1);
 
   // A typed value the program refuses itself; its report would be "KAVR_Start Successful".
-  WhileShown(display, "Speed: \"x\" is not a number", "KAVR_Start",
-             [](ReportBox& box) { EXPECT_EQ(box.icon(), QMessageBox::Warning); });
+  WhileShown(
+      display, "Speed: \"x\" is not a number", "KAVR_Start",
+      [](ReportBox& box) { EXPECT_EQ(box.icon(), QMessageBox::Warning); }, &MessageBoxDisplay::ShowRefusal);
   MessageBoxDisplay unparented;
   WhileShown(unparented, "", "ERROR",
              [](ReportBox& box) { EXPECT_EQ(box.windowModality(), Qt::ApplicationModal); });

@@ -235,10 +235,21 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
   EXPECT_TRUE(launcher.Monitor()->isVisible());
 
   const QRect screen(0, 0, 1280, 1024);
-  const QSize size(700, 700);
-  EXPECT_EQ(PlaceBeside(QRect(100, 50, 400, 300), size, screen), QPoint(508, 50));
-  EXPECT_EQ(PlaceBeside(QRect(800, 50, 400, 300), size, screen), QPoint(92, 50));
-  EXPECT_EQ(PlaceBeside(QRect(400, 500, 400, 300), size, screen), QPoint(580, 324));
+  const struct {
+    QRect neighbour;
+    int width;
+    QPoint movedTo, placedAt;
+  } places[] = {
+      {{100, 50, 400, 300}, 700, {100, 50}, {508, 50}},     // right
+      {{800, 50, 400, 300}, 700, {800, 50}, {92, 50}},      // left
+      {{440, 500, 400, 300}, 760, {112, 500}, {520, 324}},  // the neighbour moves aside
+      {{440, 50, 400, 300}, 1000, {440, 50}, {280, 50}},    // too wide for both
+  };
+  for (const auto& p : places) {
+    const SideBySide placed = PlaceBeside(p.neighbour, QSize(p.width, 700), screen);
+    EXPECT_EQ(placed.neighbour, p.movedTo);
+    EXPECT_EQ(placed.window, p.placedAt);
+  }
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct FieldValue {
 
 // The values of one request, or the first reason to refuse it (which
 // names the field); `values` is empty then.
-struct FieldValues {
+struct FieldWrites {
   std::vector<FieldValue> values;
   std::string problem;
 };
@@ -54,11 +54,11 @@ std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_
                                           std::string& problem);
 
 // "Name=Value" texts, each checked, in order.
-FieldValues ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
+FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
                              std::span<const std::string> texts);
 
 template <typename Record>
-FieldValues ParseAssignments(std::span<const std::string> texts) {
+FieldWrites ParseAssignments(std::span<const std::string> texts) {
   return ParseAssignments(RecordFields<Record>(), RecordName<Record>(), texts);
 }
 

@@ -29,12 +29,12 @@ std::string RecordJson(const Record& record) {
 // writable field with a value of its kind (a flag: true, false, 0 or 1).
 // The first problem (not JSON, not an object, an unknown name, a value that
 // does not fit) refuses the whole text.
-FieldValues FieldValuesFromJson(std::string_view text, std::span<const RecordField> fields,
+FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
                                 std::string_view recordName);
 
 template <typename Record>
-FieldValues FieldValuesFromJson(std::string_view text) {
-  return FieldValuesFromJson(text, RecordFields<Record>(), RecordName<Record>());
+FieldWrites FieldWritesFromJson(std::string_view text) {
+  return FieldWritesFromJson(text, RecordFields<Record>(), RecordName<Record>());
 }
 
 }  // namespace kavr

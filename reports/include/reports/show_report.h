@@ -12,6 +12,10 @@ class ReportDisplay {
  public:
   virtual ~ReportDisplay() = default;
   virtual void ShowReport(const std::string& prompt, const std::string& title) = 0;
+  // The program's own refusal of something the user typed, which must not
+  // look like a report of the library's; shown as a report where a display
+  // draws no difference.
+  virtual void ShowRefusal(const std::string& prompt, const std::string& title) { ShowReport(prompt, title); }
 };
 
 }  // namespace kavr
