@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "app/call_log.h"
 #include "app/call_tracking_library.h"
@@ -22,12 +24,21 @@
 #include "message_box_display.h"
 #include "monitor_launcher.h"
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("kavrtest"));
-  QApplication::setApplicationName(QStringLiteral("kavrtest"));
-  QApplication::setApplicationVersion(QString::fromLatin1(kavr::kVersion));
+namespace {
 
+struct Options {
+  bool monitor = false;
+  std::optional<QString> trace;
+};
+
+void NameTheApplication() {
+  QCoreApplication::setOrganizationName(QStringLiteral("kavrtest"));
+  QCoreApplication::setApplicationName(QStringLiteral("kavrtest"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kavr::kVersion));
+}
+
+// Exits on --help, --version and a bad argument, saying why.
+Options ReadOptions(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Test client for stepper-motor controllers: lists the attached controllers, then offers "
@@ -42,13 +53,43 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Open the live monitor beside the test window."));
   parser.addOption(trace);
   parser.addOption(monitor);
-  // Exits on --help, --version and a bad argument, saying why.
-  parser.process(app);
+  parser.process(arguments);
+
+  Options options;
+  options.monitor = parser.isSet(monitor);
+  if (parser.isSet(trace)) options.trace = parser.value(trace);
+  return options;
+}
+
+// --help and --version must answer in a terminal without a display, where
+// the widgets' application cannot start: they are read without it.
+bool AsksForHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    for (std::string_view option : {"-h", "-?", "--help", "--help-all", "-v", "--version"}) {
+      if (argument == option) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (AsksForHelpOrVersion(argc, argv)) {
+    QCoreApplication reader(argc, argv);
+    NameTheApplication();
+    ReadOptions(QCoreApplication::arguments());
+  }
+  // Takes its own arguments (-platform, -style...) out of the list first.
+  QApplication app(argc, argv);
+  NameTheApplication();
+  const Options options = ReadOptions(QCoreApplication::arguments());
 
   std::unique_ptr<kavr::TranscriptFile> transcript;
-  if (parser.isSet(trace)) {
+  if (options.trace) {
     std::string error;
-    transcript = kavr::TranscriptFile::Open(parser.value(trace).toStdString(), error);
+    transcript = kavr::TranscriptFile::Open(options.trace->toStdString(), error);
     if (!transcript) {
       std::fprintf(stderr, "kavrtest: %s\n", error.c_str());
       return 1;
@@ -75,7 +116,7 @@ int main(int argc, char** argv) {
   QObject::connect(&dialog, &Dialog::TestWindowOpening,
                    [&display](QWidget* window) { display.SetParentWindow(window); });
   QObject::connect(&dialog, &QDialog::accepted, &launcher,
-                   [&] { launcher.Attach(*dialog.TestWindow(), parser.isSet(monitor)); });
+                   [&] { launcher.Attach(*dialog.TestWindow(), options.monitor); });
   // The user has already been told why; nothing else is shown.
   if (!dialog.Load()) return 1;
   dialog.show();
