@@ -31,10 +31,7 @@ std::string RowText(const CallLogRow& row) {
   text += ' ';
   text += ShortEntryName(call.entry);
   if (call.device) text += ' ' + std::to_string(*call.device);
-  for (const CallScalar& scalar : call.scalars) {
-    text += ' ' + scalar.name + '=' + scalar.sent;
-    if (!scalar.returned.empty()) text += (scalar.sent.empty() ? "" : ">") + scalar.returned;
-  }
+  text += ScalarsText(call);
   if (call.result) text += " rc=" + std::to_string(*call.result);
   text += ' ' + std::to_string(call.duration.count()) + " us";
   if (row.count > 1) text += ", " + std::to_string(row.count) + " polls";

@@ -2,27 +2,53 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 namespace kavr {
+namespace {
 
-std::string LocalClockText(std::chrono::system_clock::time_point time) {
-  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
-  // Whole seconds rounded down, so that a time before 1970 keeps a positive fraction.
-  auto seconds = static_cast<std::time_t>(millis / 1000);
-  int fraction = static_cast<int>(millis % 1000);
+// Whole seconds and the fraction in `Unit`s, the seconds rounded down so
+// that a time before 1970 keeps a positive fraction.
+template <typename Unit>
+std::pair<std::time_t, long> Split(std::chrono::system_clock::time_point time) {
+  constexpr long kPerSecond = static_cast<long>(Unit::period::den);
+  const auto count = std::chrono::duration_cast<Unit>(time.time_since_epoch()).count();
+  auto seconds = static_cast<std::time_t>(count / kPerSecond);
+  long fraction = static_cast<long>(count % kPerSecond);
   if (fraction < 0) {
-    fraction += 1000;
+    fraction += kPerSecond;
     --seconds;
   }
+  return {seconds, fraction};
+}
+
+}  // namespace
+
+std::string LocalClockText(std::chrono::system_clock::time_point time) {
+  const auto [seconds, fraction] = Split<std::chrono::milliseconds>(time);
   std::tm parts{};
 #ifdef _WIN32
   localtime_s(&parts, &seconds);
 #else
   localtime_r(&seconds, &parts);
 #endif
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", parts.tm_hour, parts.tm_min, parts.tm_sec,
+  char text[48];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", parts.tm_hour, parts.tm_min, parts.tm_sec,
                 fraction);
+  return text;
+}
+
+std::string UtcTimestampText(std::chrono::system_clock::time_point time) {
+  const auto [seconds, fraction] = Split<std::chrono::microseconds>(time);
+  std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &seconds);
+#else
+  gmtime_r(&seconds, &parts);
+#endif
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, fraction);
   return text;
 }
 

@@ -1,31 +1,11 @@
 #include "app/library_call.h"
 
 #include <cstdio>
-#include <ctime>
+
+#include "app/clock_text.h"
 
 namespace kavr {
 namespace {
-
-// "2026-12-08T15:20:01.123456Z"
-std::string UtcTime(std::chrono::system_clock::time_point time) {
-  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-  std::time_t seconds = static_cast<std::time_t>(micros / 1000000);
-  long fraction = static_cast<long>(micros % 1000000);
-  if (fraction < 0) {
-    fraction += 1000000;
-    --seconds;
-  }
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &seconds);
-#else
-  gmtime_r(&seconds, &parts);
-#endif
-  char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, fraction);
-  return text;
-}
 
 // A buffer's text without the code-0 characters that pad it to its length.
 std::string_view WithoutPadding(std::string_view text) {
@@ -65,15 +45,21 @@ std::string QuotedText(std::string_view utf8) {
   return text;
 }
 
+std::string ScalarsText(const LibraryCall& call) {
+  std::string text;
+  for (const CallScalar& scalar : call.scalars) {
+    text += ' ' + scalar.name + '=' + scalar.sent;
+    if (!scalar.returned.empty()) text += (scalar.sent.empty() ? "" : ">") + scalar.returned;
+  }
+  return text;
+}
+
 std::string TranscriptLine(const LibraryCall& call) {
-  std::string line = UtcTime(call.started);
+  std::string line = UtcTimestampText(call.started);
   line += ' ';
   line += ShortEntryName(call.entry);
   if (call.device) line += " device=" + std::to_string(*call.device);
-  for (const CallScalar& scalar : call.scalars) {
-    line += ' ' + scalar.name + '=' + scalar.sent;
-    if (!scalar.returned.empty()) line += (scalar.sent.empty() ? "" : ">") + scalar.returned;
-  }
+  line += ScalarsText(call);
   if (call.result) line += " rc=" + std::to_string(*call.result);
   line += " us=" + std::to_string(call.duration.count());
   if (!call.recordType.empty()) {

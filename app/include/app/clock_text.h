@@ -9,4 +9,7 @@ namespace kavr {
 // "15:20:01.123": the time of day in the user's time zone, to the millisecond.
 std::string LocalClockText(std::chrono::system_clock::time_point time);
 
+// "2026-12-08T15:20:01.123456Z": the date and time in UTC, to the microsecond.
+std::string UtcTimestampText(std::chrono::system_clock::time_point time);
+
 }  // namespace kavr

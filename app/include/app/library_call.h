@@ -53,6 +53,10 @@ struct LibraryCall {
 // escaped. Fields are `name=value`, separated by single spaces.
 std::string TranscriptLine(const LibraryCall& call);
 
+// " name=sent>returned" for each scalar, in order: what a scalar was and
+// what the call left in it.
+std::string ScalarsText(const LibraryCall& call);
+
 // The same text escaping for any UTF-8 text: quoted, `\"` `\\`, and
 // control characters (code 0 included) as `\xNN`.
 std::string QuotedText(std::string_view utf8);
