@@ -1,6 +1,11 @@
-# kavr_windows_exports(<target> [LEAVE_OUT <Entry>...])
+# kavr_library_exports(<target> [LEAVE_OUT <Entry>...])
 #
-# Makes a Windows library export the controller library's entries as the
+# A library exports the controller library's entries and nothing else, the
+# names taken from the one list in kavr/entry_names.h (less any left out).
+# On Linux a version script keeps everything else, the C++ runtime pulled in
+# by the library included, local.
+#
+# On Windows it exports the controller library's entries as the
 # maker's DLL does: under their undecorated names (_KAVRVB_Init, never
 # _KAVRVB_Init@20) and nothing else. A .def file names the entries, taken
 # from the one list in kavr/entry_names.h (less any left out); the linker
@@ -9,31 +14,40 @@
 # would export every entry a second time.
 set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../device/include/kavr/entry_names.h)
 
-function(kavr_windows_exports target)
+function(kavr_library_exports target)
   cmake_parse_arguments(PARSE_ARGV 1 export "" "" "LEAVE_OUT")
   # The body of the KAVR_FOR_EACH_ENTRY macro: its lines up to the first one
   # not continued by a backslash, one X(Name) on each.
   file(READ ${KAVR_ENTRY_LIST_HEADER} header)
   string(REGEX MATCH "#define KAVR_FOR_EACH_ENTRY\\(X\\)([^\n]*\\\\\n)+[^\n]*" body "${header}")
   string(REGEX MATCHALL "X\\([A-Za-z0-9]+\\)" calls "${body}")
-  set(exports "")
+  set(names "")
   foreach(call IN LISTS calls)
     string(REGEX REPLACE "X\\(([A-Za-z0-9]+)\\)" "\\1" entry "${call}")
     if(NOT entry IN_LIST export_LEAVE_OUT)
-      string(APPEND exports "  _KAVRVB_${entry}\n")
+      list(APPEND names _KAVRVB_${entry})
     endif()
   endforeach()
-  if(exports STREQUAL "")
+  if(NOT names)
     message(FATAL_ERROR "No entries found in ${KAVR_ENTRY_LIST_HEADER}")
   endif()
 
-  get_target_property(name ${target} OUTPUT_NAME)
-  if(NOT name)
-    set(name ${target})
-  endif()
-  set(definition ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
-  file(CONFIGURE OUTPUT ${definition} CONTENT "LIBRARY ${name}\nEXPORTS\n${exports}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KAVR_ENTRY_LIST_HEADER})
-  target_sources(${target} PRIVATE ${definition})
-  target_link_options(${target} PRIVATE "LINKER:--kill-at,--enable-stdcall-fixup")
+  if(WIN32)
+    list(JOIN names "\n  " exports)
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+      set(name ${target})
+    endif()
+    set(definition ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+    file(CONFIGURE OUTPUT ${definition} CONTENT "LIBRARY ${name}\nEXPORTS\n  ${exports}\n")
+    target_sources(${target} PRIVATE ${definition})
+    target_link_options(${target} PRIVATE "LINKER:--kill-at,--enable-stdcall-fixup")
+  else()
+    list(JOIN names ";\n    " exports)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+    file(CONFIGURE OUTPUT ${script} CONTENT "{\n  global:\n    ${exports};\n  local:\n    *;\n};\n")
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+  endif()
 endfunction()

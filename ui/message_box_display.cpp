@@ -1,11 +1,15 @@
 #include "message_box_display.h"
 
+#include "kavr/text.h"
 #include "report_box.h"
 
 namespace kavr {
 
 QString PromptForDisplay(const std::string& prompt) {
-  QString text = QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size()));
+  // A library's text may hold any character; no control character but its
+  // line ends is drawn.
+  const std::string drawable = DrawableUtf8(prompt, true);
+  QString text = QString::fromUtf8(drawable.data(), static_cast<qsizetype>(drawable.size()));
   // Report lines end in carriage returns; the box breaks lines on line feeds.
   // A library's own text may end its lines in CR LF, which is one break.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -31,12 +31,7 @@ std::u32string_view VersionOf(std::u32string_view versions, std::int32_t device)
   return SlotOf(versions, device, kVersionSlotWidth, kVersionLength);
 }
 
-std::string ForScreen(std::u32string_view text) {
-  std::u32string drawn;
-  drawn.reserve(text.size());
-  std::copy_if(text.begin(), text.end(), std::back_inserter(drawn), [](char32_t c) { return c != U'\0'; });
-  return ToUtf8(drawn);
-}
+std::string ForScreen(std::u32string_view text) { return ToUtf8(Drawable(text, false)); }
 
 std::string DeviceLine(std::int32_t device, std::u32string_view serials, std::u32string_view versions) {
   return "Device - " + std::to_string(static_cast<std::int64_t>(device) + 1) + " Serial Number - " +

@@ -1,5 +1,6 @@
 #include "app/state_monitor.h"
 
+#include "kavr/text.h"
 #include "reports/reports.h"
 
 namespace kavr {
@@ -36,11 +37,13 @@ void StateMonitor::Resume() {
 }
 
 std::string StateMonitor::FailureText(const char* entry, ResultCode result) {
+  // The status is one line, whatever line ends the library's text holds,
+  // and no control character in it is drawn.
   std::string text = LastErrorText(library_);
-  // The status is one line, whatever line ends the library's text holds.
   for (char& c : text) {
     if (c == '\r' || c == '\n') c = ' ';
   }
+  text = DrawableUtf8(text, false);
   return std::string(entry) + " failed with code " + std::to_string(result) + ": " + text;
 }
 

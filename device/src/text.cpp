@@ -150,6 +150,22 @@ std::u32string FromUtf8(std::string_view text) {
   return out;
 }
 
+std::u32string Drawable(std::u32string_view text, bool keepLineBreaks) {
+  std::u32string drawn;
+  drawn.reserve(text.size());
+  for (char32_t c : text) {
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    if (c == U'\0') continue;
+    if (control && !(keepLineBreaks && (c == U'\r' || c == U'\n'))) c = U'\uFFFD';
+    drawn.push_back(c);
+  }
+  return drawn;
+}
+
+std::string DrawableUtf8(std::string_view utf8, bool keepLineBreaks) {
+  return ToUtf8(Drawable(FromUtf8(utf8), keepLineBreaks));
+}
+
 std::u32string_view UpToFirstNul(std::u32string_view text) {
   std::size_t end = text.find(U'\0');
   return end == std::u32string_view::npos ? text : text.substr(0, end);

@@ -10,7 +10,6 @@
 // yet, a state folder that cannot be used), kept per thread as the system's
 // own last-error value is; GetLastErr gives the calling thread's one while
 // it is the latest, and the controllers' last error otherwise.
-#define KAVR_BUILDING_LIBRARY 1
 
 #include "kavr/entries.h"
 

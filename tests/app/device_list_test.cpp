@@ -45,5 +45,10 @@ TEST(Selection, SlotsAndLinesStopAtTheBufferEnd) {
   }
 }
 
+TEST(Selection, ScreenTextDrawsNoControlCharacter) {
+  const std::u32string serial(U"AB\0\x1b[2J\x85\x7f\r\u00e9", 11);
+  EXPECT_EQ(ForScreen(serial), "AB\uFFFD[2J\uFFFD\uFFFD\uFFFD\u00e9");
+}
+
 }  // namespace
 }  // namespace kavr

@@ -42,8 +42,10 @@ inline ProgramRun RunProgram(const std::filesystem::path& program, const std::ve
   const std::filesystem::path in = folder / "stdin", out = folder / "stdout", err = folder / "stderr";
   std::ofstream(in, std::ios::binary) << input;
   std::string command = Quoted(program.string());
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  command += " <" + Quoted(in.string()) + " >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
+  // Appended piece by piece: GCC 12 at -O3 misreads `" " + text` as an overlapping copy.
+  for (const std::string& arg : args) (command += ' ') += Quoted(arg);
+  ((((command += " <") += Quoted(in.string())) += " >") += Quoted(out.string())) += " 2>";
+  command += Quoted(err.string());
 #ifdef _WIN32
   // cmd.exe drops the first and the last quote of a line that starts with one.
   command = "\"" + command + "\"";

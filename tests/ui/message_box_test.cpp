@@ -42,6 +42,7 @@ TEST(MessageBox, IsPlainTextWithOneOkModalToItsParentWindowAloneAndWarnsOnlyOfRe
   const std::pair<std::string, QString> prompts[] = {
       {"line 1\rline 2\r", "line 1\nline 2\n"},
       {"CR LF\r\nis one break", "CR LF\nis one break"},
+      {"no\x1b[2J\x07 control\xc2\x85", QString::fromUtf8("no\uFFFD[2J\uFFFD control\uFFFD")},
       {"25.00\xC2\xB0"
        "C",
        QString::fromUtf8("25.00\u00B0C")},

@@ -32,8 +32,9 @@ std::u32string_view SliceAt(std::u32string_view text, std::uint64_t first, std::
 std::u32string_view SerialOf(std::u32string_view serials, std::int32_t device);
 std::u32string_view VersionOf(std::u32string_view versions, std::int32_t device);
 
-// UTF-8 for the screen. Characters of code 0 (a library that writes a short
-// serial leaves them in its slot) are dropped rather than drawn.
+// UTF-8 for the screen, with no control character drawn (kavr::Drawable):
+// characters of code 0 (a library that writes a short serial leaves them in
+// its slot) are dropped, any other becomes U+FFFD.
 std::string ForScreen(std::u32string_view text);
 
 // "Device - 3 Serial Number - <serial> Version - <version>" for 0-based `device`.

@@ -27,6 +27,15 @@ std::string ToUtf8(std::u32string_view text);
 // encodes no character, becomes one U+FFFD per offending byte.
 std::u32string FromUtf8(std::string_view text);
 
+// The text as a screen may draw it: no control character is ever drawn.
+// Characters of code 0 (a library that writes a short serial leaves them in
+// its slot) are dropped; every other control character (C0, DEL and C1)
+// becomes U+FFFD, so that the user still sees that something was there;
+// carriage returns and line feeds stay where `keepLineBreaks` asks for them.
+std::u32string Drawable(std::u32string_view text, bool keepLineBreaks);
+// The same for UTF-8 text.
+std::string DrawableUtf8(std::string_view utf8, bool keepLineBreaks);
+
 // The text up to its first character of code 0 (all of it when there is none).
 std::u32string_view UpToFirstNul(std::u32string_view text);
 
