@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include "app/call_log.h"
-#include "app/call_tracking_library.h"
 #include "app/recording_library.h"
 #include "fakes.h"
 #include "monitor_window.h"
@@ -18,9 +17,8 @@ namespace {
 
 struct Monitored {
   ui_test::FakeLibrary fake;
-  kavr::RecordingControllerLibrary recording{fake};
+  kavr::RecordingControllerLibrary library{fake};
   kavr::CallLog log;
-  kavr::CallTrackingLibrary library{recording};
   QTemporaryDir scratch;
   QSettings settings{scratch.filePath("kavrtest.ini"), QSettings::IniFormat};
   MonitorWindow window{library, log, settings, "."};
@@ -28,7 +26,7 @@ struct Monitored {
   std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 
   Monitored() {
-    recording.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
+    library.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
     fake.state = {};
     fake.state.Running = fake.state.PowerOn = 1;
     window.show();

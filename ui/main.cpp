@@ -14,7 +14,6 @@
 #include <string_view>
 
 #include "app/call_log.h"
-#include "app/call_tracking_library.h"
 #include "app/recording_library.h"
 #include "app/transcript_file.h"
 #include "app/version.h"
@@ -100,12 +99,11 @@ int main(int argc, char** argv) {
   // environment on Unix and the user's settings on Windows.
   const std::string decimalSeparator = QString(QLocale::system().decimalPoint()).toStdString();
   kavr::DynamicControllerLibrary binding;
-  kavr::RecordingControllerLibrary recording(binding);
+  kavr::RecordingControllerLibrary library(binding);
   kavr::CallLog log;
-  recording.AddObserver([&log](const kavr::LibraryCall& call) { log.Add(call); });
+  library.AddObserver([&log](const kavr::LibraryCall& call) { log.Add(call); });
   if (transcript)
-    recording.AddObserver([&transcript](const kavr::LibraryCall& call) { transcript->Write(call); });
-  kavr::CallTrackingLibrary library(recording);
+    library.AddObserver([&transcript](const kavr::LibraryCall& call) { transcript->Write(call); });
   kavr::MessageBoxDisplay display;
   QSettings settings;
   MonitorLauncher launcher(library, log, settings, decimalSeparator);

@@ -14,8 +14,8 @@ namespace {
 constexpr int kGap = 8;
 }  // namespace
 
-MonitorLauncher::MonitorLauncher(kavr::CallTrackingLibrary& library, kavr::CallLog& log, QSettings& settings,
-                                 std::string decimalSeparator)
+MonitorLauncher::MonitorLauncher(kavr::RecordingControllerLibrary& library, kavr::CallLog& log,
+                                 QSettings& settings, std::string decimalSeparator)
     : library_(library), log_(log), settings_(settings), decimalSeparator_(std::move(decimalSeparator)) {}
 
 MonitorLauncher::~MonitorLauncher() { delete openKey_; }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/call_log.h"
-#include "app/call_tracking_library.h"
+#include "app/recording_library.h"
 
 class MonitorWindow;
 class QSettings;
@@ -21,7 +21,7 @@ class MonitorLauncher : public QObject {
 
  public:
   // All three must outlive the launcher.
-  MonitorLauncher(kavr::CallTrackingLibrary& library, kavr::CallLog& log, QSettings& settings,
+  MonitorLauncher(kavr::RecordingControllerLibrary& library, kavr::CallLog& log, QSettings& settings,
                   std::string decimalSeparator);
   ~MonitorLauncher() override;
 
@@ -43,7 +43,7 @@ class MonitorLauncher : public QObject {
  private:
   static void Place(QWidget& monitor, QWidget& testWindow);
 
-  kavr::CallTrackingLibrary& library_;
+  kavr::RecordingControllerLibrary& library_;
   kavr::CallLog& log_;
   QSettings& settings_;
   const std::string decimalSeparator_;

@@ -45,8 +45,8 @@ Control* Named(Control* control, const char* accessibleName) {
 
 }  // namespace
 
-MonitorWindow::MonitorWindow(kavr::CallTrackingLibrary& library, kavr::CallLog& log, QSettings& settings,
-                             std::string decimalSeparator, QWidget* parent)
+MonitorWindow::MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::CallLog& log,
+                             QSettings& settings, std::string decimalSeparator, QWidget* parent)
     : QWidget(parent, Qt::Window), monitor_(library, log, std::move(decimalSeparator)), settings_(settings) {
   setObjectName(QStringLiteral("Monitor"));
   setWindowTitle(QStringLiteral("Monitor - S/N ") + QString::fromStdString(Module1::DeviceSerial));

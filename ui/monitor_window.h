@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/call_log.h"
-#include "app/call_tracking_library.h"
+#include "app/recording_library.h"
 #include "app/state_monitor.h"
 
 class CallLogView;
@@ -28,7 +28,7 @@ class MonitorWindow : public QWidget {
  public:
   // Polls and stops Module1::DeviceIndex through `library`, lists `log`,
   // keeps "Open at start" in `settings`; all three must outlive the window.
-  MonitorWindow(kavr::CallTrackingLibrary& library, kavr::CallLog& log, QSettings& settings,
+  MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::CallLog& log, QSettings& settings,
                 std::string decimalSeparator, QWidget* parent = nullptr);
 
   // Whether the user left "Open at start" ticked.

@@ -37,6 +37,12 @@ CallText TextOf(std::string name, const LibraryText& buffer) { return {std::move
 
 template <typename Call, typename After>
 auto RecordingControllerLibrary::Observe(LibraryCall& record, Call call, After after) {
+  // Counted from before the call until every observer has been told.
+  struct Running {
+    int& count;
+    explicit Running(int& calls) : count(++calls) {}
+    ~Running() { --count; }
+  } running(running_);
   record.started = std::chrono::system_clock::now();
   const auto begun = std::chrono::steady_clock::now();
   const auto finish = [&] {
@@ -60,7 +66,6 @@ template <typename Record>
 ResultCode RecordingControllerLibrary::RecordCall(Entry entry, std::int32_t device, Record& record,
                                                   ResultCode (ControllerLibrary::*method)(std::int32_t,
                                                                                           Record&)) {
-  if (observers_.empty()) return (library_.*method)(device, record);
   LibraryCall call = CallOf(entry, device, RecordName<Record>());
   call.sent = CopyOf(record);
   return Observe(
@@ -70,7 +75,6 @@ ResultCode RecordingControllerLibrary::RecordCall(Entry entry, std::int32_t devi
 
 ResultCode RecordingControllerLibrary::Init(std::int32_t& count, LibraryText& versions,
                                             LibraryText& serials) {
-  if (observers_.empty()) return library_.Init(count, versions, serials);
   LibraryCall call = CallOf(Entry::Init);
   return Observe(
       call, [&] { return library_.Init(count, versions, serials); },
@@ -107,7 +111,6 @@ ResultCode RecordingControllerLibrary::GetStartParameters(std::int32_t device, K
 
 ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
                                              KAVR_StartParameters& start) {
-  if (observers_.empty()) return library_.Start(device, destination, speed, start);
   LibraryCall call = CallOf(Entry::Start, device, RecordName<KAVR_StartParameters>());
   call.scalars.push_back({"destination", std::to_string(destination), ""});
   call.scalars.push_back({"speed", FloatText(speed), ""});
@@ -121,21 +124,18 @@ ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t d
 }
 
 ResultCode RecordingControllerLibrary::Stop(std::int32_t device) {
-  if (observers_.empty()) return library_.Stop(device);
   LibraryCall call = CallOf(Entry::Stop, device);
   return Observe(
       call, [&] { return library_.Stop(device); }, [](LibraryCall&) {});
 }
 
 ResultCode RecordingControllerLibrary::SaveParametersToFlash(std::int32_t device) {
-  if (observers_.empty()) return library_.SaveParametersToFlash(device);
   LibraryCall call = CallOf(Entry::SaveParametersToFlash, device);
   return Observe(
       call, [&] { return library_.SaveParametersToFlash(device); }, [](LibraryCall&) {});
 }
 
 void RecordingControllerLibrary::GetLastErr(LibraryText& buffer) {
-  if (observers_.empty()) return library_.GetLastErr(buffer);
   LibraryCall call = CallOf(Entry::GetLastErr);
   Observe(
       call, [&] { library_.GetLastErr(buffer); },

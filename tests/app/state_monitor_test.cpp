@@ -73,7 +73,7 @@ struct LoopInsideModeCalls : ui_test::FakeLibrary {
 struct Monitored {
   LoopInsideModeCalls library;
   ui_test::RecordingDisplay display{&library.events};
-  kavr::CallTrackingLibrary tracking{library};
+  kavr::RecordingControllerLibrary tracking{library};
   kavr::CallLog log;
   kavr::StateMonitor monitor{tracking, log, "."};
   std::chrono::steady_clock::time_point now{};

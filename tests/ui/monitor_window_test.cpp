@@ -20,7 +20,6 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/call_tracking_library.h"
 #include "app/module1.h"
 #include "app/record_fields.h"
 #include "app/recording_library.h"
@@ -42,7 +41,7 @@ class MonitorTest : public ::testing::Test {
   MonitorTest() {
     Module1::DeviceIndex = 1;
     Module1::DeviceSerial = "0123456789ABCDEF";
-    recording.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
+    library.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
   }
 
   MonitorWindow& Monitor() {
@@ -69,9 +68,8 @@ class MonitorTest : public ::testing::Test {
   }
 
   ui_test::Fakes f;
-  kavr::RecordingControllerLibrary recording{f.library};
+  kavr::RecordingControllerLibrary library{f.library};
   kavr::CallLog log;
-  kavr::CallTrackingLibrary library{recording};
   QTemporaryDir scratch;
   QSettings settings{scratch.filePath("kavrtest.ini"), QSettings::IniFormat};
   std::unique_ptr<MonitorWindow> monitor;

@@ -2,6 +2,13 @@
 // observers what happened: the transcript (--trace) and the monitor's call
 // log. The calls reach the wrapped library exactly as they were made, with
 // the caller's own records and buffers.
+//
+// It also knows whether a call is running. The program has one thread, but a
+// driver may run the window system's message loop while it waits for its
+// device, and a timer could then fire the monitor's poll in the middle of
+// another call (between the read and the write of a button's
+// read-modify-write, too, if the read itself ran the loop). The monitor asks
+// here first and waits its turn.
 #pragma once
 
 #include <functional>
@@ -20,6 +27,8 @@ class RecordingControllerLibrary : public ControllerLibrary {
 
   // Observers are told in the order they were added, after each call.
   void AddObserver(CallObserver observer) { observers_.push_back(std::move(observer)); }
+
+  bool CallInProgress() const { return running_ > 0; }
 
   ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override;
   ResultCode GetState(std::int32_t device, KAVR_State& state) override;
@@ -46,6 +55,7 @@ class RecordingControllerLibrary : public ControllerLibrary {
 
   ControllerLibrary& library_;
   std::vector<CallObserver> observers_;
+  int running_ = 0;
 };
 
 }  // namespace kavr

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/call_log.h"
-#include "app/call_tracking_library.h"
 #include "app/position_history.h"
+#include "app/recording_library.h"
 #include "app/state_summary.h"
 
 namespace kavr {
@@ -19,7 +19,7 @@ namespace kavr {
 class StateMonitor {
  public:
   // Numbers are shown with `decimalSeparator`, as the reports show them.
-  StateMonitor(CallTrackingLibrary& library, CallLog& log, std::string decimalSeparator)
+  StateMonitor(RecordingControllerLibrary& library, CallLog& log, std::string decimalSeparator)
       : library_(library), log_(log), decimalSeparator_(std::move(decimalSeparator)) {}
 
   enum class Outcome {
@@ -52,7 +52,7 @@ class StateMonitor {
   // "GetState failed with code 3: <the library's text>"
   std::string FailureText(const char* entry, ResultCode result);
 
-  CallTrackingLibrary& library_;
+  RecordingControllerLibrary& library_;
   CallLog& log_;
   const std::string decimalSeparator_;
   bool paused_ = false;
