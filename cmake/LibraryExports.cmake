@@ -12,7 +12,12 @@
 # ties each name to its __stdcall symbol (stdcall fix-up) and --kill-at keeps
 # the decorated names out. Nothing in the sources is marked dllexport, which
 # would export every entry a second time.
+#
+# A Windows cross build also gets a test that reads the built library's export
+# table on the build machine (objdump), so the exports are checked even where
+# no Windows program can run.
 set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../device/include/kavr/entry_names.h)
+set(KAVR_CHECK_EXPORTS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/CheckExports.cmake)
 
 function(kavr_library_exports target)
   cmake_parse_arguments(PARSE_ARGV 1 export "" "" "LEAVE_OUT")
@@ -43,6 +48,12 @@ function(kavr_library_exports target)
     file(CONFIGURE OUTPUT ${definition} CONTENT "LIBRARY ${name}\nEXPORTS\n  ${exports}\n")
     target_sources(${target} PRIVATE ${definition})
     target_link_options(${target} PRIVATE "LINKER:--kill-at,--enable-stdcall-fixup")
+    if(CMAKE_CROSSCOMPILING AND KAVR_BUILD_TESTS)
+      add_test(NAME ${target}_exports
+               COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:${target}>
+                       "-DEXPECTED=${names}" -P ${KAVR_CHECK_EXPORTS_SCRIPT})
+      set_tests_properties(${target}_exports PROPERTIES LABELS host)
+    endif()
   else()
     list(JOIN names ";\n    " exports)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)

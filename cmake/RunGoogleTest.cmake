@@ -16,6 +16,15 @@ execute_process(
   OUTPUT_VARIABLE output ECHO_OUTPUT_VARIABLE
   ERROR_VARIABLE errors ECHO_ERROR_VARIABLE)
 
+# A program that never got as far as GoogleTest's first line did not start
+# (wine could not run it, say): what wine said is the reason.
+if(NOT output MATCHES "\\[==========\\]")
+  string(STRIP "${errors}" reason)
+  if(reason STREQUAL "")
+    set(reason "no message")
+  endif()
+  message(FATAL_ERROR "${PROGRAM} could not start (exit code ${exit_code}): ${reason}")
+endif()
 # GoogleTest writes the report once every test has run, so a program that
 # crashed on the way leaves none.
 if(NOT EXISTS ${REPORT})

@@ -16,7 +16,15 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  find_program(KAVR_WINE wine REQUIRED)
+  # Each loader by its own path: Debian's `wine` script picks the 32-bit
+  # loader whenever wine32 is installed, even where the kernel cannot run it.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    find_program(KAVR_WINE wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+    set(KAVR_WINEARCH win64)
+  else()
+    find_program(KAVR_WINE wine PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+    set(KAVR_WINEARCH win32)
+  endif()
   # A wine prefix of the build's own, so that no test touches the user's.
   set(KAVR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run

@@ -3,9 +3,13 @@
 # or through sudo.
 KAVR_PACKAGES=(cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev)
-# The 32-bit Windows build: MinGW-w64 with POSIX threads (std::mutex), wine
-# to run its programs, and GoogleTest's sources to build for it.
-KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 googletest)
+# The Windows builds: MinGW-w64 with POSIX threads (std::mutex) for 32-bit
+# Windows and, where 32-bit programs cannot run, 64-bit Windows; wine of both
+# widths to run their programs; GoogleTest's sources to build for them;
+# dpkg-dev to unpack Qt's source package (scripts/build-windows-qt); a virtual
+# display, a window manager, xdotool and xclip to drive the window's program.
+KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest
+  dpkg-dev xvfb openbox xdotool xclip x11-utils fonts-wine)
 
 kavr_sudo() {
   if [ "$(id -u)" -eq 0 ]; then
@@ -51,11 +55,43 @@ kavr_configure_and_build() {
   cmake --build "$build_dir" --parallel "$(nproc)"
 }
 
-# Configures and builds the 32-bit Windows programs (no window's program:
-# Debian has no Qt for Windows).
+# Configures and builds the 32-bit Windows programs; with a Qt for Windows
+# prefix in KAVR_WINDOWS_QT (scripts/build-windows-qt), the window's program
+# too.
 kavr_configure_and_build_windows() {
   local build_dir=$1
   shift
+  local ui=(-DKAVR_BUILD_UI=OFF)
+  if [ -n "${KAVR_WINDOWS_QT:-}" ]; then
+    ui=(-DKAVR_BUILD_UI=ON "-DCMAKE_PREFIX_PATH=$KAVR_WINDOWS_QT")
+  fi
   kavr_configure_and_build "$build_dir" --toolchain "$KAVR_ROOT/cmake/i686-w64-mingw32.cmake" \
-    -DKAVR_BUILD_UI=OFF -DKAVR_BUILD_BENCH=OFF "$@"
+    "${ui[@]}" -DKAVR_BUILD_BENCH=OFF "$@"
+}
+
+# Whether this machine runs 32-bit x86 programs: some kernels run none at all
+# ("Exec format error"), and then 32-bit wine cannot start.
+# KAVR_AS_IF_NO_32BIT=1 (scripts/test --as-if-no-32-bit) pretends it cannot.
+kavr_can_run_32bit() {
+  [ "${KAVR_AS_IF_NO_32BIT:-0}" = 1 ] && return 1
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+kavr_no_32bit_reason() {
+  if [ "${KAVR_AS_IF_NO_32BIT:-0}" = 1 ]; then
+    echo "run as if this machine could not execute 32-bit x86 programs (--as-if-no-32-bit)"
+  elif [ ! -x /usr/lib/wine/wine ]; then
+    echo "32-bit wine (wine32:i386) is not installed"
+  else
+    echo "this machine cannot execute 32-bit x86 programs: $(/usr/lib/wine/wine --version 2>&1 | tail -n 1)"
+  fi
+}
+
+# One line saying what this machine can run.
+kavr_32bit_support_line() {
+  if kavr_can_run_32bit; then
+    echo "This machine runs 32-bit x86 programs: 32-bit Windows programs are tested under 32-bit wine."
+  else
+    echo "No 32-bit Windows programs run here ($(kavr_no_32bit_reason)): they are built, not run."
+  fi
 }

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <type_traits>
 #include <vector>
 
 #include "kavr/dynamic_controller_library.h"
@@ -14,21 +13,8 @@
 #include "kavr/records.h"
 #include "portable.h"
 
-namespace {
-
-// The binding calls every entry through these pointer types.
-template <typename Pointer>
-struct IsStdcall : std::false_type {};
-template <typename Result, typename... Arguments>
-struct IsStdcall<Result(__stdcall*)(Arguments...)> : std::true_type {};
-
-#define KAVR_EXPECT_STDCALL(name)                                        \
-  static_assert(IsStdcall<kavr::EntryPointer<kavr::Entry::name>>::value, \
-                "the binding must call _KAVRVB_" #name " as __stdcall");
-KAVR_FOR_EACH_ENTRY(KAVR_EXPECT_STDCALL)
-#undef KAVR_EXPECT_STDCALL
-
-}  // namespace
+// That the binding calls every entry as __stdcall is checked where it is
+// built (device/src/calling_convention_checks.cpp); this checks the library.
 
 // Calls `entry` with `count` argument words pushed right to left onto a
 // stack aligned as a compiler leaves it, and returns how many bytes of them

@@ -1,0 +1,93 @@
+// The time from starting the Windows window program under wine to its
+// device-choice dialog being on the screen, beside the same for a minimal
+// static Qt Widgets program built with the same Qt (the floor), in one run.
+// Aim: at most 1.1x the floor. Run by hand on a display (Xvfb will do):
+//   KAVR_BENCH_WINE_RUN=build-win/wine-run KAVR_BENCH_WINDOWS_BIN=build-win/bin \
+//     DISPLAY=:1 build/bin/window_start_bench
+// Each start is timed until `xdotool search --sync` finds the window's title.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+pid_t Spawn(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  return child;
+}
+
+bool Finished(pid_t child) {
+  int status = 0;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string Setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+void TimeToWindow(benchmark::State& state, const std::string& program, const std::string& title) {
+  const std::string wineRun = Setting("KAVR_BENCH_WINE_RUN");
+  const std::filesystem::path folder = Setting("KAVR_BENCH_WINDOWS_BIN");
+  if (wineRun.empty() || folder.empty() || Setting("DISPLAY").empty()) {
+    state.SkipWithError("set KAVR_BENCH_WINE_RUN, KAVR_BENCH_WINDOWS_BIN and DISPLAY");
+    return;
+  }
+  for (auto _ : state) {
+    const pid_t started = Spawn({wineRun, (folder / program).string()});
+    const bool shown = Finished(Spawn({"xdotool", "search", "--sync", "--onlyvisible", "--name", title}));
+    state.PauseTiming();
+    if (started > 0) {
+      kill(started, SIGKILL);
+      waitpid(started, nullptr, 0);
+    }
+    state.ResumeTiming();
+    if (!shown) {
+      state.SkipWithError(("no window of " + program).c_str());
+      break;
+    }
+  }
+}
+
+void KavrtestDialogShown(benchmark::State& state) {
+  TimeToWindow(state, "kavrtest.exe", "^Select Your Choice$");
+}
+BENCHMARK(KavrtestDialogShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void MinimalQtWindowShown(benchmark::State& state) {
+  TimeToWindow(state, "minimal_window.exe", "^Minimal Qt window$");
+}
+BENCHMARK(MinimalQtWindowShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::filesystem::path scratch = std::filesystem::temp_directory_path() /
+                                        ("window-start-bench-" + std::to_string(std::random_device()()));
+  setenv("KAVR_SIM_STATE_DIR", (scratch / "state").c_str(), 1);
+  setenv("KAVR_SIM_FLASH_DIR", (scratch / "flash").c_str(), 1);
+  // The wine-run script leaves DISPLAY unset unless told which to use.
+  setenv("KAVR_WINE_DISPLAY", Setting("DISPLAY").c_str(), 1);
+  benchmark::Initialize(&argc, argv);
+  // One wine server for every start, as on a desktop where wine is already up.
+  const pid_t server = Spawn({"wineserver", "--persistent=60"});
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (server > 0) waitpid(server, nullptr, 0);
+  std::error_code ignored;
+  std::filesystem::remove_all(scratch, ignored);
+  return 0;
+}

@@ -1,0 +1,33 @@
+# Reads a Windows DLL's export table on the build machine and checks that it
+# exports exactly the names expected, undecorated (no Name@N), and nothing else.
+#   cmake -DOBJDUMP=... -DLIBRARY=x.dll "-DEXPECTED=a;b" -P CheckExports.cmake
+foreach(required OBJDUMP LIBRARY EXPECTED)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "CheckExports.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} could not read ${LIBRARY}")
+endif()
+# The name table: "[   0] _KAVRVB_GetLastErr" lines after its heading.
+string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${LIBRARY} has no export name table")
+endif()
+string(SUBSTRING "${dump}" ${start} -1 table)
+string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+set(exported "")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "\n\t\\[ *[0-9]+\\] " "" name "${row}")
+  list(APPEND exported ${name})
+endforeach()
+list(SORT exported)
+set(expected ${EXPECTED})
+list(SORT expected)
+if(NOT exported STREQUAL expected)
+  message(FATAL_ERROR "${LIBRARY} exports\n  ${exported}\ninstead of\n  ${expected}")
+endif()
+list(LENGTH exported count)
+message(STATUS "${LIBRARY}: exactly the ${count} expected names, undecorated")
