@@ -1,9 +1,9 @@
 // The time from starting the Windows window program under wine to its
 // device-choice dialog being on the screen, beside the same for a minimal
 // static Qt Widgets program built with the same Qt (the floor), in one run.
-// Aim: at most 1.1x the floor. Run by hand on a display (Xvfb will do):
-//   KAVR_BENCH_WINE_RUN=build-win/wine-run KAVR_BENCH_WINDOWS_BIN=build-win/bin \
-//     DISPLAY=:1 build/bin/window_start_bench
+// Aim: at most 1.1x the floor. Run by hand on a display (Xvfb will do), with
+// KAVR_BENCH_WINE_RUN=build-win/wine-run, KAVR_BENCH_WINDOWS_BIN=build-win/bin
+// and DISPLAY set, as build/bin/window_start_bench.
 // Each start is timed until `xdotool search --sync` finds the window's title.
 #include <benchmark/benchmark.h>
 #include <signal.h>
