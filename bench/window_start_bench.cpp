@@ -6,6 +6,7 @@
 // and DISPLAY set, as build/bin/window_start_bench.
 // Each start is timed until `xdotool search --sync` finds the window's title.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,13 +21,18 @@ extern char** environ;
 
 namespace {
 
+// Starts a program with its standard output thrown away.
 pid_t Spawn(std::vector<std::string> args) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t child = 0;
-  if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return child;
+  const int error = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return error == 0 ? child : -1;
 }
 
 bool Finished(pid_t child) {
@@ -65,12 +71,12 @@ void TimeToWindow(benchmark::State& state, const std::string& program, const std
 void KavrtestDialogShown(benchmark::State& state) {
   TimeToWindow(state, "kavrtest.exe", "^Select Your Choice$");
 }
-BENCHMARK(KavrtestDialogShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(KavrtestDialogShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void MinimalQtWindowShown(benchmark::State& state) {
   TimeToWindow(state, "minimal_window.exe", "^Minimal Qt window$");
 }
-BENCHMARK(MinimalQtWindowShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(MinimalQtWindowShown)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 
