@@ -235,9 +235,9 @@ class PlanRunner {
       if (!controller.failed) waiting.push_back(&controller);
     }
     bool lastRound = false;
-    while (!waiting.empty()) {
+    while (!waiting.empty() && !Interrupted()) {
       std::erase_if(waiting, [&](ControllerRun* controller) { return Polled(*controller, index, begun, lastRound); });
-      if (waiting.empty() || lastRound || Interrupted()) break;
+      if (waiting.empty() || lastRound) break;
       const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
       console_.pacing.sleep(std::clamp(limit - spent, milliseconds{0}, kWaitInterval));
       lastRound = console_.pacing.now() - begun >= limit;
