@@ -147,15 +147,14 @@ void AddCommandLine(CLI::App& app, Request& request, OptionTexts& texts) {
   app.add_option("--trace", texts.traceFile, "write every library call to FILE (- for standard error)")
       ->type_name("FILE");
   // Repeated only for run; each takes exactly one value.
-  CLI::Option* device = app.add_option("-d,--device", texts.devices, "the controller numbered N by list")
+  app.add_option("-d,--device", texts.devices, "the controller numbered N by list")
       ->type_name("N")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("-s,--serial", texts.serials, "the controller with this serial number")
       ->type_name("SERIAL")
       ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-      ->excludes(device);
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   for (const CommandLine& command : kCommands) {
     CLI::App* subcommand = app.add_subcommand(command.name, command.description);
     if (command.options != nullptr) command.options(*subcommand, request, texts);
@@ -192,6 +191,9 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
   request.deviceNumbers = texts.devices;
   request.serials = texts.serials;
   if (request.command != "run") {
+    if (!texts.devices.empty() && !texts.serials.empty()) {
+      return "--device excludes --serial\nRun kavrctl --help, or kavrctl COMMAND --help.";
+    }
     if (texts.devices.size() + texts.serials.size() > 1) {
       return "choose one controller: --device or --serial once (only run takes several)";
     }

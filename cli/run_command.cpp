@@ -90,13 +90,15 @@ std::string Summary(const PlanRun& run) {
   std::size_t passed = 0;
   std::string failed;
   for (const ControllerRun& controller : run.controllers) {
-    if (!controller.failed) ++passed;
-    else failed += (failed.empty() ? "" : ", ") + controller.serial;
+    if (controller.failed) {
+      failed += (failed.empty() ? "" : ", ") + controller.serial;
+    } else if (!run.interrupted) {
+      ++passed;
+    }
   }
-  std::string text = "plan \"" + run.plan->name + "\": " + std::to_string(passed) + " of " +
-                     std::to_string(run.controllers.size()) + " controllers passed";
+  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted; " : "") +
+                     std::to_string(passed) + " of " + std::to_string(run.controllers.size()) + " controllers passed";
   if (!failed.empty()) text += "; failed: " + failed;
-  if (run.interrupted) text += "; interrupted";
   return text;
 }
 

@@ -37,12 +37,16 @@ struct StepRule {
 
 std::string Quoted(std::string_view text) { return Json(std::string(text)).dump(); }
 
-void RequireKeys(const Json& object, std::initializer_list<std::string_view> keys, std::string_view where) {
+// Refuses a member that is neither one of `keys` nor `unlisted` (a step's
+// own "step", which the message need not offer).
+void RequireKeys(const Json& object, std::initializer_list<std::string_view> keys, std::string_view where,
+                 std::string_view unlisted = {}) {
   for (const auto& [key, value] : object.items()) {
-    if (std::ranges::find(keys, key) != keys.end()) continue;
+    if (std::ranges::find(keys, key) != keys.end() || key == unlisted) continue;
     std::string known;
     for (const std::string_view name : keys) known += (known.empty() ? "" : ", ") + std::string(name);
-    Refuse(Quoted(key) + " is not a member of " + std::string(where) + "; it takes: " + known);
+    Refuse(Quoted(key) + " is not a member of " + std::string(where) +
+           (known.empty() ? "; it takes none" : "; it takes: " + known));
   }
 }
 
@@ -240,16 +244,7 @@ PlanStep ParseStep(const Json& step, const SettingsFileReader& readSettings) {
   const Json& name = Required(step, "step");
   const auto rule = std::ranges::find_if(kStepRules, [&](const StepRule& r) { return name.is_string() && name.get<std::string>() == r.name; });
   if (rule == std::end(kStepRules)) Refuse(name.dump() + " is not a step; the steps are: " + StepNames());
-  std::vector<std::string_view> keys{"step"};
-  keys.insert(keys.end(), rule->keys.begin(), rule->keys.end());
-  for (const auto& [key, value] : step.items()) {
-    if (std::ranges::find(keys, key) == keys.end()) {
-      std::string known;
-      for (const std::string_view k : rule->keys) known += (known.empty() ? "" : ", ") + std::string(k);
-      Refuse(Quoted(key) + " is not a member of " + std::string(rule->name) +
-             (known.empty() ? "; it takes none" : "; it takes: " + known));
-    }
-  }
+  RequireKeys(step, rule->keys, rule->name, "step");
   PlanStep parsed;
   parsed.kind = rule->kind;
   rule->parse(step, parsed, readSettings);
@@ -281,8 +276,9 @@ Json ParseStrictly(std::string_view text) {
   };
   try {
     return Json::parse(text, check);
-  } catch (const Json::parse_error& error) {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
+  } catch (const Json::exception& error) {
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: ...",
+    // or a number beyond a double: "[json.exception.out_of_range.406] number overflow ..."
     const std::string what = error.what();
     const std::size_t bracket = what.find(']');
     Refuse("not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));

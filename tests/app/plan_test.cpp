@@ -100,6 +100,7 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"step": "wait"})", "seconds is missing"},
       {R"({"step": "wait", "seconds": -1})", "seconds: -1 is not a number of seconds from 0 up"},
       {R"({"step": "wait", "seconds": 1e300})", "is not a number of seconds from 0 up"},
+      {R"({"step": "wait", "seconds": 1e999})", "not JSON: number overflow"},
       {R"({"step": "pause", "ms": 86400001})", "ms: 86400001 is outside 0 to 86400000"},
       {R"({"step": "pause", "ms": 1.5})", "ms: 1.5 is not a whole number"},
       {R"({"step": "expect"})", "names no condition"},

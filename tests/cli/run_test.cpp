@@ -59,7 +59,7 @@ const RunCase kCases[] = {
     {"two controllers pass; each step goes to both before the next",
      kMoveAndCheck,
      AtRest,
-     {"-d", "1", "-d", "2", "-d", "1"},
+     {"-d", "1", "-s", kB, "-d", "1"},
      0,
      std::string(kA) + " step 1/5 set-mode: passed (0 ms)\n" + kB + " step 1/5 set-mode: passed (0 ms)\n" + kA +
          " step 2/5 start: passed (0 ms)\n" + kB + " step 2/5 start: passed (0 ms)\n" + kA +
@@ -108,7 +108,7 @@ const RunCase kCases[] = {
      130,
      Lines(kA, 3, {"start: passed (0 ms)"}) + Lines(kB, 3, {"start: passed (0 ms)"}) +
          "interrupted: stopping every controller the plan started\n" + kA + " stopped\n" + kB + " stopped\n" +
-         "plan \"p\": 2 of 2 controllers passed; interrupted\n",
+         "plan \"p\": interrupted; 0 of 2 controllers passed\n",
      {"Init", "GetStartParameters", "Start", "GetStartParameters", "Start", "GetState", "GetState", "Stop", "Stop"},
      1},
     {"a plan refused before anything is sent",
