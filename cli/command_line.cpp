@@ -24,15 +24,17 @@ constexpr const char* kFooter =
     "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
-    "6 --wait timed out.";
+    "6 --wait timed out; 7 run: a controller failed the plan; 8 a report file could not be written; "
+    "130 interrupted by Ctrl+C.";
 
 // Far beyond any move, and small enough to count in milliseconds.
 constexpr double kLongestWaitSeconds = 1e9;
 
 // Option values that `request` keeps in another form.
 struct OptionTexts {
-  std::string libraryFile, traceFile, serial, settingsFile, wait;
-  std::int64_t device = 0;
+  std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile;
+  std::vector<std::int64_t> devices;
+  std::vector<std::string> serials;
   std::int64_t intervalMs = 500;
   std::int64_t count = 0;
 };
@@ -59,6 +61,16 @@ void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
       .add_option("--file", texts.settingsFile,
                   "a settings file as --json prints it (- for standard input); every field it names is "
                   "written, then any FIELD=VALUE")
+      ->type_name("FILE");
+  command.add_flag("--verify", request.verify,
+                   "read the record back and name every field the controller did not keep (exit 2)");
+}
+
+void RunOptions(CLI::App& run, Request& request, OptionTexts& texts) {
+  run.add_option("PLAN", request.planFile, "the plan, a JSON file")->required()->type_name("PLAN.json");
+  run.add_flag("--all", request.allDevices, "every controller attached (else those named by -d and -s)");
+  run.add_option("--report", texts.reportFile, "write the whole run as JSON to FILE")->type_name("FILE");
+  run.add_option("--junit", texts.junitFile, "write JUnit XML to FILE, a test case per controller and step")
       ->type_name("FILE");
 }
 
@@ -114,6 +126,10 @@ constexpr CommandLine kCommands[] = {
      "read the start parameters, set the step divisor and any FIELD=VALUE, start a move to DEST at SPEED and "
      "print the start report with the speed the library left",
      StartCommand, StartOptions},
+    {"run",
+     "run a test plan on every controller chosen (--all, or -d N and -s SERIAL, each as often as needed); "
+     "one line per controller and step",
+     RunCommand, RunOptions},
     {"stop", "stop the motor", StopCommand, nullptr},
     {"save", "save the parameters to the controller's flash", SaveCommand, nullptr},
     {"last-error", "print the library's last error text", LastErrorCommand, nullptr},
@@ -130,11 +146,15 @@ void AddCommandLine(CLI::App& app, Request& request, OptionTexts& texts) {
       ->type_name("PATH");
   app.add_option("--trace", texts.traceFile, "write every library call to FILE (- for standard error)")
       ->type_name("FILE");
-  CLI::Option* device =
-      app.add_option("-d,--device", texts.device, "the controller numbered N by list")->type_name("N");
-  app.add_option("-s,--serial", texts.serial, "the controller with this serial number")
+  // Repeated only for run; each takes exactly one value.
+  app.add_option("-d,--device", texts.devices, "the controller numbered N by list")
+      ->type_name("N")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("-s,--serial", texts.serials, "the controller with this serial number")
       ->type_name("SERIAL")
-      ->excludes(device);
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   for (const CommandLine& command : kCommands) {
     CLI::App* subcommand = app.add_subcommand(command.name, command.description);
     if (command.options != nullptr) command.options(*subcommand, request, texts);
@@ -168,8 +188,22 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
   }
   if (Given(app, "--library") > 0) request.libraryFile = texts.libraryFile;
   if (Given(app, "--trace") > 0) request.traceFile = texts.traceFile;
-  if (Given(app, "--device") > 0) request.deviceNumber = texts.device;
-  if (Given(app, "--serial") > 0) request.serial = texts.serial;
+  request.deviceNumbers = texts.devices;
+  request.serials = texts.serials;
+  if (request.command != "run") {
+    if (!texts.devices.empty() && !texts.serials.empty()) {
+      return "--device excludes --serial\nRun kavrctl --help, or kavrctl COMMAND --help.";
+    }
+    if (texts.devices.size() + texts.serials.size() > 1) {
+      return "choose one controller: --device or --serial once (only run takes several)";
+    }
+    if (!texts.devices.empty()) request.deviceNumber = texts.devices.front();
+    if (!texts.serials.empty()) request.serial = texts.serials.front();
+  } else if (request.allDevices && (!texts.devices.empty() || !texts.serials.empty())) {
+    return "run: --all chooses every controller; leave out --device and --serial";
+  }
+  if (Given(command, "--report") > 0) request.reportFile = texts.reportFile;
+  if (Given(command, "--junit") > 0) request.junitFile = texts.junitFile;
   if (command.get_option_no_throw("--file") != nullptr) {
     if (Given(command, "--file") > 0) request.settingsFile = texts.settingsFile;
     if (!request.settingsFile && request.assignments.empty()) {

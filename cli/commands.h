@@ -5,7 +5,11 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/plan.h"
 #include "app/record_fields.h"
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
@@ -26,6 +30,24 @@ int SetModeCommand(const Request&, Session&, Console&);
 int SetParametersCommand(const Request&, Session&, Console&);
 int StopCommand(const Request&, Session&, Console&);
 int SaveCommand(const Request&, Session&, Console&);
+
+int RunCommand(const Request&, Session&, Console&);
+
+// The mode or the parameters: read, the values written in, written back.
+// Returns the report of the record as written.
+std::string WriteFields(Session& session, std::int32_t device, PlanRecord record,
+                        std::span<const FieldValue> values, std::string_view decimalSeparator);
+// The record read back, one line per value that did not stick.
+std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t device, PlanRecord record,
+                                                 std::span<const FieldValue> values);
+// Throws a Failure (kCallFailed) naming each value that did not stick.
+void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values);
+
+// Sets the step divisor and `startValues` in the start parameters read and
+// starts the move. Returns the start report with the speed the library left.
+std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
+                      std::uint8_t divisor, std::span<const FieldValue> startValues,
+                      std::string_view decimalSeparator);
 
 int StartCommand(const Request&, Session&, Console&);
 // The start parameters a FIELD=VALUE of start may name: all but the step

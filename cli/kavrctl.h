@@ -24,6 +24,9 @@ enum ExitCode : int {
   kControllerNotChosen = 4,
   kLibraryNotLoaded = 5,
   kWaitTimedOut = 6,
+  kPlanFailed = 7,      // run: one or more controllers failed the plan
+  kOutputFailed = 8,    // a write to standard output or to a report file failed
+  kInterrupted = 130,   // Ctrl+C or SIGTERM
 };
 
 // The controller library: the file beside the program when `file` is empty,

@@ -80,6 +80,17 @@ std::span<const RecordField> StartFields() {
   return fields;
 }
 
+std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
+                      std::uint8_t divisor, std::span<const FieldValue> startValues,
+                      std::string_view decimalSeparator) {
+  auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
+  start.StepDivisor = divisor;
+  ApplyFieldValues(WritableBytesOf(start), startValues);
+  // The library may lower the speed through its reference; the report shows what it left.
+  session.Check(Entry::Start, session.Library().Start(device, destination, speed, start));
+  return StartReportText(destination, speed, start, decimalSeparator);
+}
+
 int StartCommand(const Request& request, Session& session, Console& console) {
   const std::int32_t typedDestination =
       Converted(ReadDestination(request.destination, kCommandLineSeparator), "DEST", request.destination);
@@ -88,14 +99,9 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   const FieldWrites named = StartFieldWrites(request);
 
   const std::int32_t device = session.Device();
-  auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
-  start.StepDivisor = static_cast<std::uint8_t>(request.stepDivisor);
-  ApplyFieldValues(WritableBytesOf(start), named.values);
-  std::int32_t destination = typedDestination;
-  float speed = typedSpeed;
-  // The library may lower the speed through its reference; the report shows what it left.
-  session.Check(Entry::Start, session.Library().Start(device, destination, speed, start));
-  PrintText(console.out, StartReportText(destination, speed, start, console.decimalSeparator));
+  PrintText(console.out, StartMove(session, device, typedDestination, typedSpeed,
+                                   static_cast<std::uint8_t>(request.stepDivisor), named.values,
+                                   console.decimalSeparator));
   return request.wait ? WaitForStop(request, session, console, device) : kSuccess;
 }
 

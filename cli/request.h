@@ -23,12 +23,17 @@ struct Request {
   std::optional<std::string> traceFile;
   std::optional<std::int64_t> deviceNumber;  // 1-based
   std::optional<std::string> serial;
+  // run: every controller named (-d and -s may be repeated), or all.
+  std::vector<std::int64_t> deviceNumbers;
+  std::vector<std::string> serials;
+  bool allDevices = false;
 
   bool json = false;
 
   // set-mode, set-parameters, start: FIELD=VALUE texts and a settings file.
   std::vector<std::string> assignments;
   std::optional<std::string> settingsFile;  // "-": standard input
+  bool verify = false;                      // read back after writing
 
   // start
   std::string destination;
@@ -36,6 +41,11 @@ struct Request {
   int stepDivisor = 1;
   bool wait = false;
   std::optional<std::chrono::milliseconds> waitLimit;  // none: no limit
+
+  // run
+  std::string planFile;
+  std::optional<std::string> reportFile;
+  std::optional<std::string> junitFile;
 
   // watch
   std::chrono::milliseconds interval{500};

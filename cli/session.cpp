@@ -88,9 +88,11 @@ DeviceList Session::Devices() {
   return list;
 }
 
-std::int32_t Session::Device() {
-  const DeviceList list = Devices();
-  const DeviceChoice choice = ChooseDevice(list.count, list.serials, request_.deviceNumber, request_.serial);
+std::int32_t Session::Device() { return Choose(Devices(), request_.deviceNumber, request_.serial); }
+
+std::int32_t Session::Choose(const DeviceList& list, std::optional<std::int64_t> number,
+                             const std::optional<std::string>& serial) {
+  const DeviceChoice choice = ChooseDevice(list.count, list.serials, number, serial);
   switch (choice.end) {
     case DeviceChoiceEnd::kChosen:
       return choice.index;

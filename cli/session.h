@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/recording_library.h"
 #include "app/transcript_file.h"
@@ -35,6 +37,10 @@ class Session {
   // The chosen controller's 0-based index. Throws a Failure when it is not
   // found or not chosen; the message then lists the controllers.
   std::int32_t Device();
+  // The controller of `list` numbered `number` or with `serial` (with
+  // neither, the only one attached), thrown as Device() throws.
+  std::int32_t Choose(const DeviceList& list, std::optional<std::int64_t> number,
+                      const std::optional<std::string>& serial);
 
   // Throws the Failure for a nonzero result code.
   void Check(Entry entry, ResultCode result);

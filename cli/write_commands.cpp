@@ -10,6 +10,7 @@
 #include "app/actions.h"
 #include "app/field_assignments.h"
 #include "app/record_json.h"
+#include "app/write_check.h"
 #include "commands.h"
 #include "output.h"
 #include "reports/reports.h"
@@ -54,33 +55,70 @@ struct RecordEntries {
   std::string (*report)(const Record&, std::string_view);
 };
 
-// Read, change only the fields named, write back, report the record as
-// written. A failed read writes nothing.
+const RecordEntries<KAVR_Mode> kModeEntries{Entry::GetMode, &ControllerLibrary::GetMode, Entry::SetMode,
+                                            &ControllerLibrary::SetMode, ModeReportText};
+const RecordEntries<KAVR_Parameters> kParametersEntries{
+    Entry::GetParameters, &ControllerLibrary::GetParameters, Entry::SetParameters,
+    &ControllerLibrary::SetParameters, ParametersReportText};
+
+// Read, change only the fields named, write back; the report of the record
+// as written. A failed read writes nothing.
 template <typename Record>
-int WriteRecord(const Request& request, Session& session, Console& console,
-                const RecordEntries<Record>& entries) {
+std::string WriteRecord(Session& session, std::int32_t device, const RecordEntries<Record>& entries,
+                        std::span<const FieldValue> values, std::string_view decimalSeparator) {
+  Record record = ReadRecord(session, device, entries.readEntry, entries.read);
+  ApplyFieldValues(WritableBytesOf(record), values);
+  session.Check(entries.writeEntry, (session.Library().*entries.write)(device, record));
+  return entries.report(record, decimalSeparator);
+}
+
+template <typename Record>
+std::vector<std::string> ReadBackDifferences(Session& session, std::int32_t device,
+                                             const RecordEntries<Record>& entries,
+                                             std::span<const FieldValue> values) {
+  const Record readBack = ReadRecord(session, device, entries.readEntry, entries.read);
+  return WriteDifferences(BytesOf(readBack), values);
+}
+
+template <typename Record>
+int WriteCommand(const Request& request, Session& session, Console& console,
+                 const RecordEntries<Record>& entries, PlanRecord record) {
   const FieldWrites requested = RequestedValues<Record>(request, console);
   const std::int32_t device = session.Device();
-  Record record = ReadRecord(session, device, entries.readEntry, entries.read);
-  ApplyFieldValues(WritableBytesOf(record), requested.values);
-  session.Check(entries.writeEntry, (session.Library().*entries.write)(device, record));
-  PrintText(console.out, entries.report(record, console.decimalSeparator));
+  PrintText(console.out, WriteRecord(session, device, entries, requested.values, console.decimalSeparator));
+  if (request.verify) VerifyFields(session, device, record, requested.values);
   return kSuccess;
 }
 
 }  // namespace
 
+std::string WriteFields(Session& session, std::int32_t device, PlanRecord record,
+                        std::span<const FieldValue> values, std::string_view decimalSeparator) {
+  return record == PlanRecord::kMode
+             ? WriteRecord(session, device, kModeEntries, values, decimalSeparator)
+             : WriteRecord(session, device, kParametersEntries, values, decimalSeparator);
+}
+
+std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t device, PlanRecord record,
+                                                 std::span<const FieldValue> values) {
+  return record == PlanRecord::kMode ? ReadBackDifferences(session, device, kModeEntries, values)
+                                     : ReadBackDifferences(session, device, kParametersEntries, values);
+}
+
+void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values) {
+  const std::vector<std::string> differences = WrittenFieldDifferences(session, device, record, values);
+  if (differences.empty()) return;
+  std::string message = "read back, the controller did not keep what was written:";
+  for (const std::string& line : differences) message += "\n" + line;
+  throw Failure{kCallFailed, message};
+}
+
 int SetModeCommand(const Request& request, Session& session, Console& console) {
-  return WriteRecord<KAVR_Mode>(request, session, console,
-                                {Entry::GetMode, &ControllerLibrary::GetMode, Entry::SetMode,
-                                 &ControllerLibrary::SetMode, ModeReportText});
+  return WriteCommand(request, session, console, kModeEntries, PlanRecord::kMode);
 }
 
 int SetParametersCommand(const Request& request, Session& session, Console& console) {
-  return WriteRecord<KAVR_Parameters>(
-      request, session, console,
-      {Entry::GetParameters, &ControllerLibrary::GetParameters, Entry::SetParameters,
-       &ControllerLibrary::SetParameters, ParametersReportText});
+  return WriteCommand(request, session, console, kParametersEntries, PlanRecord::kParameters);
 }
 
 int StopCommand(const Request&, Session& session, Console& console) {

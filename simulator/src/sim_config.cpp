@@ -148,6 +148,15 @@ SimulatorConfig ReadConfig(const EnvironmentLookup& environment, const WarningSi
     config.power_cycle = ParseReset(*reset, warn);
   }
   if (const auto faults = environment("KAVR_SIM_FAIL")) config.faults = ParseFaults(*faults, warn);
+  if (const auto device = environment("KAVR_SIM_FAIL_DEVICE"); device && !Trimmed(*device).empty()) {
+    if (const auto number = ParseInteger(*device, 1, kMaxDeviceCount)) {
+      config.fault_device = static_cast<int>(*number - 1);
+    } else {
+      warn("KAVR_SIM_FAIL_DEVICE=" + Quoted(*device) + " is not a controller number from 1 to " +
+           IntText(kMaxDeviceCount) + "; the faults strike every controller");
+    }
+  }
+  if (const auto kept = environment("KAVR_SIM_KEEP")) config.kept = ParseKeptFields(*kept, warn);
   if (const auto hold = environment("KAVR_SIM_HOLD_LOCK_MS"); hold && !Trimmed(*hold).empty()) {
     config.hold_lock_ms = ParseHoldMs(*hold, warn);
   }

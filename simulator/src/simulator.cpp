@@ -68,15 +68,16 @@ KAVR_ResultCode Simulator::Refuse(Entry entry, KAVR_ResultCode code, const std::
   return code;
 }
 
-KAVR_ResultCode Simulator::InjectedFault(Entry entry) {
+KAVR_ResultCode Simulator::InjectedFault(Entry entry, std::int32_t device) {
   const auto fault = config_.faults.find(entry);
   if (fault == config_.faults.end()) return kSuccess;
+  if (config_.fault_device && device >= 0 && device != *config_.fault_device) return kSuccess;
   return Refuse(entry, fault->second,
                 "injected fault (KAVR_SIM_FAIL), failing with code " + IntText(fault->second));
 }
 
 KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* record) {
-  if (const auto code = InjectedFault(entry)) return code;
+  if (const auto code = InjectedFault(entry, device)) return code;
   const auto count = static_cast<std::int32_t>(state_.controllers.size());
   if (device < 0 || device >= count) {
     const std::string known =
@@ -91,7 +92,7 @@ KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* 
 
 KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versions_capacity,
                                 char* serials, std::int32_t serials_capacity) {
-  if (const auto code = InjectedFault(Entry::Init)) return code;
+  if (const auto code = InjectedFault(Entry::Init, -1)) return code;
   if (count == nullptr) return Refuse(Entry::Init, kNullPointer, "the count pointer is null");
   if (versions == nullptr && versions_capacity > 0) {
     return Refuse(Entry::Init, kNullPointer, "the version buffer is null");
@@ -160,6 +161,7 @@ KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
   ControllerState& controller = Controller(device);
   const bool was_on = !IsSet(controller.mode.PowerOff);
   controller.mode = *mode;
+  ApplyKeptFields(config_.kept, controller.mode);
   // A motor without power cannot hold or finish a move.
   if (was_on && IsSet(mode->PowerOff)) controller.motion.Halt(clock_.Now());
   return kSuccess;
@@ -185,6 +187,7 @@ KAVR_ResultCode Simulator::SetParameters(std::int32_t device, KAVR_Parameters* p
     return Refuse(Entry::SetParameters, kInvalidValue, *problem);
   }
   Controller(device).parameters = *parameters;
+  ApplyKeptFields(config_.kept, Controller(device).parameters);
   return kSuccess;
 }
 

@@ -2,6 +2,8 @@
 // library beside it, whose controllers live on between the processes.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "kavr/dynamic_controller_library.h"
 #include "portable.h"
 #include "program_run.h"
@@ -75,6 +77,45 @@ TEST_F(KavrctlOnStandIn, SettingsCopiedFromOneControllerToAnother) {
   EXPECT_EQ(RunProgram(program_, {"list"}, scratch_.folder.path).out,
             "Device - 1 Serial Number - KAVRSIM000000001 Version - 2.14\n"
             "Device - 2 Serial Number - KAVRSIM000000002 Version - 2.15\n");
+}
+
+TEST_F(KavrctlOnStandIn, APlanOverFiveControllersWithOneMadeToFailItsMove) {
+  const test_support::EnvironmentOverride five{"KAVR_SIM_DEVICES", "5"};
+  const std::filesystem::path plan = scratch_.folder.path / "plan.json";
+  std::ofstream(plan) << R"({"name": "eol", "steps": [
+    {"step": "set-parameters", "fields": {"AccelerationTime": 50, "DecelerationTime": 50}, "verify": true},
+    {"step": "start", "destination": 300, "speed": 5000},
+    {"step": "wait", "seconds": 10},
+    {"step": "expect", "position": 300, "running": false}]})";
+  const ProgramRun passed = RunProgram(program_, {"run", plan.string(), "--all"}, scratch_.folder.path);
+  EXPECT_EQ(passed.code, 0) << passed.out << passed.err;
+  EXPECT_TRUE(Holds(passed.out, "plan \"eol\": 5 of 5 controllers passed\n")) << passed.out;
+
+  // Controller 3 refuses its moves; it is sent Stop, the others go on.
+  const test_support::EnvironmentOverride fail{"KAVR_SIM_FAIL", "Start=7"};
+  const test_support::EnvironmentOverride third{"KAVR_SIM_FAIL_DEVICE", "3"};
+  std::ofstream(plan) << R"({"name": "eol", "steps": [{"step": "start", "destination": 0, "speed": 5000},
+    {"step": "wait", "seconds": 10}, {"step": "expect", "position": 0}]})";
+  const ProgramRun failed = RunProgram(program_, {"run", plan.string(), "--all"}, scratch_.folder.path);
+  EXPECT_EQ(failed.code, 7) << failed.out << failed.err;
+  EXPECT_TRUE(Holds(failed.out, "KAVRSIM000000003 step 1/3 start: FAILED")) << failed.out;
+  EXPECT_TRUE(Holds(failed.out, "KAVRSIM000000003 stopped\n")) << failed.out;
+  EXPECT_TRUE(Holds(failed.out, "4 of 5 controllers passed; failed: KAVRSIM000000003\n")) << failed.out;
+  for (const char* device : {"1", "2", "4", "5"}) {
+    const ProgramRun state = RunProgram(program_, {"-d", device, "state"}, scratch_.folder.path);
+    EXPECT_TRUE(Holds(state.out, "- Current Position in microsteps - 0\n")) << device << state.out;
+  }
+  const ProgramRun third_state = RunProgram(program_, {"-d", "3", "state"}, scratch_.folder.path);
+  EXPECT_TRUE(Holds(third_state.out, "- Current Position in microsteps - 300\n")) << third_state.out;
+}
+
+TEST_F(KavrctlOnStandIn, VerifyNamesTheFieldTheControllerKeptOtherwise) {
+  const test_support::EnvironmentOverride keep{"KAVR_SIM_KEEP", "SyncOutCount=24"};
+  const ProgramRun set = Kavrctl({"set-mode", "SyncOutCount=25", "SyncOutEnabled=1", "--verify"});
+  EXPECT_EQ(set.code, 2);
+  EXPECT_EQ(set.err,
+            "kavrctl: read back, the controller did not keep what was written:\n"
+            "SyncOutCount: sent 25, the controller keeps 24\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 
 #include "simulator/machine.h"
 #include "simulator_test_support.h"
@@ -82,6 +83,35 @@ TEST(Settings, FaultsAreNamesWithOptionalCodesAndWhatCannotBeUsedIsSkipped) {
     EXPECT_EQ(ParseFaults(c.text, warnings.sink()), c.expected) << c.text;
     EXPECT_EQ(warnings.lines.size(), c.warnings) << c.text;
   }
+}
+
+TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> kept;  // "Field=integer/real"
+    std::size_t warnings;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"SyncOutCount=24", {"SyncOutCount=24/0"}, 0},
+           {" PowerOff = 1 , AccelerationTime=150.5,SyncOutPulse=255", {"PowerOff=1/0", "AccelerationTime=0/150.5", "SyncOutPulse=255/0"}, 0},
+           {"PowerOff=2,SyncOutPulse=256,BacklashDistance=40000", {}, 3},
+           {"AccelerationTime=1e39,AccelerationTime=nan,Reserved80=1,Bogus=1,SyncOutCount", {}, 5},
+           {"CurrentPosition=1", {}, 1},  // a field of the state is never written
+       }) {
+    Warnings warnings;
+    std::vector<std::string> kept;
+    for (const KeptField& field : ParseKeptFields(c.text, warnings.sink())) {
+      std::ostringstream text;
+      text << field.field->name << "=" << field.integer << "/" << field.real;
+      kept.push_back(text.str());
+    }
+    EXPECT_EQ(kept, c.kept) << c.text;
+    EXPECT_EQ(warnings.lines.size(), c.warnings) << c.text;
+  }
+  Warnings warnings;
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.sink()).fault_device, 2);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.sink()).fault_device, std::nullopt);
+  EXPECT_EQ(warnings.lines.size(), 1u);
 }
 
 // The library-file tests read the count and the faults through the real environment.

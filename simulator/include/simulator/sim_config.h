@@ -9,6 +9,10 @@
 //                       shared by every process that uses it
 //   KAVR_SIM_RESET      1: power-cycle the controllers at this Init
 //   KAVR_SIM_FAIL       entries that fail on demand, e.g. "GetMode,Start=7"
+//   KAVR_SIM_FAIL_DEVICE  the faults strike this controller only (1-based,
+//                       as listed); Init's faults strike every program
+//   KAVR_SIM_KEEP       fields that keep a value of their own whatever is
+//                       written, e.g. "SyncOutCount=24"
 //   KAVR_SIM_HOLD_LOCK_MS  a test hook: every call holds the state's lock
 //                       this much longer, before writing the state back, so
 //                       that a test can kill a process inside a call
@@ -27,6 +31,7 @@
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
 #include "simulator/controller_defaults.h"
+#include "simulator/kept_fields.h"
 
 namespace kavr::sim {
 
@@ -48,6 +53,9 @@ struct SimulatorConfig {
   std::filesystem::path flash_dir;
   std::filesystem::path state_dir;
   FaultPlan faults;
+  // 0-based; nothing: the faults strike every controller.
+  std::optional<int> fault_device;
+  KeptFields kept;
   bool power_cycle = false;
   int hold_lock_ms = 0;
 

@@ -49,7 +49,8 @@ class Simulator {
   // call cannot go on; kSuccess when it can.
   KAVR_ResultCode Refuse(Entry entry, KAVR_ResultCode code, const std::string& reason);
   KAVR_ResultCode Screen(Entry entry, std::int32_t device, const void* record);
-  KAVR_ResultCode InjectedFault(Entry entry);
+  // `device` is -1 for Init, which names none.
+  KAVR_ResultCode InjectedFault(Entry entry, std::int32_t device);
 
   ControllerState& Controller(std::int32_t device) {
     return state_.controllers[static_cast<std::size_t>(device)];

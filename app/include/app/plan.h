@@ -1,0 +1,96 @@
+// Test plans: one procedure, read from a JSON file, that kavrctl runs over
+// many controllers. The whole plan is checked here, with the same field
+// names and value checks as the commands, before anything is sent; a plan
+// that is read is one that can run.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/field_assignments.h"
+#include "app/record_fields.h"
+
+namespace kavr {
+
+enum class PlanStepKind {
+  kSetMode,
+  kSetParameters,
+  kLoad,
+  kStart,
+  kWait,
+  kExpect,
+  kPause,
+  kStop,
+  kSave,
+  kVerify,
+};
+
+// "set-mode", "wait" and so on: how a plan names the step.
+std::string_view PlanStepName(PlanStepKind kind);
+
+// Which record a write goes to.
+enum class PlanRecord { kMode, kParameters };
+
+// Inclusive limits of a reading; either may be open.
+struct PlanLimits {
+  std::optional<double> min;
+  std::optional<double> max;
+};
+
+// A switch input of the state (a flag of KAVR_State) that must be on or off.
+struct PlanInput {
+  const RecordField* field = nullptr;
+  bool on = false;
+};
+
+// What an expect step requires of the state; at least one condition is set.
+struct PlanExpectation {
+  std::optional<std::int32_t> position;
+  std::int64_t tolerance = 0;  // microsteps either side of `position`
+  std::optional<bool> running;
+  std::vector<PlanInput> inputs;
+  std::optional<PlanLimits> voltage;
+  std::optional<PlanLimits> temperature;
+};
+
+struct PlanStep {
+  PlanStepKind kind = PlanStepKind::kStop;
+  // set-mode, set-parameters, load: the record and the checked values.
+  PlanRecord record = PlanRecord::kMode;
+  std::vector<FieldValue> values;
+  bool verify = false;  // read back after the write
+  std::string file;     // load: as the plan names it
+  // start
+  std::int32_t destination = 0;
+  float speed = 0.0f;
+  std::uint8_t divisor = 1;
+  // wait: the time limit; pause: how long
+  std::chrono::milliseconds duration{0};
+  PlanExpectation expect;
+};
+
+struct Plan {
+  std::string name;
+  std::vector<PlanStep> steps;
+};
+
+// A plan, or the first reason to refuse it: "step 3 (start): speed: ...".
+struct PlanReading {
+  std::optional<Plan> plan;
+  std::string problem;
+};
+
+// The text of a settings file a load step names, or nothing and why not.
+using SettingsFileReader = std::function<std::optional<std::string>(const std::string& file, std::string& problem)>;
+
+// Never throws, whatever the text: duplicate names, numbers beyond any
+// range and values of the wrong kind are refused like unknown names.
+PlanReading ReadPlan(std::string_view text, const SettingsFileReader& readSettings);
+
+}  // namespace kavr

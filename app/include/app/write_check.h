@@ -1,0 +1,19 @@
+// Writes checked by reading back: controllers may clamp or ignore a value
+// without saying so, so what was sent is compared with what came back.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/field_assignments.h"
+#include "app/record_fields.h"
+
+namespace kavr {
+
+// One line per field of `sent` that the record read back holds otherwise:
+// "SyncOutCount: sent 25, the controller keeps 24". A field sent twice
+// counts with its last value; no line when everything stuck.
+std::vector<std::string> WriteDifferences(RecordBytes readBack, std::span<const FieldValue> sent);
+
+}  // namespace kavr

@@ -1,0 +1,62 @@
+// `kavrctl run` on the stand-in: a plan with two moves over 1 controller
+// beside the same plan over 20, in one benchmark run. Moves overlap and a
+// wait polls every controller in turn, so 20 should take about the time of
+// one (aim: at most 1.3x).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "kavr/dynamic_controller_library.h"
+#include "kavrctl.h"
+
+namespace {
+
+constexpr const char* kPlan = R"({"name": "two moves", "steps": [
+  {"step": "start", "destination": 1000, "speed": 5000}, {"step": "wait", "seconds": 30},
+  {"step": "start", "destination": 0, "speed": 5000}, {"step": "wait", "seconds": 30},
+  {"step": "expect", "position": 0, "running": false}]})";
+
+// The stand-in's flash and state in a folder of the benchmark's own.
+const std::filesystem::path& Scratch() {
+  static const std::filesystem::path folder = [] {
+    const auto path = std::filesystem::temp_directory_path() / ("kavr-plan-bench-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(path);
+    setenv("KAVR_SIM_FLASH_DIR", (path / "flash").c_str(), 1);
+    setenv("KAVR_SIM_STATE_DIR", (path / "state").c_str(), 1);
+    std::ofstream(path / "plan.json") << kPlan;
+    return path;
+  }();
+  return folder;
+}
+
+void PlanOverControllers(benchmark::State& state) {
+  const std::string plan = (Scratch() / "plan.json").string();
+  setenv("KAVR_SIM_DEVICES", std::to_string(state.range(0)).c_str(), 1);
+  const auto open = [](const std::optional<std::filesystem::path>&) {
+    return std::make_shared<kavr::DynamicControllerLibrary>();
+  };
+  for (auto _ : state) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    kavr::cli::Console console{.in = in,
+                               .out = out,
+                               .err = err,
+                               .decimalSeparator = ".",
+                               .pacing = kavr::SystemPacing(),
+                               .clockText = [] { return std::string(); },
+                               .armInterrupt = [] {},
+                               .interrupted = [] { return false; }};
+    if (kavr::cli::RunKavrctl({"run", plan, "--all"}, open, console) != kavr::cli::kSuccess) {
+      state.SkipWithError(("the plan failed: " + out.str() + err.str()).c_str());
+      break;
+    }
+  }
+}
+BENCHMARK(PlanOverControllers)->Arg(1)->Arg(20)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace

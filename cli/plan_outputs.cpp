@@ -1,0 +1,145 @@
+// The files a plan's run leaves for scripts and dashboards.
+#include <algorithm>
+#include <charconv>
+#include <nlohmann/json.hpp>
+
+#include "plan_run.h"
+
+namespace kavr::cli {
+namespace {
+
+constexpr StepVerdict kVerdicts[] = {StepVerdict::kPassed, StepVerdict::kFailed, StepVerdict::kSkipped,
+                                     StepVerdict::kNotRun};
+constexpr std::string_view kVerdictNames[] = {"passed", "failed", "skipped", "not run"};
+static_assert(std::size(kVerdicts) == std::size(kVerdictNames));
+
+std::string Seconds(std::chrono::milliseconds duration) {
+  char text[32];
+  const double seconds = static_cast<double>(duration.count()) / 1000.0;
+  return std::string(text, std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3).ptr);
+}
+
+// Text for an XML attribute or element: the five specials escaped, and the
+// control characters XML 1.0 cannot carry replaced.
+std::string Xml(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&apos;"; break;
+      case '\n': escaped += "&#10;"; break;
+      case '\t': escaped += "&#9;"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          escaped += "\xEF\xBF\xBD";  // U+FFFD
+        } else {
+          escaped += c;
+        }
+    }
+  }
+  return escaped;
+}
+
+std::string StepName(const PlanRun& run, std::size_t index) {
+  std::string number = std::to_string(index + 1);
+  if (number.size() < 2) number.insert(0, "0");
+  return number + " " + std::string(PlanStepName(run.plan->steps[index].kind));
+}
+
+std::size_t Counted(const ControllerRun& controller, StepVerdict verdict) {
+  return static_cast<std::size_t>(
+      std::ranges::count_if(controller.steps, [&](const StepOutcome& step) { return step.verdict == verdict; }));
+}
+
+std::chrono::milliseconds TotalTime(const ControllerRun& controller) {
+  std::chrono::milliseconds total{0};
+  for (const StepOutcome& step : controller.steps) total += step.duration;
+  return total;
+}
+
+}  // namespace
+
+std::string_view VerdictName(StepVerdict verdict) {
+  return kVerdictNames[std::ranges::find(kVerdicts, verdict) - std::begin(kVerdicts)];
+}
+
+bool PlanRun::Passed() const {
+  return !interrupted && std::ranges::none_of(controllers, [](const ControllerRun& c) { return c.failed; });
+}
+
+std::string PlanReportJson(const PlanRun& run) {
+  using Json = nlohmann::ordered_json;
+  Json controllers = Json::array();
+  for (const ControllerRun& controller : run.controllers) {
+    Json steps = Json::array();
+    for (std::size_t index = 0; index < controller.steps.size(); ++index) {
+      const StepOutcome& outcome = controller.steps[index];
+      Json step = {{"step", index + 1},
+                   {"name", PlanStepName(run.plan->steps[index].kind)},
+                   {"result", VerdictName(outcome.verdict)},
+                   {"duration_ms", outcome.duration.count()}};
+      if (outcome.verdict == StepVerdict::kFailed) {
+        step["expected"] = outcome.expected;
+        step["got"] = outcome.got;
+      }
+      steps.push_back(std::move(step));
+    }
+    controllers.push_back({{"serial", controller.serial},
+                           {"device", controller.device + 1},
+                           {"result", controller.failed ? "failed" : run.interrupted ? "interrupted" : "passed"},
+                           {"steps", std::move(steps)}});
+  }
+  const Json report = {{"plan", run.plan->name},
+                       {"file", run.planFile},
+                       {"result", run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed"},
+                       {"duration_ms", run.duration.count()},
+                       {"controllers", std::move(controllers)}};
+  // Text from a library may hold any byte; replace what is not UTF-8.
+  return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string PlanJunitXml(const PlanRun& run) {
+  std::size_t tests = 0, failures = 0, skipped = 0;
+  std::string suites;
+  for (const ControllerRun& controller : run.controllers) {
+    const std::size_t failed = Counted(controller, StepVerdict::kFailed);
+    const std::size_t left = Counted(controller, StepVerdict::kSkipped) + Counted(controller, StepVerdict::kNotRun);
+    tests += controller.steps.size();
+    failures += failed;
+    skipped += left;
+    suites += "  <testsuite name=\"" + Xml(controller.serial) + "\" tests=\"" +
+              std::to_string(controller.steps.size()) + "\" failures=\"" + std::to_string(failed) +
+              "\" errors=\"0\" skipped=\"" + std::to_string(left) + "\" time=\"" + Seconds(TotalTime(controller)) +
+              "\">\n";
+    for (std::size_t index = 0; index < controller.steps.size(); ++index) {
+      const StepOutcome& outcome = controller.steps[index];
+      suites += "    <testcase classname=\"" + Xml(run.plan->name + "." + controller.serial) + "\" name=\"" +
+                Xml(StepName(run, index)) + "\" time=\"" + Seconds(outcome.duration) + "\"";
+      switch (outcome.verdict) {
+        case StepVerdict::kPassed:
+          suites += "/>\n";
+          break;
+        case StepVerdict::kFailed:
+          suites += ">\n      <failure message=\"" + Xml("expected " + outcome.expected + "; got " + outcome.got) +
+                    "\">expected: " + Xml(outcome.expected) + "&#10;got: " + Xml(outcome.got) +
+                    "</failure>\n    </testcase>\n";
+          break;
+        case StepVerdict::kSkipped:
+        case StepVerdict::kNotRun:
+          suites += ">\n      <skipped message=\"" +
+                    Xml(outcome.verdict == StepVerdict::kSkipped ? "an earlier step failed" : "the run was interrupted") +
+                    "\"/>\n    </testcase>\n";
+          break;
+      }
+    }
+    suites += "  </testsuite>\n";
+  }
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" + Xml(run.plan->name) + "\" tests=\"" +
+         std::to_string(tests) + "\" failures=\"" + std::to_string(failures) + "\" errors=\"0\" skipped=\"" +
+         std::to_string(skipped) + "\" time=\"" + Seconds(run.duration) + "\">\n" + suites + "</testsuites>\n";
+}
+
+}  // namespace kavr::cli
