@@ -24,7 +24,8 @@ constexpr const char* kFooter =
     "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
-    "6 --wait timed out.";
+    "6 --wait timed out; 8 output lost (standard output or the --trace file could not be written); "
+    "130 interrupted by Ctrl+C (the motor is not stopped).";
 
 // Far beyond any move, and small enough to count in milliseconds.
 constexpr double kLongestWaitSeconds = 1e9;

@@ -24,6 +24,8 @@ enum ExitCode : int {
   kControllerNotChosen = 4,
   kLibraryNotLoaded = 5,
   kWaitTimedOut = 6,
+  kOutputFailed = 8,   // standard output or the transcript could not be written
+  kInterrupted = 130,  // Ctrl+C or SIGTERM, as a shell reports a program ended by SIGINT
 };
 
 // The controller library: the file beside the program when `file` is empty,
@@ -39,7 +41,8 @@ struct Console {
   std::string decimalSeparator = ".";  // of the reports and watch lines
   Pacing pacing = SystemPacing();
   std::function<std::string()> clockText;  // the time a watch line starts with
-  // From armInterrupt on, Ctrl+C ends `watch` cleanly instead of the program.
+  // From armInterrupt on, Ctrl+C (or SIGTERM, or closing the console on
+  // Windows) ends `watch` and `start --wait` cleanly instead of the program.
   std::function<void()> armInterrupt;
   std::function<bool()> interrupted;
 };
