@@ -80,13 +80,14 @@ CallLogView::CallLogView(kavr::CallLog& log, QWidget* parent) : QWidget(parent),
   connect(model_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& changed) {
     if (changed == list_->currentIndex()) ShowDetails();
   });
-  // Newest at the bottom, kept in view unless the user has scrolled up to read.
-  connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
-    const QScrollBar* bar = list_->verticalScrollBar();
-    followNewRows_ = bar->value() == bar->maximum();
-  });
-  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-    if (followNewRows_) list_->scrollToBottom();
+  // Newest at the bottom, kept in view unless the user has scrolled up to
+  // read: from the first showing of a long log on, through every new row
+  // and every change of the list's height.
+  QScrollBar* bar = list_->verticalScrollBar();
+  connect(bar, &QScrollBar::valueChanged, this,
+          [this, bar](int value) { followNewRows_ = value == bar->maximum(); });
+  connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+    if (followNewRows_) bar->setValue(maximum);
   });
 }
 
