@@ -18,26 +18,40 @@ QLabel* PlainLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-// The widest motion the report can word: every combination of its flags.
-int WidestMotion(const QFontMetrics& metrics) {
-  int widest = 0;
+// Every motion the report can word: each combination of its flags.
+QStringList Motions() {
+  QStringList motions;
   for (int flags = 0; flags < 8; ++flags) {
     KAVR_State state{};
     state.Running = flags & 1;
     state.DirectionCCW = (flags >> 1) & 1;
     state.FullSpeed = (flags >> 2) & 1;
-    const std::string motion = kavr::SummarizeState(state, ".").motion;
-    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(motion)));
+    motions << QString::fromStdString(kavr::SummarizeState(state, ".").motion);
   }
-  return widest;
+  return motions;
 }
 
-// Text never widens a label: its room is reserved or it is cut short, so
-// that a value that changes never moves or grows the window.
-void FixWidth(QLabel& label, int width) {
-  label.setMinimumWidth(width);
-  label.setSizePolicy(QSizePolicy::Ignored, label.sizePolicy().verticalPolicy());
-}
+// A label as wide as the widest of the texts it is meant for, whatever it
+// shows now, so that a value that changes never moves or grows the window;
+// a text wider still is cut short. Measured with the font it is drawn in,
+// which is known only once the label is on its screen.
+class SteadyLabel : public QLabel {
+ public:
+  SteadyLabel(QStringList widest, QWidget* parent) : QLabel(parent), widest_(std::move(widest)) {
+    setTextFormat(Qt::PlainText);  // what the library hands back is never markup
+  }
+  QSize sizeHint() const override { return {Widest(), QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {Widest(), QLabel::minimumSizeHint().height()}; }
+
+ private:
+  int Widest() const {
+    int widest = 0;
+    for (const QString& text : widest_) widest = std::max(widest, fontMetrics().horizontalAdvance(text));
+    return widest + 2 * (margin() + frameWidth());
+  }
+
+  QStringList widest_;
+};
 
 QString Named(const QString& caption, const QString& text) { return caption + QStringLiteral(": ") + text; }
 
@@ -51,7 +65,7 @@ void SetValue(QLabel& label, const QString& caption, const QString& text) {
 }  // namespace
 
 StateView::StateView(QWidget* parent) : QWidget(parent) {
-  QLabel* position = PlainLabel(kNotYet, this);
+  QLabel* position = new SteadyLabel({QStringLiteral("-2147483648")}, this);
   position_ = {position, QStringLiteral("Position")};
   position->setObjectName(QStringLiteral("Position"));
   SetValue(*position, position_.caption, kNotYet);
@@ -62,17 +76,16 @@ StateView::StateView(QWidget* parent) : QWidget(parent) {
   large.setBold(true);
   large.setStyleHint(QFont::Monospace);
   position->setFont(large);
-  FixWidth(*position, QFontMetrics(large).horizontalAdvance(QStringLiteral("-2147483648")) + 8);
 
   values_ = new QFormLayout;
   // The values take the column's width, never their text's.
   values_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  motion_ = ValueLabel("Motion");
+  // The other values share the motion's column, wider than any of them.
+  motion_ = ValueLabel("Motion", Motions());
   power_ = ValueLabel("Power");
   voltage_ = ValueLabel("Input voltage");
   temperature_ = ValueLabel("Temperature");
   stepDivisor_ = ValueLabel("Step divisor");
-  FixWidth(*motion_.label, WidestMotion(motion_.label->fontMetrics()));
 
   auto* indicatorRow = new QHBoxLayout;
   indicatorRow->setSpacing(4);
@@ -98,11 +111,10 @@ StateView::StateView(QWidget* parent) : QWidget(parent) {
   layout->addLayout(indicatorRow);
 }
 
-StateView::Value StateView::ValueLabel(const char* caption) {
-  const Value value{PlainLabel(kNotYet, this), QString::fromLatin1(caption)};
+StateView::Value StateView::ValueLabel(const char* caption, QStringList widest) {
+  const Value value{new SteadyLabel(std::move(widest), this), QString::fromLatin1(caption)};
   SetValue(*value.label, value.caption, kNotYet);
   value.label->setObjectName(QString(value.caption).remove(QLatin1Char(' ')));
-  FixWidth(*value.label, 0);
   auto* label = PlainLabel(value.caption + QLatin1Char(':'), this);
   label->setBuddy(value.label);
   values_->addRow(label, value.label);

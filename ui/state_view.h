@@ -5,6 +5,7 @@
 // current, since a label offers it nothing else. No value resizes the view.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <vector>
 
@@ -32,7 +33,8 @@ class StateView : public QWidget {
     bool active = false;
   };
 
-  Value ValueLabel(const char* caption);
+  // `widest`: the texts it must have room for.
+  Value ValueLabel(const char* caption, QStringList widest = {});
   QLabel* IndicatorLabel(std::string_view name);
   void Light(Indicator& indicator, bool active);
 

@@ -311,18 +311,27 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
   const QRect screen(0, 0, 1280, 1024);
   const struct {
     QRect neighbour;
-    int width;
+    QSize size;
     QPoint movedTo, placedAt;
+    QSize placedSize;
+    QRect available;
   } places[] = {
-      {{100, 50, 400, 300}, 700, {100, 50}, {508, 50}},     // right
-      {{800, 50, 400, 300}, 700, {800, 50}, {92, 50}},      // left
-      {{440, 500, 400, 300}, 760, {112, 500}, {520, 324}},  // the neighbour moves aside
-      {{440, 50, 400, 300}, 1000, {440, 50}, {280, 50}},    // too wide for both
+      {{100, 50, 400, 300}, {700, 700}, {100, 50}, {508, 50}, {700, 700}, screen},     // right
+      {{800, 50, 400, 300}, {700, 700}, {800, 50}, {92, 50}, {700, 700}, screen},      // left
+      {{440, 500, 400, 300}, {760, 700}, {112, 500}, {520, 324}, {760, 700}, screen},  // the neighbour moves aside
+      {{440, 50, 400, 300}, {1000, 700}, {440, 16}, {280, 324}, {1000, 700}, screen},  // ... up, the window below
+      {{0, 0, 400, 500}, {1000, 700}, {0, 0}, {408, 0}, {872, 700}, screen},           // narrowed to fit
+      // At 1.5 times the size nothing fits: the least overlap, here one below the other.
+      {{229, 208, 396, 318}, {762, 640}, {229, 0}, {91, 283}, {762, 400}, {0, 0, 853, 683}},
+      {{229, 208, 318, 396}, {640, 683}, {0, 208}, {253, 0}, {600, 683}, {0, 0, 853, 683}},
   };
   for (const auto& p : places) {
-    const SideBySide placed = PlaceBeside(p.neighbour, QSize(p.width, 700), screen);
-    EXPECT_EQ(placed.neighbour, p.movedTo);
-    EXPECT_EQ(placed.window, p.placedAt);
+    const SideBySide placed = PlaceBeside(p.neighbour, p.size, {600, 400}, p.available);
+    EXPECT_EQ(placed.neighbour, p.movedTo) << p.neighbour.x();
+    EXPECT_EQ(placed.window, p.placedAt) << p.neighbour.x();
+    EXPECT_EQ(placed.size, p.placedSize) << p.neighbour.x();
+    // Wholly on the screen.
+    EXPECT_TRUE(p.available.contains(QRect(placed.window, placed.size))) << p.neighbour.x();
   }
 }
 
