@@ -31,6 +31,8 @@ void PrintText(std::ostream& out, std::string_view text, std::string_view stream
   CheckWritten(out, streamName);
 }
 
-void PrintFailure(std::ostream& err, std::string_view message) { WriteLines(err, "kavrctl: " + std::string(message)); }
+void PrintFailure(std::ostream& err, std::string_view message) {
+  WriteLines(err, "kavrctl: " + std::string(message));
+}
 
 }  // namespace kavr::cli

@@ -43,7 +43,8 @@ FieldWrites RequestedValues(const Request& request, Console& console) {
   if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
   requested.values.insert(requested.values.end(), named.values.begin(), named.values.end());
   requested.notes.insert(requested.notes.end(), named.notes.begin(), named.notes.end());
-  for (const std::string& note : requested.notes) PrintText(console.err, "kavrctl: " + note, "standard error");
+  for (const std::string& note : requested.notes)
+    PrintText(console.err, "kavrctl: " + note, "standard error");
   return requested;
 }
 

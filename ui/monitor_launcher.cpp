@@ -65,8 +65,9 @@ void MonitorLauncher::Place(QWidget& monitor, QWidget& testWindow) {
   // window's is the best guess.
   const QSize frame = testWindow.frameGeometry().size() - testWindow.size();
   const QSize wanted = monitor.size().boundedTo(available.size() - frame) + frame;
-  const SideBySide placed = PlaceBeside(testWindow.frameGeometry(), wanted,
-                                        monitor.minimumSizeHint().boundedTo(wanted - frame) + frame, available);
+  const SideBySide placed =
+      PlaceBeside(testWindow.frameGeometry(), wanted,
+                  monitor.minimumSizeHint().boundedTo(wanted - frame) + frame, available);
   if (placed.neighbour != testWindow.pos()) testWindow.move(placed.neighbour);
   monitor.resize(placed.size - frame);
   monitor.move(placed.window);
@@ -75,8 +76,10 @@ void MonitorLauncher::Place(QWidget& monitor, QWidget& testWindow) {
 void MonitorLauncher::KeepOnScreen(QWidget& monitor) {
   const QRect available = monitor.screen()->availableGeometry();
   const QRect frame = monitor.frameGeometry();
-  const QPoint inside(std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())),
-                      std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
+  const QPoint inside(std::clamp(frame.left(), available.left(),
+                                 std::max(available.left(), available.right() + 1 - frame.width())),
+                      std::clamp(frame.top(), available.top(),
+                                 std::max(available.top(), available.bottom() + 1 - frame.height())));
   if (inside != frame.topLeft()) monitor.move(inside);
 }
 
@@ -113,7 +116,8 @@ int Level(int neighbourStart, int length, int begin, int end) {
 
 }  // namespace
 
-SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& smallest, const QRect& available) {
+SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& smallest,
+                       const QRect& available) {
   const int left = available.left(), right = available.right() + 1;
   const int top = available.top(), bottom = available.bottom() + 1;
   for (const bool shrink : {false, true}) {
@@ -143,8 +147,10 @@ SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& s
   // the neighbour is covered.
   const int width = std::max(smallest.width(), right - left - neighbour.width() - kGap);
   const int height = std::max(smallest.height(), bottom - top - neighbour.height() - kGap);
-  const long coveredAcross = static_cast<long>(neighbour.width() + kGap + width - (right - left)) * neighbour.height();
-  const long coveredDown = static_cast<long>(neighbour.height() + kGap + height - (bottom - top)) * neighbour.width();
+  const long coveredAcross =
+      static_cast<long>(neighbour.width() + kGap + width - (right - left)) * neighbour.height();
+  const long coveredDown =
+      static_cast<long>(neighbour.height() + kGap + height - (bottom - top)) * neighbour.width();
   if (coveredAcross <= coveredDown) {
     return {{left, neighbour.top()},
             {std::max(left, right - width), Level(neighbour.top(), size.height(), top, bottom)},

@@ -5,9 +5,9 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
-#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -67,4 +67,5 @@ struct SideBySide {
   QPoint window;
   QSize size;
 };
-SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& smallest, const QRect& available);
+SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& smallest,
+                       const QRect& available);

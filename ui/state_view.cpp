@@ -147,11 +147,11 @@ void StateView::Light(Indicator& indicator, bool active) {
 
 void StateView::Show(const kavr::StateSummary& state) {
   for (const auto& [value, text] : {std::pair{&position_, &state.position},
-                                     {&motion_, &state.motion},
-                                     {&power_, &state.power},
-                                     {&voltage_, &state.voltage},
-                                     {&temperature_, &state.temperature},
-                                     {&stepDivisor_, &state.stepDivisor}}) {
+                                    {&motion_, &state.motion},
+                                    {&power_, &state.power},
+                                    {&voltage_, &state.voltage},
+                                    {&temperature_, &state.temperature},
+                                    {&stepDivisor_, &state.stepDivisor}}) {
     SetValue(*value->label, value->caption, QString::fromStdString(*text));
   }
   for (std::size_t i = 0; i < state.inputs.size() && i < indicators_.size(); ++i) {

@@ -164,8 +164,7 @@ std::optional<std::string> FloatSentNote(std::string_view name, std::string_view
   double readBack = 0.0;
   std::from_chars(text.data(), text.data() + text.size(), readBack);
   if (readBack == *number) return std::nullopt;
-  return std::string(name) + ": " + std::string(given) + " is sent as " + text +
-         ", the nearest 32-bit float";
+  return std::string(name) + ": " + std::string(given) + " is sent as " + text + ", the nearest 32-bit float";
 }
 
 std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_view text,
@@ -199,7 +198,7 @@ FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_vi
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
       return RefusedWrites(Quoted(text) + " is not FIELD=VALUE; the fields of " + std::string(recordName) +
-                  " are: " + WritableFieldNames(fields));
+                           " are: " + WritableFieldNames(fields));
     }
     std::string problem;
     const RecordField* field =
@@ -210,7 +209,8 @@ FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_vi
     if (!value) return RefusedWrites(problem);
     parsed.values.push_back(*value);
     if (field->kind != FieldKind::kFloat) continue;
-    if (auto note = FloatSentNote(field->name, valueText, value->real)) parsed.notes.push_back(std::move(*note));
+    if (auto note = FloatSentNote(field->name, valueText, value->real))
+      parsed.notes.push_back(std::move(*note));
   }
   return parsed;
 }

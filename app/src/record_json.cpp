@@ -87,9 +87,10 @@ std::string OverflowProblem(const std::string& what, const std::string& name,
   } else if (field->kind == FieldKind::kFlag) {
     problem = std::string(field->name) + ": " + number + " is not a flag (true, false, 0 or 1)";
   } else {
-    IntegerFieldValue(*field,
-                      negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max(),
-                      number, problem);
+    IntegerFieldValue(
+        *field,
+        negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max(),
+        number, problem);
   }
   return problem;
 }

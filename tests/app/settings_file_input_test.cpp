@@ -74,12 +74,14 @@ TEST(SettingsFileInput, AFloatSentOtherThanGivenIsNoted) {
 TEST(SettingsFileInput, NoTextThrows) {
   const auto begun = std::chrono::steady_clock::now();
   std::size_t inputs = 0;
+  // clang-format off
   const std::vector<std::string> values = {
       "null", "true", "false", "0", "-0", "1", "-1", "2", "255", "256", "32768", "-32769", "2147483648",
       "18446744073709551615", "18446744073709551616", "-9223372036854775809", "1.5", "1e38", "1e39",
       "-1e39", "1e-45", "1e-46", "4.9e-324", "1e-400", "1e308", "1.8e308", "-1.8e308", "\"\"", "\"NaN\"",
       "\"Infinity\"", "\"-Infinity\"", "\"nan\"", "[]", "[1]", "{}", "{\"a\":1}", "\"\\u0000\"",
       "\"\\ud800\"", "01", "+1", ".5", "1.", "NaN", "Infinity", "0x10", "1e", "-", "\"\xff\"", ""};
+  // clang-format on
   for (const RecordField& field : RecordFields<KAVR_Parameters>()) {
     for (const std::string& value : values) {
       Read<KAVR_Parameters>("{\"" + std::string(field.name) + "\": " + value + "}");
@@ -93,10 +95,18 @@ TEST(SettingsFileInput, NoTextThrows) {
     for (int cuts = 1 + static_cast<int>(random() % 4); cuts > 0; --cuts) {
       const std::size_t at = random() % damaged.size();
       switch (random() % 4) {
-        case 0: damaged[at] = static_cast<char>(random()); break;
-        case 1: damaged.erase(at, random() % 8); break;
-        case 2: damaged.insert(at, values[random() % values.size()]); break;
-        default: damaged.resize(at); break;
+        case 0:
+          damaged[at] = static_cast<char>(random());
+          break;
+        case 1:
+          damaged.erase(at, random() % 8);
+          break;
+        case 2:
+          damaged.insert(at, values[random() % values.size()]);
+          break;
+        default:
+          damaged.resize(at);
+          break;
       }
       if (damaged.empty()) damaged = "{";
     }
@@ -104,17 +114,17 @@ TEST(SettingsFileInput, NoTextThrows) {
     ++inputs;
   }
   const std::size_t megabytes = 8 << 20;
-  for (const std::string& large :
-       {std::string(megabytes / 2, '[') + std::string(megabytes / 2, ']'),
-        "{\"ButtonSpeed1\": \"" + std::string(megabytes, 'x') + "\"}",
-        "{\"ButtonSpeed1\": 1" + std::string(megabytes, '0') + "}",
-        "{\"SyncOutPulse\": -1" + std::string(megabytes, '0') + "}",
-        "{\"ButtonSpeed1\": 0." + std::string(megabytes, '0') + "1}",
-        "{" + std::string(megabytes, ' ') + "\"PowerOff\": 1}"}) {
+  for (const std::string& large : {std::string(megabytes / 2, '[') + std::string(megabytes / 2, ']'),
+                                   "{\"ButtonSpeed1\": \"" + std::string(megabytes, 'x') + "\"}",
+                                   "{\"ButtonSpeed1\": 1" + std::string(megabytes, '0') + "}",
+                                   "{\"SyncOutPulse\": -1" + std::string(megabytes, '0') + "}",
+                                   "{\"ButtonSpeed1\": 0." + std::string(megabytes, '0') + "1}",
+                                   "{" + std::string(megabytes, ' ') + "\"PowerOff\": 1}"}) {
     EXPECT_LT(Read<KAVR_Parameters>(large).problem.size(), 1000u);
     ++inputs;
   }
-  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun);
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun);
   RecordProperty("inputs", static_cast<int>(inputs));
   RecordProperty("milliseconds", static_cast<int>(took.count()));
 }

@@ -166,9 +166,9 @@ TEST(Kavrctl, CtrlCSaysWhatTheMotorIsLeftDoing) {
 
 // Output that is lost is never a success, whatever the command.
 TEST(Kavrctl, AFailedWriteEndsTheRunWithItsOwnCode) {
-  for (const Strings& args : {Strings{"state"}, Strings{"list"}, Strings{"mode", "--json"},
-                              Strings{"watch", "--count", "2"}, Strings{"start", "400", "100"},
-                              Strings{"start-parameters"}, Strings{"--help"}}) {
+  for (const Strings& args :
+       {Strings{"state"}, Strings{"list"}, Strings{"mode", "--json"}, Strings{"watch", "--count", "2"},
+        Strings{"start", "400", "100"}, Strings{"start-parameters"}, Strings{"--help"}}) {
     KavrctlRunner kavrctl;
     kavrctl.outputFails = true;
     const Ran ran = kavrctl.Run(args);

@@ -90,11 +90,13 @@ TEST_F(KavrctlOnStandIn, AFullDiskAndSigtermAreReportedWithTheirCodes) {
 
   // SIGTERM once the start report is out: from then on it is caught.
   const std::string out = Quoted((scratch_.folder.path / "out").string());
-  const int terminated = std::system(("(" + kavrctl + " -d 1 start 100000 100 --wait 2>" + err + " >" + out +
-                                      " & until [ -s " + out + " ]; do sleep 0.05; done; kill -TERM $!; wait $!)")
-                                         .c_str());
+  const int terminated =
+      std::system(("(" + kavrctl + " -d 1 start 100000 100 --wait 2>" + err + " >" + out + " & until [ -s " +
+                   out + " ]; do sleep 0.05; done; kill -TERM $!; wait $!)")
+                      .c_str());
   EXPECT_EQ(WEXITSTATUS(terminated), 130);
-  EXPECT_TRUE(FileText(scratch_.folder.path / "err").starts_with("kavrctl: interrupted; controller 1 still running at "))
+  EXPECT_TRUE(FileText(scratch_.folder.path / "err")
+                  .starts_with("kavrctl: interrupted; controller 1 still running at "))
       << FileText(scratch_.folder.path / "err");
   EXPECT_EQ(Kavrctl({"stop"}).code, 0);
 }

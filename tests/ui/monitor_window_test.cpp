@@ -318,8 +318,10 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
   } places[] = {
       {{100, 50, 400, 300}, {700, 700}, {100, 50}, {508, 50}, {700, 700}, screen},     // right
       {{800, 50, 400, 300}, {700, 700}, {800, 50}, {92, 50}, {700, 700}, screen},      // left
-      {{440, 500, 400, 300}, {760, 700}, {112, 500}, {520, 324}, {760, 700}, screen},  // the neighbour moves aside
-      {{440, 50, 400, 300}, {1000, 700}, {440, 16}, {280, 324}, {1000, 700}, screen},  // ... up, the window below
+      {{440, 500, 400, 300}, {760, 700}, {112, 500}, {520, 324}, {760, 700}, screen},  // the neighbour moves
+                                                                                       // aside
+      {{440, 50, 400, 300}, {1000, 700}, {440, 16}, {280, 324}, {1000, 700}, screen},  // ... up, the window
+                                                                                       // below
       {{0, 0, 400, 500}, {1000, 700}, {0, 0}, {408, 0}, {872, 700}, screen},           // narrowed to fit
       // At 1.5 times the size nothing fits: the least overlap, here one below the other.
       {{229, 208, 396, 318}, {762, 640}, {229, 0}, {91, 283}, {762, 400}, {0, 0, 853, 683}},

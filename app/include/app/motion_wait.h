@@ -22,9 +22,9 @@ struct Pacing {
 Pacing SystemPacing();
 
 enum class MotionWaitEnd {
-  kStopped,     // the state said the motor is not running
-  kTimedOut,    // still running when the limit had passed
-  kReadFailed,  // GetState failed; `result` holds its code
+  kStopped,      // the state said the motor is not running
+  kTimedOut,     // still running when the limit had passed
+  kReadFailed,   // GetState failed; `result` holds its code
   kInterrupted,  // `interrupted` said so before the motor stopped
 };
 

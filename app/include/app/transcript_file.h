@@ -4,10 +4,10 @@
 #pragma once
 
 #include <fstream>
-#include <utility>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "app/library_call.h"
 
