@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -20,45 +21,69 @@ constexpr std::size_t kDeepestNesting = 32;
 // How much of a refused value its problem quotes.
 constexpr std::size_t kLongestShownValue = 60;
 
-// Why a text is refused, thrown from inside the parser to end it at once.
-struct Refusal {
-  std::string problem;
-};
-
-// Watches the parse: refuses a name given twice in one object and nesting
-// beyond kDeepestNesting, and remembers the last name read, which names the
-// field when a number turns out too large for the parser.
-class ParseWatch {
+// A first reading of the text, before any value is kept: it stops at the
+// first name given twice in one object, nesting beyond kDeepestNesting, a
+// number too large for a double or too small to be told from 0, or text
+// that is not JSON, and says why. The last name read names the field.
+class TextCheck : public nlohmann::json_sax<Json> {
  public:
-  bool operator()(int, Json::parse_event_t event, Json& parsed) {
-    using Event = Json::parse_event_t;
-    switch (event) {
-      case Event::object_start:
-      case Event::array_start:
-        if (open_.size() >= kDeepestNesting)
-          throw Refusal{"nested deeper than " + std::to_string(kDeepestNesting) + " levels"};
-        open_.emplace_back();
-        break;
-      case Event::object_end:
-      case Event::array_end:
-        if (!open_.empty()) open_.pop_back();
-        break;
-      case Event::key:
-        lastName_ = parsed.get<std::string>();
-        if (!open_.empty() && !open_.back().insert(lastName_).second)
-          throw Refusal{lastName_ + " is named twice; name each field once"};
-        break;
-      case Event::value:
-        break;
-    }
-    return true;
+  // What to say of a number beyond a double (tooLarge) or below one,
+  // given to the name read last.
+  using NumberProblem =
+      std::function<std::string(const std::string& number, bool tooLarge, const std::string& name)>;
+
+  explicit TextCheck(NumberProblem numberProblem) : numberProblem_(std::move(numberProblem)) {}
+
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t value, const string_t& text) override {
+    // A nonzero digit before any exponent, read as 0: gone below a double.
+    const bool underflow = value == 0.0 && text.find_first_of("123456789") < text.find_first_of("eE");
+    return !underflow || Refuse(numberProblem_(text, false, lastName_));
+  }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return Open(); }
+  bool end_object() override { return Close(); }
+  bool start_array(std::size_t) override { return Open(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& name) override {
+    lastName_ = name;
+    return open_.back().insert(name).second || Refuse(name + " is named twice; name each field once");
+  }
+  bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& error) override {
+    // The parser's out_of_range 406: "number overflow parsing '1e999'".
+    if (error.id == 406) return Refuse(numberProblem_(token, true, lastName_));
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
+    const std::string what = error.what();
+    const std::size_t bracket = what.find(']');
+    return Refuse("not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
   }
 
-  const std::string& LastName() const { return lastName_; }
+  const std::string& Problem() const { return problem_; }
 
  private:
-  std::vector<std::set<std::string>> open_;  // the names of each open object
+  bool Open() {
+    if (open_.size() >= kDeepestNesting)
+      return Refuse("nested deeper than " + std::to_string(kDeepestNesting) + " levels");
+    open_.emplace_back();
+    return true;
+  }
+  bool Close() {
+    open_.pop_back();
+    return true;
+  }
+  bool Refuse(std::string problem) {
+    problem_ = std::move(problem);
+    return false;
+  }
+
+  NumberProblem numberProblem_;
+  std::vector<std::set<std::string>> open_;  // the names of each open object or array
   std::string lastName_;
+  std::string problem_;
 };
 
 // A value as a problem quotes it, cut short when long.
@@ -68,24 +93,25 @@ std::string Shown(const Json& json) {
   return shown;
 }
 
-// The parser refuses a number beyond a double ("number overflow parsing
-// '1e999'"); refused here as the same number on the command line is, for
-// the field it was given to.
-std::string OverflowProblem(const std::string& what, const std::string& name,
-                            std::span<const RecordField> fields, std::string_view recordName) {
-  const std::size_t open = what.find('\'');
-  const std::size_t close = what.rfind('\'');
-  std::string number =
-      open != std::string::npos && close > open ? what.substr(open + 1, close - open - 1) : "a number";
+// A number the parser cannot hold (beyond a double, or nonzero but below
+// one), refused as the same number on the command line is, for the field
+// it was given to.
+std::string NumberProblem(std::string number, bool tooLarge, const std::string& name,
+                          std::span<const RecordField> fields, std::string_view recordName) {
   if (number.size() > kLongestShownValue) number = number.substr(0, kLongestShownValue) + "...";
   std::string problem;
   const RecordField* field = WritableField(fields, recordName, name, problem);
-  if (name.empty() || field == nullptr) return name.empty() ? number + " is too large" : problem;
+  if (name.empty() || field == nullptr)
+    return name.empty() ? number + (tooLarge ? " is too large" : " is too small") : problem;
   const bool negative = number.starts_with('-');
-  if (field->kind == FieldKind::kFloat) {
-    FloatFieldValue(*field, negative ? -HUGE_VAL : HUGE_VAL, number, problem);
-  } else if (field->kind == FieldKind::kFlag) {
+  if (field->kind == FieldKind::kFlag) {
     problem = std::string(field->name) + ": " + number + " is not a flag (true, false, 0 or 1)";
+  } else if (!tooLarge) {
+    FloatFieldValue(*field, std::numeric_limits<double>::denorm_min(), number, problem);
+    if (field->kind != FieldKind::kFloat)
+      problem = std::string(field->name) + ": " + number + " is not a whole number";
+  } else if (field->kind == FieldKind::kFloat) {
+    FloatFieldValue(*field, negative ? -HUGE_VAL : HUGE_VAL, number, problem);
   } else {
     IntegerFieldValue(
         *field,
@@ -171,19 +197,16 @@ std::string RecordJson(RecordBytes record, std::span<const RecordField> fields) 
 
 FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
                                 std::string_view recordName) {
+  TextCheck check([&](const std::string& number, bool tooLarge, const std::string& name) {
+    return NumberProblem(number, tooLarge, name, fields, recordName);
+  });
   Json json;
-  ParseWatch watch;
   try {
-    json = Json::parse(text, std::ref(watch));
-  } catch (const Refusal& refusal) {
-    return RefusedWrites(refusal.problem);
-  } catch (const Json::out_of_range& error) {
-    return RefusedWrites(OverflowProblem(error.what(), watch.LastName(), fields, recordName));
+    if (!Json::sax_parse(text, &check)) return RefusedWrites(check.Problem());
+    json = Json::parse(text);
   } catch (const Json::exception& error) {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
-    const std::string what = error.what();
-    const std::size_t bracket = what.find(']');
-    return RefusedWrites("not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
+    // Whatever the check let through and the parser did not take.
+    return RefusedWrites(std::string("not JSON: ") + error.what());
   }
   if (!json.is_object()) return RefusedWrites("not a JSON object of " + std::string(recordName) + " fields");
   FieldWrites parsed;

@@ -29,6 +29,9 @@ TEST(SettingsFileInput, NumbersBeyondADoubleAndNamesGivenTwiceAreRefusedNamingTh
       {R"({"BacklashDistance": -1e400})", "BacklashDistance: -1e400 is outside -32768 to 32767"},
       {R"({"ButtonSpeed1": 1e999})", "ButtonSpeed1: 1e999 is outside the range of a 32-bit float"},
       {R"({"ButtonSpeed1": [[1e999]]})", "ButtonSpeed1: 1e999 is outside the range of a 32-bit float"},
+      {R"({"ButtonSpeed1": 1e-400})", "ButtonSpeed1: 1e-400 is too close to zero for a 32-bit float"},
+      {R"({"ButtonSpeed1": -0.0000e-999})", ""},
+      {R"({"BacklashDistance": 1e-400})", "BacklashDistance: 1e-400 is not a whole number"},
       {R"({"Nothing": 1e999})", "\"Nothing\" is not a field of KAVR_Parameters; the fields are: " +
                                     WritableFieldNames(RecordFields<KAVR_Parameters>())},
       {R"({"AccelerationTime": 1, "AccelerationTime": 2})",
