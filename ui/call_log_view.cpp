@@ -60,6 +60,11 @@ CallLogView::CallLogView(kavr::CallLog& log, QWidget* parent) : QWidget(parent),
   copy_->setToolTip(QStringLiteral("Copies the whole log (Ctrl+C in the list)"));
   save_ = Button("Save as text...", "Save as text", this);
 
+  // Two lines each at the least, so that on a small screen the monitor
+  // fits beside or below the test window rather than over it.
+  for (QAbstractScrollArea* area :
+       {static_cast<QAbstractScrollArea*>(list_), static_cast<QAbstractScrollArea*>(details_)})
+    area->setMinimumHeight(2 * area->fontMetrics().lineSpacing() + 2 * area->frameWidth() + 4);
   auto* splitter = new QSplitter(Qt::Vertical, this);
   splitter->addWidget(list_);
   splitter->addWidget(details_);
