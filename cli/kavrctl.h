@@ -24,9 +24,9 @@ enum ExitCode : int {
   kControllerNotChosen = 4,
   kLibraryNotLoaded = 5,
   kWaitTimedOut = 6,
-  kPlanFailed = 7,      // run: one or more controllers failed the plan
-  kOutputFailed = 8,    // a write to standard output or to a report file failed
-  kInterrupted = 130,   // Ctrl+C or SIGTERM
+  kPlanFailed = 7,     // run: one or more controllers failed the plan
+  kOutputFailed = 8,   // standard output, the transcript or a report file could not be written
+  kInterrupted = 130,  // Ctrl+C or SIGTERM, as a shell reports a program ended by SIGINT
 };
 
 // The controller library: the file beside the program when `file` is empty,
@@ -42,7 +42,8 @@ struct Console {
   std::string decimalSeparator = ".";  // of the reports and watch lines
   Pacing pacing = SystemPacing();
   std::function<std::string()> clockText;  // the time a watch line starts with
-  // From armInterrupt on, Ctrl+C ends `watch` cleanly instead of the program.
+  // From armInterrupt on, Ctrl+C (or SIGTERM, or closing the console on
+  // Windows) ends `watch` and `start --wait` cleanly instead of the program.
   std::function<void()> armInterrupt;
   std::function<bool()> interrupted;
 };

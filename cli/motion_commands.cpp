@@ -39,15 +39,29 @@ FieldWrites StartFieldWrites(const Request& request) {
   return named;
 }
 
+// What Ctrl+C leaves behind, read afresh: the motor may well run on.
+[[noreturn]] void ThrowInterrupted(Session& session, std::int32_t device) {
+  const std::string controller = "controller " + std::to_string(device + 1);
+  KAVR_State state{};
+  if (session.Library().GetState(device, state) != 0) {
+    throw Failure{kInterrupted, "interrupted; the state of " + controller + " could not be read"};
+  }
+  throw Failure{kInterrupted, "interrupted; " + controller +
+                                  (IsSet(state.Running) ? " still running at " : " stopped at ") +
+                                  std::to_string(state.CurrentPosition)};
+}
+
 int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device) {
-  const MotionWait wait =
-      WaitUntilStopped(session.Library(), device, request.waitLimit, kWaitInterval, console.pacing);
+  const MotionWait wait = WaitUntilStopped(session.Library(), device, request.waitLimit, kWaitInterval,
+                                           console.pacing, console.interrupted);
   switch (wait.end) {
     case MotionWaitEnd::kStopped:
       return kSuccess;
     case MotionWaitEnd::kReadFailed:
       session.Check(Entry::GetState, wait.result);
       break;
+    case MotionWaitEnd::kInterrupted:
+      ThrowInterrupted(session, device);
     case MotionWaitEnd::kTimedOut:
       break;
   }
@@ -97,6 +111,11 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   const float typedSpeed = Converted(ReadSpeed(request.speed, kCommandLineSeparator), "SPEED", request.speed);
   if (!(typedSpeed > 0.0f)) throw Failure{kBadUsage, "SPEED: \"" + request.speed + "\" is not above 0"};
   const FieldWrites named = StartFieldWrites(request);
+  // Caught from before the start, so that no Ctrl+C leaves a move unreported.
+  if (request.wait) console.armInterrupt();
+  if (const auto note = FloatSentNote("SPEED", request.speed, typedSpeed))
+    PrintText(console.err, "kavrctl: " + *note, "standard error");
+  for (const std::string& note : named.notes) PrintText(console.err, "kavrctl: " + note, "standard error");
 
   const std::int32_t device = session.Device();
   PrintText(console.out, StartMove(session, device, typedDestination, typedSpeed,
@@ -118,12 +137,14 @@ int WatchCommand(const Request& request, Session& session, Console& console) {
       session.Check(Entry::GetState, result);
     } else {
       failed = true;
-      PrintText(console.err, console.clockText() + " " + session.FailureText(Entry::GetState, result));
+      PrintText(console.err, console.clockText() + " " + session.FailureText(Entry::GetState, result),
+                "standard error");
     }
+    session.CheckTranscript();
     if (request.count && reads >= *request.count) return failed ? kCallFailed : kSuccess;
     SleepUnlessInterrupted(request.interval, console);
   }
-  return kSuccess;
+  ThrowInterrupted(session, device);
 }
 
 }  // namespace kavr::cli

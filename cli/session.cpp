@@ -56,6 +56,10 @@ ControllerLibrary& Session::Library() {
   return *calls_;
 }
 
+void Session::CheckTranscript() const {
+  if (transcript_ && !transcript_->Problem().empty()) throw Failure{kOutputFailed, transcript_->Problem()};
+}
+
 bool Session::LibraryUnavailable(ResultCode result) {
   return result == kLibraryUnavailable || !Library().LibraryLoadFailure().empty();
 }

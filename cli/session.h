@@ -50,6 +50,10 @@ class Session {
   // A library that would not load, or a call that never reached it.
   bool LibraryUnavailable(ResultCode result);
 
+  // Throws the kOutputFailed Failure once a transcript line could not be
+  // written.
+  void CheckTranscript() const;
+
  private:
   const Request& request_;
   const LibraryFactory& openLibrary_;

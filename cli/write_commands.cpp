@@ -43,6 +43,9 @@ FieldWrites RequestedValues(const Request& request, Console& console) {
   const FieldWrites named = ParseAssignments<Record>(request.assignments);
   if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
   requested.values.insert(requested.values.end(), named.values.begin(), named.values.end());
+  requested.notes.insert(requested.notes.end(), named.notes.begin(), named.notes.end());
+  for (const std::string& note : requested.notes)
+    PrintText(console.err, "kavrctl: " + note, "standard error");
   return requested;
 }
 

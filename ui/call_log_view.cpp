@@ -60,6 +60,11 @@ CallLogView::CallLogView(kavr::CallLog& log, QWidget* parent) : QWidget(parent),
   copy_->setToolTip(QStringLiteral("Copies the whole log (Ctrl+C in the list)"));
   save_ = Button("Save as text...", "Save as text", this);
 
+  // Two lines each at the least, so that on a small screen the monitor
+  // fits beside or below the test window rather than over it.
+  for (QAbstractScrollArea* area :
+       {static_cast<QAbstractScrollArea*>(list_), static_cast<QAbstractScrollArea*>(details_)})
+    area->setMinimumHeight(2 * area->fontMetrics().lineSpacing() + 2 * area->frameWidth() + 4);
   auto* splitter = new QSplitter(Qt::Vertical, this);
   splitter->addWidget(list_);
   splitter->addWidget(details_);
@@ -80,13 +85,14 @@ CallLogView::CallLogView(kavr::CallLog& log, QWidget* parent) : QWidget(parent),
   connect(model_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& changed) {
     if (changed == list_->currentIndex()) ShowDetails();
   });
-  // Newest at the bottom, kept in view unless the user has scrolled up to read.
-  connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
-    const QScrollBar* bar = list_->verticalScrollBar();
-    followNewRows_ = bar->value() == bar->maximum();
-  });
-  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-    if (followNewRows_) list_->scrollToBottom();
+  // Newest at the bottom, kept in view unless the user has scrolled up to
+  // read: from the first showing of a long log on, through every new row
+  // and every change of the list's height.
+  QScrollBar* bar = list_->verticalScrollBar();
+  connect(bar, &QScrollBar::valueChanged, this,
+          [this, bar](int value) { followNewRows_ = value == bar->maximum(); });
+  connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+    if (followNewRows_) bar->setValue(maximum);
   });
 }
 

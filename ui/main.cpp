@@ -25,6 +25,9 @@
 
 namespace {
 
+// As kavrctl ends a run whose output was lost.
+constexpr int kOutputFailedExitCode = 8;
+
 struct Options {
   bool monitor = false;
   std::optional<QString> trace;
@@ -102,8 +105,16 @@ int main(int argc, char** argv) {
   kavr::RecordingControllerLibrary library(binding);
   kavr::CallLog log;
   library.AddObserver([&log](const kavr::LibraryCall& call) { log.Add(call); });
-  if (transcript)
-    library.AddObserver([&transcript](const kavr::LibraryCall& call) { transcript->Write(call); });
+  // A transcript that lost a line says so once, at once, and in the exit code.
+  bool transcriptFailed = false;
+  if (transcript) {
+    library.AddObserver([&transcript, &transcriptFailed](const kavr::LibraryCall& call) {
+      transcript->Write(call);
+      if (transcriptFailed || transcript->Problem().empty()) return;
+      transcriptFailed = true;
+      std::fprintf(stderr, "kavrtest: %s\n", transcript->Problem().c_str());
+    });
+  }
   kavr::MessageBoxDisplay display;
   QSettings settings;
   MonitorLauncher launcher(library, log, settings, decimalSeparator);
@@ -118,5 +129,6 @@ int main(int argc, char** argv) {
   // The user has already been told why; nothing else is shown.
   if (!dialog.Load()) return 1;
   dialog.show();
-  return app.exec();
+  const int code = app.exec();
+  return code == 0 && transcriptFailed ? kOutputFailedExitCode : code;
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <memory>
 #include <string>
 
@@ -42,6 +44,7 @@ class MonitorLauncher : public QObject {
 
  private:
   static void Place(QWidget& monitor, QWidget& testWindow);
+  static void KeepOnScreen(QWidget& monitor);
 
   kavr::RecordingControllerLibrary& library_;
   kavr::CallLog& log_;
@@ -52,13 +55,17 @@ class MonitorLauncher : public QObject {
   std::unique_ptr<MonitorWindow> monitor_;
 };
 
-// Where a window of `size` goes beside `neighbour` on a screen whose free
-// area is `available` (frames, top-left corners): to its right if it fits,
-// else to its left; if neither, the neighbour moves aside just far enough for
-// both to fit; only when the two are wider than the screen do they overlap.
-// Level with the neighbour's top and kept on the screen.
+// Where a window of `size` (no smaller than `smallest`) goes beside
+// `neighbour` on a screen whose free area is `available` (frames, top-left
+// corners), wholly on the screen: to its right if it fits, else to its left,
+// below, above; if none, the neighbour moves aside just far enough for both
+// to fit; then the same with the window shrunk towards `smallest`. Only when
+// nothing fits do they overlap, as little as can be. Level with the
+// neighbour where the screen allows.
 struct SideBySide {
   QPoint neighbour;
   QPoint window;
+  QSize size;
 };
-SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QRect& available);
+SideBySide PlaceBeside(const QRect& neighbour, const QSize& size, const QSize& smallest,
+                       const QRect& available);

@@ -3,10 +3,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
@@ -30,6 +30,15 @@ constexpr milliseconds kDefaultInterval(100);
 constexpr milliseconds kStopRetry(5);
 
 const char* const kOpenAtStartKey = "monitor/openAtStart";
+
+// White on red in every style, darker while pressed, a yellow ring while
+// it has the keyboard focus.
+const char* const kStopStyle =
+    "QPushButton { color: white; background-color: rgb(200, 30, 30); border: 2px solid rgb(120, 10, 10);"
+    " border-radius: 6px; padding: 4px 12px; }"
+    "QPushButton:hover { background-color: rgb(220, 40, 40); }"
+    "QPushButton:pressed { background-color: rgb(150, 20, 20); }"
+    "QPushButton:focus { border: 3px solid rgb(255, 210, 0); }";
 
 QString IntervalText(milliseconds interval) {
   return interval.count() % 1000 == 0 ? QStringLiteral("%1 s").arg(interval.count() / 1000)
@@ -58,8 +67,6 @@ MonitorWindow::MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::Ca
 
   connect(&timer_, &QTimer::timeout, this, [this] { PollNow(); });
   connect(stop_, &QPushButton::clicked, this, &MonitorWindow::SendStop);
-  auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(stopKey, &QShortcut::activated, this, &MonitorWindow::SendStop);
   connect(pause_, &QPushButton::clicked, this, &MonitorWindow::ResumeOrPause);
   connect(interval_, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
           [this](int index) { timer_.setInterval(kIntervals.at(static_cast<std::size_t>(index))); });
@@ -83,10 +90,10 @@ void MonitorWindow::CreateControls(kavr::CallLog& log) {
   large.setPointSizeF(large.pointSizeF() * 1.8);
   large.setBold(true);
   stop_->setFont(large);
-  QPalette red = stop_->palette();
-  red.setColor(QPalette::Button, QColor(200, 30, 30));
-  red.setColor(QPalette::ButtonText, Qt::white);
-  stop_->setPalette(red);
+  // A style sheet, since some styles (the native Windows one) draw a
+  // button from their own theme and ignore its palette: STOP would be a
+  // blank white box there.
+  stop_->setStyleSheet(QString::fromLatin1(kStopStyle));
 
   interval_ = Named(new QComboBox(this), "Interval");
   for (milliseconds interval : kIntervals) interval_->addItem(IntervalText(interval));
@@ -168,6 +175,16 @@ void MonitorWindow::ShowPolling() {
     pause_->setText(caption);
     pause_->setAccessibleName(caption);
   }
+}
+
+void MonitorWindow::keyPressEvent(QKeyEvent* event) {
+  // Esc reaches the window only when no control took it: an open
+  // drop-down closes on it and the motor runs on.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    SendStop();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void MonitorWindow::showEvent(QShowEvent* event) {

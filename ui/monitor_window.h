@@ -41,6 +41,7 @@ class MonitorWindow : public QWidget {
   void SendStop();
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 

@@ -15,7 +15,8 @@ class PositionPlot : public QWidget {
   explicit PositionPlot(const kavr::PositionHistory& history, QWidget* parent = nullptr);
 
   QSize sizeHint() const override { return {520, 170}; }
-  QSize minimumSizeHint() const override { return {240, 100}; }
+  // Low enough to leave room on a small screen; the axis labels still fit.
+  QSize minimumSizeHint() const override { return {240, 64}; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -16,25 +18,70 @@ QLabel* PlainLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-void SetText(QLabel& label, const std::string& text) { label.setText(QString::fromStdString(text)); }
+// Every motion the report can word: each combination of its flags.
+QStringList Motions() {
+  QStringList motions;
+  for (int flags = 0; flags < 8; ++flags) {
+    KAVR_State state{};
+    state.Running = flags & 1;
+    state.DirectionCCW = (flags >> 1) & 1;
+    state.FullSpeed = (flags >> 2) & 1;
+    motions << QString::fromStdString(kavr::SummarizeState(state, ".").motion);
+  }
+  return motions;
+}
+
+// A label as wide as the widest of the texts it is meant for, whatever it
+// shows now, so that a value that changes never moves or grows the window;
+// a text wider still is cut short. Measured with the font it is drawn in,
+// which is known only once the label is on its screen.
+class SteadyLabel : public QLabel {
+ public:
+  SteadyLabel(QStringList widest, QWidget* parent) : QLabel(parent), widest_(std::move(widest)) {
+    setTextFormat(Qt::PlainText);  // what the library hands back is never markup
+  }
+  QSize sizeHint() const override { return {Widest(), QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {Widest(), QLabel::minimumSizeHint().height()}; }
+
+ private:
+  int Widest() const {
+    int widest = 0;
+    for (const QString& text : widest_) widest = std::max(widest, fontMetrics().horizontalAdvance(text));
+    return widest + 2 * (margin() + frameWidth());
+  }
+
+  QStringList widest_;
+};
+
+QString Named(const QString& caption, const QString& text) { return caption + QStringLiteral(": ") + text; }
+
+// Only what changed: each new name is an event on the accessibility bus.
+void SetValue(QLabel& label, const QString& caption, const QString& text) {
+  if (label.text() != text) label.setText(text);
+  const QString name = Named(caption, text);
+  if (label.accessibleName() != name) label.setAccessibleName(name);
+}
 
 }  // namespace
 
 StateView::StateView(QWidget* parent) : QWidget(parent) {
-  position_ = PlainLabel(kNotYet, this);
-  position_->setObjectName(QStringLiteral("Position"));
-  position_->setAccessibleName(QStringLiteral("Position"));
-  position_->setToolTip(QStringLiteral("Current position, in microsteps"));
-  position_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  QLabel* position = new SteadyLabel({QStringLiteral("-2147483648")}, this);
+  position_ = {position, QStringLiteral("Position")};
+  position->setObjectName(QStringLiteral("Position"));
+  SetValue(*position, position_.caption, kNotYet);
+  position->setToolTip(QStringLiteral("Current position, in microsteps"));
+  position->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   QFont large = font();
   large.setPointSizeF(large.pointSizeF() * 3);
   large.setBold(true);
   large.setStyleHint(QFont::Monospace);
-  position_->setFont(large);
-  position_->setMinimumWidth(QFontMetrics(large).horizontalAdvance(QStringLiteral("-2147483648")) + 8);
+  position->setFont(large);
 
   values_ = new QFormLayout;
-  motion_ = ValueLabel("Motion");
+  // The values take the column's width, never their text's.
+  values_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  // The other values share the motion's column, wider than any of them.
+  motion_ = ValueLabel("Motion", Motions());
   power_ = ValueLabel("Power");
   voltage_ = ValueLabel("Input voltage");
   temperature_ = ValueLabel("Temperature");
@@ -43,17 +90,18 @@ StateView::StateView(QWidget* parent) : QWidget(parent) {
   auto* indicatorRow = new QHBoxLayout;
   indicatorRow->setSpacing(4);
   for (std::string_view name : kavr::StateInputNames()) {
-    indicators_.push_back({IndicatorLabel(name), true});
-    indicatorRow->addWidget(indicators_.back().label);
+    QLabel* label = IndicatorLabel(name);
+    indicators_.push_back({{label, label->text()}, true});
+    indicatorRow->addWidget(label);
     Light(indicators_.back(), false);
   }
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   auto* caption = PlainLabel(QStringLiteral("Position, microsteps"), this);
-  caption->setBuddy(position_);
+  caption->setBuddy(position);
   auto* positionColumn = new QVBoxLayout;
   positionColumn->addWidget(caption);
-  positionColumn->addWidget(position_);
+  positionColumn->addWidget(position);
   positionColumn->addStretch(1);
   auto* top = new QHBoxLayout;
   top->addLayout(positionColumn);
@@ -63,13 +111,13 @@ StateView::StateView(QWidget* parent) : QWidget(parent) {
   layout->addLayout(indicatorRow);
 }
 
-QLabel* StateView::ValueLabel(const char* caption) {
-  QLabel* value = PlainLabel(kNotYet, this);
-  value->setAccessibleName(QString::fromLatin1(caption));
-  value->setObjectName(QString::fromLatin1(caption).remove(QLatin1Char(' ')));
-  auto* label = PlainLabel(QString::fromLatin1(caption) + QLatin1Char(':'), this);
-  label->setBuddy(value);
-  values_->addRow(label, value);
+StateView::Value StateView::ValueLabel(const char* caption, QStringList widest) {
+  const Value value{new SteadyLabel(std::move(widest), this), QString::fromLatin1(caption)};
+  SetValue(*value.label, value.caption, kNotYet);
+  value.label->setObjectName(QString(value.caption).remove(QLatin1Char(' ')));
+  auto* label = PlainLabel(value.caption + QLatin1Char(':'), this);
+  label->setBuddy(value.label);
+  values_->addRow(label, value.label);
   return value;
 }
 
@@ -94,23 +142,27 @@ void StateView::Light(Indicator& indicator, bool active) {
   } else {
     colours.setColor(QPalette::WindowText, colours.color(QPalette::Disabled, QPalette::WindowText));
   }
-  indicator.label->setPalette(colours);
+  indicator.value.label->setPalette(colours);
 }
 
 void StateView::Show(const kavr::StateSummary& state) {
-  SetText(*position_, state.position);
-  SetText(*motion_, state.motion);
-  SetText(*power_, state.power);
-  SetText(*voltage_, state.voltage);
-  SetText(*temperature_, state.temperature);
-  SetText(*stepDivisor_, state.stepDivisor);
+  for (const auto& [value, text] : {std::pair{&position_, &state.position},
+                                    {&motion_, &state.motion},
+                                    {&power_, &state.power},
+                                    {&voltage_, &state.voltage},
+                                    {&temperature_, &state.temperature},
+                                    {&stepDivisor_, &state.stepDivisor}}) {
+    SetValue(*value->label, value->caption, QString::fromStdString(*text));
+  }
   for (std::size_t i = 0; i < state.inputs.size() && i < indicators_.size(); ++i) {
     const kavr::StateIndicator& input = state.inputs[i];
     Indicator& indicator = indicators_[i];
+    QLabel& label = *indicator.value.label;
     const QString word = QString::fromStdString(input.word);
-    if (indicator.label->toolTip() != word) {
-      indicator.label->setToolTip(word);
-      indicator.label->setAccessibleDescription(word);
+    if (label.toolTip() != word) {
+      label.setToolTip(word);
+      label.setAccessibleDescription(word);
+      label.setAccessibleName(Named(indicator.value.caption, word));
     }
     Light(indicator, input.active);
   }

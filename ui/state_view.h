@@ -1,8 +1,11 @@
 // The live state: the position in large digits, the motion, power, input
 // voltage, temperature and step divisor in the state report's words, and
-// the switch inputs as indicators that light up while active.
+// the switch inputs as indicators that light up while active. A screen
+// reader gets each value in the label's name ("Position: 1234"), kept
+// current, since a label offers it nothing else. No value resizes the view.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <vector>
 
@@ -20,21 +23,27 @@ class StateView : public QWidget {
   void Show(const kavr::StateSummary& state);
 
  private:
-  struct Indicator {
+  // A label and the caption its accessible name starts with.
+  struct Value {
     QLabel* label = nullptr;
+    QString caption;
+  };
+  struct Indicator {
+    Value value;
     bool active = false;
   };
 
-  QLabel* ValueLabel(const char* caption);
+  // `widest`: the texts it must have room for.
+  Value ValueLabel(const char* caption, QStringList widest = {});
   QLabel* IndicatorLabel(std::string_view name);
   void Light(Indicator& indicator, bool active);
 
-  QLabel* position_ = nullptr;
-  QLabel* motion_ = nullptr;
-  QLabel* power_ = nullptr;
-  QLabel* voltage_ = nullptr;
-  QLabel* temperature_ = nullptr;
-  QLabel* stepDivisor_ = nullptr;
+  Value position_;
+  Value motion_;
+  Value power_;
+  Value voltage_;
+  Value temperature_;
+  Value stepDivisor_;
   QFormLayout* values_ = nullptr;
   std::vector<Indicator> indicators_;  // in the summary's order of inputs
 };

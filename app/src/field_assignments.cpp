@@ -85,6 +85,28 @@ std::optional<FieldValue> ParseWholeNumber(const RecordField& field, std::string
 
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// The float's shortest text, without an exponent where it stays short.
+std::string FloatText(float value) {
+  char text[64];
+  const float magnitude = std::fabs(value);
+  const bool fixed = magnitude >= 1e-4f && magnitude < 1e16f;
+  const char* end = fixed ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr
+                          : std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+// The number a FIELD=VALUE text gives, in C notation, when it is one.
+std::optional<double> GivenNumber(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.starts_with('+')) text.remove_prefix(1);
+  double given = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, given);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return given;
+}
+
 }  // namespace
 
 std::string WritableFieldNames(std::span<const RecordField> fields) {
@@ -135,6 +157,16 @@ std::optional<FieldValue> FloatFieldValue(const RecordField& field, double value
   return FieldValue{&field, 0, real};
 }
 
+std::optional<std::string> FloatSentNote(std::string_view name, std::string_view given, float sent) {
+  const std::optional<double> number = GivenNumber(given);
+  if (!number || !std::isfinite(sent) || !std::isfinite(*number)) return std::nullopt;
+  const std::string text = FloatText(sent);
+  double readBack = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), readBack);
+  if (readBack == *number) return std::nullopt;
+  return std::string(name) + ": " + std::string(given) + " is sent as " + text + ", the nearest 32-bit float";
+}
+
 std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_view text,
                                           std::string& problem) {
   switch (field.kind) {
@@ -165,17 +197,20 @@ FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_vi
   for (const std::string& text : texts) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
-      return {{},
-              Quoted(text) + " is not FIELD=VALUE; the fields of " + std::string(recordName) +
-                  " are: " + WritableFieldNames(fields)};
+      return RefusedWrites(Quoted(text) + " is not FIELD=VALUE; the fields of " + std::string(recordName) +
+                           " are: " + WritableFieldNames(fields));
     }
     std::string problem;
     const RecordField* field =
         WritableField(fields, recordName, std::string_view(text).substr(0, equals), problem);
-    if (field == nullptr) return {{}, problem};
-    const auto value = ParseFieldValue(*field, std::string_view(text).substr(equals + 1), problem);
-    if (!value) return {{}, problem};
+    if (field == nullptr) return RefusedWrites(problem);
+    const std::string_view valueText = std::string_view(text).substr(equals + 1);
+    const auto value = ParseFieldValue(*field, valueText, problem);
+    if (!value) return RefusedWrites(problem);
     parsed.values.push_back(*value);
+    if (field->kind != FieldKind::kFloat) continue;
+    if (auto note = FloatSentNote(field->name, valueText, value->real))
+      parsed.notes.push_back(std::move(*note));
   }
   return parsed;
 }

@@ -12,7 +12,8 @@ Pacing SystemPacing() {
 
 MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
                             std::optional<std::chrono::milliseconds> limit,
-                            std::chrono::milliseconds interval, const Pacing& pacing) {
+                            std::chrono::milliseconds interval, const Pacing& pacing,
+                            const std::function<bool()>& interrupted) {
   const auto begun = pacing.now();
   for (;;) {
     MotionWait wait;
@@ -22,6 +23,10 @@ MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
       return wait;
     }
     if (!IsSet(wait.state.Running)) return wait;
+    if (interrupted && interrupted()) {
+      wait.end = MotionWaitEnd::kInterrupted;
+      return wait;
+    }
     auto pause = interval;
     if (limit) {
       const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(pacing.now() - begun);

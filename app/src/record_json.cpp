@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <vector>
 
 #include "reports/number_format.h"
 
@@ -11,6 +14,112 @@ namespace kavr {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// A settings file is one flat object; this much nesting is room for any
+// mistaken value while keeping the text of a refused value short to make.
+constexpr std::size_t kDeepestNesting = 32;
+// How much of a refused value its problem quotes.
+constexpr std::size_t kLongestShownValue = 60;
+
+// A first reading of the text, before any value is kept: it stops at the
+// first name given twice in one object, nesting beyond kDeepestNesting, a
+// number too large for a double or too small to be told from 0, or text
+// that is not JSON, and says why. The last name read names the field.
+class TextCheck : public nlohmann::json_sax<Json> {
+ public:
+  // What to say of a number beyond a double (tooLarge) or below one,
+  // given to the name read last.
+  using NumberProblem =
+      std::function<std::string(const std::string& number, bool tooLarge, const std::string& name)>;
+
+  explicit TextCheck(NumberProblem numberProblem) : numberProblem_(std::move(numberProblem)) {}
+
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t value, const string_t& text) override {
+    // A nonzero digit before any exponent, read as 0: gone below a double.
+    const bool underflow = value == 0.0 && text.find_first_of("123456789") < text.find_first_of("eE");
+    return !underflow || Refuse(numberProblem_(text, false, lastName_));
+  }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return Open(); }
+  bool end_object() override { return Close(); }
+  bool start_array(std::size_t) override { return Open(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& name) override {
+    lastName_ = name;
+    return open_.back().insert(name).second || Refuse(name + " is named twice; name each field once");
+  }
+  bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& error) override {
+    // The parser's out_of_range 406: "number overflow parsing '1e999'".
+    if (error.id == 406) return Refuse(numberProblem_(token, true, lastName_));
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
+    const std::string what = error.what();
+    const std::size_t bracket = what.find(']');
+    return Refuse("not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
+  }
+
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  bool Open() {
+    if (open_.size() >= kDeepestNesting)
+      return Refuse("nested deeper than " + std::to_string(kDeepestNesting) + " levels");
+    open_.emplace_back();
+    return true;
+  }
+  bool Close() {
+    open_.pop_back();
+    return true;
+  }
+  bool Refuse(std::string problem) {
+    problem_ = std::move(problem);
+    return false;
+  }
+
+  NumberProblem numberProblem_;
+  std::vector<std::set<std::string>> open_;  // the names of each open object or array
+  std::string lastName_;
+  std::string problem_;
+};
+
+// A value as a problem quotes it, cut short when long.
+std::string Shown(const Json& json) {
+  std::string shown = json.dump(-1, ' ', false, Json::error_handler_t::replace);
+  if (shown.size() > kLongestShownValue) shown = shown.substr(0, kLongestShownValue) + "...";
+  return shown;
+}
+
+// A number the parser cannot hold (beyond a double, or nonzero but below
+// one), refused as the same number on the command line is, for the field
+// it was given to.
+std::string NumberProblem(std::string number, bool tooLarge, const std::string& name,
+                          std::span<const RecordField> fields, std::string_view recordName) {
+  if (number.size() > kLongestShownValue) number = number.substr(0, kLongestShownValue) + "...";
+  std::string problem;
+  const RecordField* field = WritableField(fields, recordName, name, problem);
+  if (name.empty() || field == nullptr)
+    return name.empty() ? number + (tooLarge ? " is too large" : " is too small") : problem;
+  const bool negative = number.starts_with('-');
+  if (field->kind == FieldKind::kFlag) {
+    problem = std::string(field->name) + ": " + number + " is not a flag (true, false, 0 or 1)";
+  } else if (!tooLarge) {
+    FloatFieldValue(*field, std::numeric_limits<double>::denorm_min(), number, problem);
+    if (field->kind != FieldKind::kFloat)
+      problem = std::string(field->name) + ": " + number + " is not a whole number";
+  } else if (field->kind == FieldKind::kFloat) {
+    FloatFieldValue(*field, negative ? -HUGE_VAL : HUGE_VAL, number, problem);
+  } else {
+    IntegerFieldValue(
+        *field,
+        negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max(),
+        number, problem);
+  }
+  return problem;
+}
 
 // A float as the double whose shortest text is the float's shortest text,
 // so that "0.1" is written rather than 0.10000000149011612; reading that
@@ -50,7 +159,7 @@ std::optional<float> NonFiniteNamed(const std::string& name) {
 }
 
 std::optional<FieldValue> ValueFromJson(const RecordField& field, const Json& json, std::string& problem) {
-  const std::string shown = json.dump();
+  const std::string shown = Shown(json);
   if (field.kind == FieldKind::kFlag && json.is_boolean())
     return FieldValue{&field, json.get<bool>() ? 1 : 0, 0.0f};
   if (field.kind == FieldKind::kFloat) {
@@ -88,23 +197,30 @@ std::string RecordJson(RecordBytes record, std::span<const RecordField> fields) 
 
 FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
                                 std::string_view recordName) {
+  TextCheck check([&](const std::string& number, bool tooLarge, const std::string& name) {
+    return NumberProblem(number, tooLarge, name, fields, recordName);
+  });
   Json json;
   try {
+    if (!Json::sax_parse(text, &check)) return RefusedWrites(check.Problem());
     json = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
-    const std::string what = error.what();
-    return {{}, "not JSON: " + what.substr(what.find(']') + 2)};
+  } catch (const Json::exception& error) {
+    // Whatever the check let through and the parser did not take.
+    return RefusedWrites(std::string("not JSON: ") + error.what());
   }
-  if (!json.is_object()) return {{}, "not a JSON object of " + std::string(recordName) + " fields"};
+  if (!json.is_object()) return RefusedWrites("not a JSON object of " + std::string(recordName) + " fields");
   FieldWrites parsed;
   for (const auto& [name, value] : json.items()) {
     std::string problem;
     const RecordField* field = WritableField(fields, recordName, name, problem);
-    if (field == nullptr) return {{}, problem};
+    if (field == nullptr) return RefusedWrites(problem);
     const auto checked = ValueFromJson(*field, value, problem);
-    if (!checked) return {{}, problem};
+    if (!checked) return RefusedWrites(problem);
     parsed.values.push_back(*checked);
+    if (field->kind == FieldKind::kFloat && value.is_number()) {
+      if (auto note = FloatSentNote(field->name, Shown(value), checked->real))
+        parsed.notes.push_back(std::move(*note));
+    }
   }
   return parsed;
 }

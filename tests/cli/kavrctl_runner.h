@@ -26,12 +26,14 @@ struct KavrctlRunner {
   std::chrono::steady_clock::time_point now;
   int sleeps = 0;
   int interruptAfterSleeps = -1;  // Ctrl+C after this many sleeps; -1: never
+  bool outputFails = false;       // standard output on a full disk
 
   KavrctlRunner() { library.initCount = 1; }
 
   Ran Run(const std::vector<std::string>& args, const std::string& input = {}) {
     std::istringstream in(input);
     std::ostringstream out, err;
+    if (outputFails) out.setstate(std::ios::badbit);
     kavr::cli::Console console{
         .in = in,
         .out = out,

@@ -144,12 +144,54 @@ TEST(Kavrctl, StartWaitsUntilTheMotorStopsOrTheTimeIsUp) {
   EXPECT_EQ(kavrctl.Run({"start", "400", "100", "--wait=0"}).code, 0);
 }
 
-TEST(Kavrctl, WatchEndsCleanlyOnCtrlC) {
+TEST(Kavrctl, CtrlCSaysWhatTheMotorIsLeftDoing) {
   KavrctlRunner kavrctl;
+  kavrctl.library.state.Running = 1;
+  kavrctl.library.state.CurrentPosition = 4210;
   kavrctl.interruptAfterSleeps = 3;
-  const Ran ran = kavrctl.Run({"watch", "--interval", "50"});
+  const Ran watched = kavrctl.Run({"watch", "--interval", "50"});
+  EXPECT_EQ(watched.code, 130);
+  EXPECT_EQ(std::count(watched.out.begin(), watched.out.end(), '\n'), 3);
+  EXPECT_EQ(watched.err, "kavrctl: interrupted; controller 1 still running at 4210\n");
+
+  kavrctl.sleeps = 0;
+  const Ran waited = kavrctl.Run({"start", "400", "100", "--wait"});
+  EXPECT_EQ(waited.code, 130);
+  EXPECT_EQ(waited.err, "kavrctl: interrupted; controller 1 still running at 4210\n");
+
+  kavrctl.sleeps = 0;
+  kavrctl.library.state.Running = 0;
+  EXPECT_EQ(kavrctl.Run({"watch"}).err, "kavrctl: interrupted; controller 1 stopped at 4210\n");
+}
+
+// Output that is lost is never a success, whatever the command.
+TEST(Kavrctl, AFailedWriteEndsTheRunWithItsOwnCode) {
+  for (const Strings& args :
+       {Strings{"state"}, Strings{"list"}, Strings{"mode", "--json"}, Strings{"watch", "--count", "2"},
+        Strings{"start", "400", "100"}, Strings{"start-parameters"}, Strings{"--help"}}) {
+    KavrctlRunner kavrctl;
+    kavrctl.outputFails = true;
+    const Ran ran = kavrctl.Run(args);
+    EXPECT_EQ(ran.code, 8) << args.front();
+    EXPECT_EQ(ran.err, "kavrctl: cannot write to standard output\n") << args.front();
+  }
+#ifndef _WIN32
+  KavrctlRunner kavrctl;
+  const Ran traced = kavrctl.Run({"--trace", "/dev/full", "stop"});
+  EXPECT_EQ(traced.code, 8);
+  EXPECT_EQ(traced.err, "kavrctl: Cannot write the transcript /dev/full: No space left on device\n");
+  EXPECT_EQ(kavrctl.Run({"--trace", "/dev/full", "watch"}).code, 8);
+#endif
+}
+
+TEST(Kavrctl, AValueSentOtherThanTypedIsNamedOnStandardError) {
+  KavrctlRunner kavrctl;
+  const Ran ran = kavrctl.Run({"set-parameters", "ButtonTimeout1=86400001"});
   EXPECT_EQ(ran.code, 0);
-  EXPECT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 3);
+  EXPECT_EQ(ran.err, "kavrctl: ButtonTimeout1: 86400001 is sent as 86400000, the nearest 32-bit float\n");
+  EXPECT_EQ(kavrctl.library.parameters.ButtonTimeout1, 86400000.0f);
+  EXPECT_EQ(kavrctl.Run({"start", "0", "16777217"}).err,
+            "kavrctl: SPEED: 16777217 is sent as 16777216, the nearest 32-bit float\n");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,7 @@
 #include "message_box_display.h"
 #include "monitor_launcher.h"
 #include "report_box.h"
+#include "state_view.h"
 
 namespace {
 
@@ -56,7 +58,13 @@ class MonitorTest : public ::testing::Test {
     ADD_FAILURE() << "nothing named " << accessibleName;
     return nullptr;
   }
-  QString Text(const char* accessibleName) { return Named<QLabel>(accessibleName)->text(); }
+  // A value of the state, by its caption.
+  QLabel* Value(const char* caption) {
+    auto* label = Monitor().findChild<QLabel*>(QString::fromLatin1(caption).remove(QLatin1Char(' ')));
+    if (label == nullptr) ADD_FAILURE() << "no value " << caption;
+    return label;
+  }
+  QString Text(const char* caption) { return Value(caption)->text(); }
   long Count(const char* entry) {
     return std::count(f.library.events.begin(), f.library.events.end(), entry);
   }
@@ -89,17 +97,27 @@ TEST_F(MonitorTest, PollsOnlyTheSelectedControllersStateShowsItUnderAccessibleNa
 
   EXPECT_TRUE(Monitor().windowTitle().startsWith("Monitor"));
   EXPECT_THAT(Monitor().windowTitle().toStdString(), HasSubstr("0123456789ABCDEF"));
+  // What a screen reader hears is the name: caption and value.
+  for (const auto& [caption, text] : {std::pair{"Position", "-250"},
+                                      {"Motion", "Running in CCW Direction at Full Speed"},
+                                      {"Power", "Half"},
+                                      {"Input voltage", "Low"},
+                                      {"Temperature", "31.25\u00B0C"},
+                                      {"Emergency", "Pushed"},
+                                      {"Trailer 1", "Unpushed"},
+                                      {"Trailer 2", "Pushed"},
+                                      {"Sync in", "FALSE"}}) {
+    EXPECT_EQ(Value(caption)->accessibleName(), QString::fromUtf8(caption) + ": " + QString::fromUtf8(text));
+  }
   EXPECT_EQ(Text("Position"), "-250");
   EXPECT_EQ(Text("Motion"), "Running in CCW Direction at Full Speed");
-  EXPECT_EQ(Text("Power"), "Half");
-  EXPECT_EQ(Text("Input voltage"), "Low");
-  EXPECT_EQ(Text("Temperature"), QString::fromUtf8("31.25\u00B0C"));
-  for (const auto& [input, word] : {std::pair{"Emergency", "Pushed"},
-                                    {"Trailer 1", "Unpushed"},
-                                    {"Trailer 2", "Pushed"},
-                                    {"Sync in", "FALSE"}}) {
-    EXPECT_EQ(Named<QLabel>(input)->accessibleDescription(), word) << input;
-  }
+  EXPECT_EQ(Value("Sync in")->accessibleDescription(), "FALSE");
+  // Kept current.
+  state.CurrentPosition = 1234;
+  state.Running = 0;
+  Monitor().PollNow();
+  EXPECT_EQ(Value("Position")->accessibleName(), "Position: 1234");
+  EXPECT_EQ(Value("Motion")->accessibleName(), "Motion: Not Running");
   EXPECT_EQ(Named<QPushButton>("STOP")->text(), "STOP");
   EXPECT_EQ(Named<QComboBox>("Interval")->currentText(), "100 ms");
   EXPECT_EQ(Named<QCheckBox>("Open at start")->text(), "Open at start");
@@ -151,6 +169,64 @@ TEST_F(MonitorTest, StopButtonAndKeyReachTheSelectedControllerWhileTheTestWindow
   EXPECT_GE(pollsUnderTheBox, 1);
   EXPECT_EQ(Count("Stop"), 2);
   EXPECT_THAT(f.library.devices, Each(1));
+}
+
+// At its smallest, where any text that widened a label would widen it.
+TEST_F(MonitorTest, NoValueResizesTheWindow) {
+  f.library.state = {};
+  Monitor().show();
+  Monitor().resize(1, 1);
+  QApplication::processEvents();
+  const QSize smallest = Monitor().size();
+  const QSize smallestState = Monitor().findChild<StateView*>()->minimumSizeHint();
+  KAVR_State& state = f.library.state;
+  state.Running = state.DirectionCCW = state.FullSpeed = 1;
+  state.CurrentPosition = -2147483647 - 1;
+  state.Temperature = -1e30f;
+  Monitor().PollNow();
+  QApplication::processEvents();
+  EXPECT_EQ(Monitor().size(), smallest);
+  EXPECT_EQ(Monitor().findChild<StateView*>()->minimumSizeHint(), smallestState);
+}
+
+// Esc closes an open drop-down and nothing else; anywhere else it stops.
+TEST_F(MonitorTest, EscInADropDownOnlyClosesIt) {
+  Monitor().show();
+  Monitor().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Monitor()));
+  auto* interval = Named<QComboBox>("Interval");
+  interval->setFocus();
+  interval->showPopup();
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  QTest::keyClick(popup, Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(Count("Stop"), 0);
+  for (QWidget* focus : {static_cast<QWidget*>(interval), Named("Call log"), Named("Pause")}) {
+    focus->setFocus();
+    QTest::keyClick(Monitor().windowHandle(), Qt::Key_Escape);
+  }
+  EXPECT_EQ(Count("Stop"), 3);
+}
+
+// Opened on a long log, the newest call is in view and stays so as calls
+// come, until the user scrolls up to read.
+TEST_F(MonitorTest, TheCallLogFollowsTheNewestCallUnlessScrolledUp) {
+  for (int call = 0; call < 60; ++call) library.Stop(call % 2);
+  Monitor().show();
+  QTest::qWait(50);
+  QScrollBar* bar = Named<QListView>("Call log")->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  library.Stop(0);
+  library.Stop(1);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->setValue(3);
+  library.Stop(0);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), 3);
 }
 
 TEST_F(MonitorTest, AFailingPollShowsTheLibrarysTextPausesWithoutABoxAndResumes) {
@@ -235,18 +311,29 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
   const QRect screen(0, 0, 1280, 1024);
   const struct {
     QRect neighbour;
-    int width;
+    QSize size;
     QPoint movedTo, placedAt;
+    QSize placedSize;
+    QRect available;
   } places[] = {
-      {{100, 50, 400, 300}, 700, {100, 50}, {508, 50}},     // right
-      {{800, 50, 400, 300}, 700, {800, 50}, {92, 50}},      // left
-      {{440, 500, 400, 300}, 760, {112, 500}, {520, 324}},  // the neighbour moves aside
-      {{440, 50, 400, 300}, 1000, {440, 50}, {280, 50}},    // too wide for both
+      {{100, 50, 400, 300}, {700, 700}, {100, 50}, {508, 50}, {700, 700}, screen},     // right
+      {{800, 50, 400, 300}, {700, 700}, {800, 50}, {92, 50}, {700, 700}, screen},      // left
+      {{440, 500, 400, 300}, {760, 700}, {112, 500}, {520, 324}, {760, 700}, screen},  // the neighbour moves
+                                                                                       // aside
+      {{440, 50, 400, 300}, {1000, 700}, {440, 16}, {280, 324}, {1000, 700}, screen},  // ... up, the window
+                                                                                       // below
+      {{0, 0, 400, 500}, {1000, 700}, {0, 0}, {408, 0}, {872, 700}, screen},           // narrowed to fit
+      // At 1.5 times the size nothing fits: the least overlap, here one below the other.
+      {{229, 208, 396, 318}, {762, 640}, {229, 0}, {91, 283}, {762, 400}, {0, 0, 853, 683}},
+      {{229, 208, 318, 396}, {640, 683}, {0, 208}, {253, 0}, {600, 683}, {0, 0, 853, 683}},
   };
   for (const auto& p : places) {
-    const SideBySide placed = PlaceBeside(p.neighbour, QSize(p.width, 700), screen);
-    EXPECT_EQ(placed.neighbour, p.movedTo);
-    EXPECT_EQ(placed.window, p.placedAt);
+    const SideBySide placed = PlaceBeside(p.neighbour, p.size, {600, 400}, p.available);
+    EXPECT_EQ(placed.neighbour, p.movedTo) << p.neighbour.x();
+    EXPECT_EQ(placed.window, p.placedAt) << p.neighbour.x();
+    EXPECT_EQ(placed.size, p.placedSize) << p.neighbour.x();
+    // Wholly on the screen.
+    EXPECT_TRUE(p.available.contains(QRect(placed.window, placed.size))) << p.neighbour.x();
   }
 }
 

@@ -28,7 +28,16 @@ struct FieldValue {
 struct FieldWrites {
   std::vector<FieldValue> values;
   std::string problem;
+  // Values that go out other than given, each saying what is sent and why.
+  std::vector<std::string> notes;
 };
+
+// A request refused for `problem`.
+inline FieldWrites RefusedWrites(std::string problem) {
+  FieldWrites refused;
+  refused.problem = std::move(problem);
+  return refused;
+}
 
 // The names that may be written, in record order: every field but the
 // slots the program never reads. "A, B, C".
@@ -47,6 +56,12 @@ std::optional<FieldValue> IntegerFieldValue(const RecordField& field, std::int64
 // nonzero value would become 0.
 std::optional<FieldValue> FloatFieldValue(const RecordField& field, double value, std::string_view shown,
                                           std::string& problem);
+
+// When the float `sent` reads back other than the number `given` (C
+// notation), why: "ButtonTimeout1: 86400001 is sent as 86400000, the
+// nearest 32-bit float". Nothing when its shortest text is the number
+// given (0.1 for 0.1), or `given` is no plain number.
+std::optional<std::string> FloatSentNote(std::string_view name, std::string_view given, float sent);
 
 // A value as typed, in C notation: flags 0/1/true/false/on/off (any case),
 // whole numbers within their kind's range, floats finite.

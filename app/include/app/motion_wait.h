@@ -22,9 +22,10 @@ struct Pacing {
 Pacing SystemPacing();
 
 enum class MotionWaitEnd {
-  kStopped,     // the state said the motor is not running
-  kTimedOut,    // still running when the limit had passed
-  kReadFailed,  // GetState failed; `result` holds its code
+  kStopped,      // the state said the motor is not running
+  kTimedOut,     // still running when the limit had passed
+  kReadFailed,   // GetState failed; `result` holds its code
+  kInterrupted,  // `interrupted` said so before the motor stopped
 };
 
 struct MotionWait {
@@ -36,8 +37,10 @@ struct MotionWait {
 // Reads the state every `interval` until the motor stops, a read fails, or
 // `limit` (none: no limit) has passed since the call. The state is read at
 // once, and once more at the limit, so a move that ends right then counts.
+// `interrupted`, when given, is asked after each read and ends the wait.
 MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
                             std::optional<std::chrono::milliseconds> limit,
-                            std::chrono::milliseconds interval, const Pacing& pacing);
+                            std::chrono::milliseconds interval, const Pacing& pacing,
+                            const std::function<bool()>& interrupted = {});
 
 }  // namespace kavr

@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "app/library_call.h"
 
@@ -18,14 +19,23 @@ class TranscriptFile {
   // `error`, when the file cannot be opened for writing.
   static std::unique_ptr<TranscriptFile> Open(const std::string& path, std::string& error);
 
+  // After a write has failed (a full disk, say), the transcript is
+  // incomplete: nothing more is written and Problem() says why.
   void Write(const LibraryCall& call);
 
- private:
-  explicit TranscriptFile(std::ostream& out) : out_(&out) {}
-  explicit TranscriptFile(std::unique_ptr<std::ofstream> file) : file_(std::move(file)), out_(file_.get()) {}
+  // Empty while every line was written; else "Cannot write the transcript
+  // FILE: reason".
+  const std::string& Problem() const { return problem_; }
 
+ private:
+  TranscriptFile(std::string path, std::ostream& out) : path_(std::move(path)), out_(&out) {}
+  TranscriptFile(std::string path, std::unique_ptr<std::ofstream> file)
+      : path_(std::move(path)), file_(std::move(file)), out_(file_.get()) {}
+
+  std::string path_;
   std::unique_ptr<std::ofstream> file_;
   std::ostream* out_;
+  std::string problem_;
 };
 
 }  // namespace kavr

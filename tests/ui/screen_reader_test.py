@@ -1,0 +1,68 @@
+# The monitor as a screen reader reads it: over the accessibility bus
+# (AT-SPI), from outside the program. Each value's label must carry the
+# value itself, and follow the controller.
+# Usage: screen_reader_test.py BIN_DIR (with a display and a session bus).
+import os
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+BIN = sys.argv[1]
+
+
+def kavrctl(*args):
+    subprocess.run([os.path.join(BIN, "kavrctl"), "-d", "1", *args], check=True, stdout=subprocess.DEVNULL)
+
+
+def until(what, find, seconds=20.0):
+    """The first non-empty result of find() within the time, else a failure naming what."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        try:
+            found = find()
+        except Exception:  # the tree changes under us while windows open
+            found = None
+        if found:
+            return found
+        time.sleep(0.1)
+    sys.exit(f"FAILED: {what} not found in {seconds} s")
+
+
+def application():
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == "kavrtest":
+            return app
+    return None
+
+
+def descendant(root, test):
+    return pyatspi.findDescendant(root, lambda node: node is not None and test(node))
+
+
+def names(root, starts):
+    return [node.name for node in pyatspi.findAllDescendants(root, lambda n: n.name.startswith(starts))]
+
+
+kavrctl("start", "3000", "5000", "--wait", "10")
+program = subprocess.Popen([os.path.join(BIN, "kavrtest"), "--monitor"])
+try:
+    app = until("kavrtest on the accessibility bus", application)
+    ok = until("the OK button of the device list",
+               lambda: descendant(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK"))
+    ok.queryAction().doAction(0)
+    monitor = until("the monitor", lambda: descendant(app, lambda n: n.name.startswith("Monitor - S/N")))
+
+    def value_reads(name):
+        return lambda: descendant(monitor, lambda n: n.getRole() == pyatspi.ROLE_LABEL and n.name == name)
+
+    for name in ("Position: 3000", "Motion: Not Running", "Power: Half", "Step divisor: 1"):
+        until(f'a label read as "{name}"', value_reads(name))
+    kavrctl("start", "-250", "5000", "--wait", "10")
+    until('the position followed to "Position: -250"', value_reads("Position: -250"))
+    print("read:", names(monitor, ("Position:", "Motion:", "Power:", "Input voltage:", "Temperature:",
+                                    "Emergency:")))
+finally:
+    program.terminate()
+    program.wait()

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Runs screen_reader_test.py against the programs in BIN_DIR on a virtual
+# display of its own, with a session bus of its own (the accessibility bus
+# is started from it), on controllers in a scratch folder.
+# Usage: screen_reader_test.sh BIN_DIR
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d)
+xvfb=
+trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$scratch"' EXIT
+# The server names a free display itself.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+xvfb=$!
+tries=0
+while [ ! -s "$scratch/display" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+DISPLAY=:$(cat "$scratch/display")
+export DISPLAY
+export KAVR_SIM_FLASH_DIR="$scratch/flash" KAVR_SIM_STATE_DIR="$scratch/state"
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export XDG_CONFIG_HOME="$scratch/config"
+dbus-run-session -- /usr/bin/python3 "$here/screen_reader_test.py" "$1"
