@@ -48,7 +48,7 @@ function(kavr_library_exports target)
     file(CONFIGURE OUTPUT ${definition} CONTENT "LIBRARY ${name}\nEXPORTS\n  ${exports}\n")
     target_sources(${target} PRIVATE ${definition})
     target_link_options(${target} PRIVATE "LINKER:--kill-at,--enable-stdcall-fixup")
-    if(CMAKE_CROSSCOMPILING AND KAVR_BUILD_TESTS)
+    if(CMAKE_CROSSCOMPILING)
       add_test(NAME ${target}_exports
                COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:${target}>
                        "-DEXPECTED=${names}" -P ${KAVR_CHECK_EXPORTS_SCRIPT})

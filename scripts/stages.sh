@@ -19,6 +19,7 @@ run_stage() {
   (set -e; "$function")
   status=$?
   result=$(cat "$kavr_stage_result_file")
+  [ -n "$result" ] || [ "$status" -eq 0 ] || result="see the output above"
   if [ "$status" -eq 0 ]; then
     kavr_stage_lines+=("$name: passed${result:+ ($result)}, $((SECONDS - stage_started)) s")
   else
