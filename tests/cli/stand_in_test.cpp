@@ -77,5 +77,40 @@ TEST_F(KavrctlOnStandIn, SettingsCopiedFromOneControllerToAnother) {
             "Device - 2 Serial Number - KAVRSIM000000002 Version - 2.15\n");
 }
 
+// Recorded through the recorder library in front of the stand-in, a run
+// replays on the stand-in alone with no difference; a parameter changed
+// since shows as exactly one.
+TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference) {
+  const std::filesystem::path rig = scratch_.folder.path / "rig";
+  const std::filesystem::path library(kavr::LibraryFileName());
+  std::filesystem::create_directories(rig);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / "recorder" / library, rig / library);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / library,
+                             rig / (library.stem().string() + "-original" + library.extension().string()));
+  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  // The run then finds what it leaves, and its replay finds the same.
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1500"}).code, 0);
+  {
+    test_support::EnvironmentOverride record("KAVR_RECORD_FILE", transcript);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"mode"}, {"set-parameters", "ButtonTimeout1=1500"}, {"start-parameters"}, {"stop"}, {"last-error"}}) {
+      std::vector<std::string> through = {"--library", (rig / library).string()};
+      through.insert(through.end(), args.begin(), args.end());
+      const ProgramRun run = Kavrctl(through);
+      EXPECT_EQ(run.code, 0) << args[0] << ": " << run.err;
+    }
+  }
+
+  const ProgramRun same = Kavrctl({"replay", transcript});
+  EXPECT_EQ(same.code, 0) << same.out << same.err;
+  EXPECT_EQ(same.out, "11 calls sent, 0 differences\n");
+
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout2=777"}).code, 0);
+  const ProgramRun changed = Kavrctl({"replay", transcript});
+  EXPECT_EQ(changed.code, 2);
+  EXPECT_TRUE(changed.out.starts_with("call 4 GetParameters: ButtonTimeout2 ")) << changed.out;
+  EXPECT_TRUE(changed.out.ends_with(" recorded, 777 now\n11 calls sent, 1 difference\n")) << changed.out;
+}
+
 }  // namespace
 }  // namespace cli_test
