@@ -2,6 +2,8 @@
 // library beside it, whose controllers live on between the processes.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "kavr/dynamic_controller_library.h"
 #include "portable.h"
 #include "program_run.h"
@@ -110,6 +112,39 @@ TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference)
   EXPECT_EQ(changed.code, 2);
   EXPECT_TRUE(changed.out.starts_with("call 4 GetParameters: ButtonTimeout2 ")) << changed.out;
   EXPECT_TRUE(changed.out.ends_with(" recorded, 777 now\n11 calls sent, 1 difference\n")) << changed.out;
+}
+
+// Playing a transcript back, the stand-in gives each call what the recorded
+// run got, failures included, and says what it holds when a call is not there.
+TEST_F(KavrctlOnStandIn, TheStandInPlaysARecordedRunBack) {
+  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  const ProgramRun state = Kavrctl({"--trace", transcript, "state"});
+  ASSERT_EQ(state.code, 0) << state.err;
+  ProgramRun failed;
+  {
+    test_support::EnvironmentOverride fault("KAVR_SIM_FAIL", "GetMode=5");
+    failed = Kavrctl({"--trace", transcript + ".mode", "mode"});
+  }
+  ASSERT_EQ(failed.code, 2);
+  {
+    std::ofstream append(transcript, std::ios::app | std::ios::binary);
+    append << std::ifstream(transcript + ".mode", std::ios::binary).rdbuf();
+  }
+  // Position and readings that drift would differ in a new run; played back they cannot.
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1234"}).code, 0);
+
+  test_support::EnvironmentOverride replay("KAVR_SIM_REPLAY", transcript);
+  const ProgramRun stateAgain = Kavrctl({"state"});
+  EXPECT_EQ(stateAgain.code, 0) << stateAgain.err;
+  EXPECT_EQ(stateAgain.out, state.out);
+  const ProgramRun failedAgain = Kavrctl({"mode"});
+  EXPECT_EQ(failedAgain.code, 2);
+  EXPECT_EQ(failedAgain.err, failed.err);
+
+  const ProgramRun unrecorded = Kavrctl({"parameters"});
+  EXPECT_EQ(unrecorded.code, 2);
+  EXPECT_TRUE(Holds(unrecorded.err, "no more GetParameters on device 0 recorded in the transcript"))
+      << unrecorded.err;
 }
 
 }  // namespace
