@@ -92,13 +92,16 @@ void WatchOptions(CLI::App& watch, Request&, OptionTexts& texts) {
 }
 
 void ReplayOptions(CLI::App& replay, Request& request, OptionTexts&) {
-  replay.add_option("FILE", request.transcriptFile, "a transcript, as --trace or the recorder writes it (- for standard input)")
+  replay
+      .add_option("FILE", request.transcriptFile,
+                  "a transcript, as --trace or the recorder writes it (- for standard input)")
       ->required()
       ->type_name("FILE");
   replay
-      .add_option("--ignore", request.ignoredFields,
-                  "fields not compared, e.g. Temperature,InputVoltage (record fields, rc, speed, count, versions, "
-                  "serials, text)")
+      .add_option(
+          "--ignore", request.ignoredFields,
+          "fields not compared, e.g. Temperature,InputVoltage (record fields, rc, speed, count, versions, "
+          "serials, text)")
       ->delimiter(',')
       ->type_name("FIELD,...");
   replay.add_flag("--first", request.firstDifferenceOnly, "stop at the first call that differs");

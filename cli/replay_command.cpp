@@ -42,7 +42,8 @@ int ReplayCommand(const Request& request, Session& session, Console& console) {
     throw Failure{kLibraryNotLoaded, TerminalSafe(session.Library().LibraryLoadFailure())};
   }
   for (const std::string& line : outcome.lines) PrintText(console.out, TerminalSafe(line));
-  PrintText(console.out, Counted(outcome.sent, "call") + " sent, " + Counted(outcome.differences, "difference"));
+  PrintText(console.out,
+            Counted(outcome.sent, "call") + " sent, " + Counted(outcome.differences, "difference"));
   return outcome.differences == 0 ? kSuccess : kCallFailed;
 }
 

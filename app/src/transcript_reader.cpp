@@ -72,7 +72,9 @@ std::optional<std::chrono::system_clock::time_point> TimestampIn(std::string_vie
       if (text[j] < '0' || text[j] > '9') return std::nullopt;
     }
   }
-  auto part = [&](std::size_t at, std::size_t length) { return *NumberIn<std::int64_t>(text.substr(at, length)); };
+  auto part = [&](std::size_t at, std::size_t length) {
+    return *NumberIn<std::int64_t>(text.substr(at, length));
+  };
   const std::int64_t month = part(5, 2), day = part(8, 2), hour = part(11, 2), minute = part(14, 2),
                      second = part(17, 2);
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
@@ -144,7 +146,8 @@ class LineParser {
       rest_.remove_prefix(1);
       const std::size_t equals = rest_.find('=');
       const std::size_t space = rest_.find(' ');
-      if (equals == std::string_view::npos || (space != std::string_view::npos && space < equals) || equals == 0) {
+      if (equals == std::string_view::npos || (space != std::string_view::npos && space < equals) ||
+          equals == 0) {
         return Fail(error, "\"" + std::string(rest_.substr(0, space)) + "\" is not a NAME=VALUE field");
       }
       const std::string field(rest_.substr(0, equals));
@@ -163,7 +166,8 @@ class LineParser {
     }
     if (!timed) return Fail(error, "it has no duration (us=)");
     if (call.recordType.empty() != call.sent.empty() || call.sent.size() != call.returned.size()) {
-      return Fail(error, "a record needs its type (record=) and its bytes as sent and returned (sent=, returned=)");
+      return Fail(error,
+                  "a record needs its type (record=) and its bytes as sent and returned (sent=, returned=)");
     }
     if (call.entry == Entry::GetLastErr ? call.result.has_value() : !call.result.has_value()) {
       return Fail(error, call.entry == Entry::GetLastErr ? "GetLastErr returns no result code"

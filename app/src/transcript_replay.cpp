@@ -50,19 +50,39 @@ class Replay {
       if (!device) return true;
     }
     switch (recorded.entry) {
-      case Entry::Init: Init(recorded); break;
-      case Entry::GetState: RecordCall(recorded, *device, &ControllerLibrary::GetState); break;
-      case Entry::GetMode: RecordCall(recorded, *device, &ControllerLibrary::GetMode); break;
-      case Entry::SetMode: RecordCall(recorded, *device, &ControllerLibrary::SetMode); break;
-      case Entry::GetParameters: RecordCall(recorded, *device, &ControllerLibrary::GetParameters); break;
-      case Entry::SetParameters: RecordCall(recorded, *device, &ControllerLibrary::SetParameters); break;
+      case Entry::Init:
+        Init(recorded);
+        break;
+      case Entry::GetState:
+        RecordCall(recorded, *device, &ControllerLibrary::GetState);
+        break;
+      case Entry::GetMode:
+        RecordCall(recorded, *device, &ControllerLibrary::GetMode);
+        break;
+      case Entry::SetMode:
+        RecordCall(recorded, *device, &ControllerLibrary::SetMode);
+        break;
+      case Entry::GetParameters:
+        RecordCall(recorded, *device, &ControllerLibrary::GetParameters);
+        break;
+      case Entry::SetParameters:
+        RecordCall(recorded, *device, &ControllerLibrary::SetParameters);
+        break;
       case Entry::GetStartParameters:
         RecordCall(recorded, *device, &ControllerLibrary::GetStartParameters);
         break;
-      case Entry::Start: Start(recorded, *device); break;
-      case Entry::Stop: Result(recorded, library_.Stop(*device)); break;
-      case Entry::SaveParametersToFlash: Result(recorded, library_.SaveParametersToFlash(*device)); break;
-      case Entry::GetLastErr: LastError(recorded); break;
+      case Entry::Start:
+        Start(recorded, *device);
+        break;
+      case Entry::Stop:
+        Result(recorded, library_.Stop(*device));
+        break;
+      case Entry::SaveParametersToFlash:
+        Result(recorded, library_.SaveParametersToFlash(*device));
+        break;
+      case Entry::GetLastErr:
+        LastError(recorded);
+        break;
     }
     return !(options_.firstDifferenceOnly && outcome_.differences > before);
   }

@@ -3,6 +3,8 @@
 // transcript line says about the call follows from the arguments' kinds (a
 // device, a record, a text buffer), so that only the entries with arguments
 // of their own (Init, Start, GetLastErr) are described by hand.
+#include "kavr/entries.h"
+
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -11,7 +13,6 @@
 #include "app/library_call.h"
 #include "app/record_fields.h"
 #include "kavr/dynamic_controller_library.h"
-#include "kavr/entries.h"
 #include "kavr/entry_names.h"
 #include "kavr/records.h"
 #include "kavr/text.h"
@@ -82,7 +83,8 @@ void Returned(LibraryCall& call, std::int32_t, Record* record) {
   call.returned = BytesIn(record);
 }
 
-void Returned(LibraryCall& call, std::int32_t device, std::int32_t, float* speed, KAVR_StartParameters* start) {
+void Returned(LibraryCall& call, std::int32_t device, std::int32_t, float* speed,
+              KAVR_StartParameters* start) {
   Returned(call, device, start);
   if (speed != nullptr) call.scalars.back().returned = kavr::FloatText(*speed);
 }

@@ -45,8 +45,8 @@ void* OriginalLibrary::Find(Entry entry, std::string& failure) {
   std::string reason;
   void* address = detail::FindExport(handle, kEntryNames[index], reason);
   if (address == nullptr) {
-    failure = "The maker's library " + detail::PathText(file_) + " has no entry " + kEntryNames[index] + ": " +
-              reason;
+    failure = "The maker's library " + detail::PathText(file_) + " has no entry " + kEntryNames[index] +
+              ": " + reason;
     return nullptr;
   }
   entries_[index].store(address, std::memory_order_release);

@@ -11,15 +11,17 @@ namespace kavr::recorder {
 
 std::filesystem::path OwnFolder() {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&OwnFolder), &module)) {
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&OwnFolder), &module)) {
     return {};
   }
   std::vector<wchar_t> buffer(MAX_PATH);
   while (buffer.size() <= 32768) {
     const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
-    if (length < buffer.size()) return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+    if (length < buffer.size())
+      return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
     buffer.resize(buffer.size() * 2);
   }
   return {};

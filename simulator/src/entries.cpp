@@ -142,7 +142,8 @@ extern "C" {
 KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
                                        char* serials, int32_t serials_capacity) {
   try {
-    if (auto answer = kavr::sim::ReplayedInit(count, versions, versions_capacity, serials, serials_capacity)) {
+    if (auto answer =
+            kavr::sim::ReplayedInit(count, versions, versions_capacity, serials, serials_capacity)) {
       return Answered(Entry::Init, *answer);
     }
   } catch (const std::exception& error) {

@@ -158,7 +158,8 @@ std::optional<ReplayAnswer> ReplayedInit(std::int32_t* count, char* versions, st
       return;
     }
     if (count != nullptr) *count = value;
-    if (const std::string* text = TextNamed(recorded, "versions")) WriteText(*text, versions, versionsCapacity);
+    if (const std::string* text = TextNamed(recorded, "versions"))
+      WriteText(*text, versions, versionsCapacity);
     if (const std::string* text = TextNamed(recorded, "serials")) WriteText(*text, serials, serialsCapacity);
   });
 }

@@ -79,9 +79,11 @@ TEST(TranscriptReader, ABadLineIsRefusedWithWhatIsWrong) {
       {time + "GetLastErr us=1 text=\"\\q\"", "escape"},
       {time + "GetState device=0 rc=0 us=1 record=KAVR_Thing", "not a record"},
       {time + "GetState device=0 rc=0 us=1 sent=00", "before record="},
-      {time + "GetState device=0 rc=0 us=1 record=KAVR_State sent=00 returned=00", "80 bytes of a KAVR_State"},
+      {time + "GetState device=0 rc=0 us=1 record=KAVR_State sent=00 returned=00",
+       "80 bytes of a KAVR_State"},
       {time + "GetState device=0 rc=0 us=1 record=KAVR_State sent=" + state, "bytes as sent and returned"},
-      {time + "GetState device=0 rc=0 us=1 record=KAVR_State sent=" + state.substr(2) + "zz returned=" + state,
+      {time + "GetState device=0 rc=0 us=1 record=KAVR_State sent=" + state.substr(2) +
+           "zz returned=" + state,
        "in hex"},
       {time + "Start device=0 speed=>5 rc=0 us=1", "SENT>RETURNED"},
   };
@@ -116,10 +118,18 @@ TEST(TranscriptReader, MutatedLinesNeverCrashAndWhatIsAcceptedIsStable) {
     for (int edits = 1 + static_cast<int>(random() % 3); edits > 0 && !line.empty(); --edits) {
       const std::size_t at = random() % line.size();
       switch (random() % 4) {
-        case 0: line[at] = alphabet[random() % alphabet.size()]; break;
-        case 1: line.erase(at, 1 + random() % 8); break;
-        case 2: line.insert(at, 1, alphabet[random() % alphabet.size()]); break;
-        default: line.resize(at); break;
+        case 0:
+          line[at] = alphabet[random() % alphabet.size()];
+          break;
+        case 1:
+          line.erase(at, 1 + random() % 8);
+          break;
+        case 2:
+          line.insert(at, 1, alphabet[random() % alphabet.size()]);
+          break;
+        default:
+          line.resize(at);
+          break;
       }
     }
     std::string error;

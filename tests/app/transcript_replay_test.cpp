@@ -48,12 +48,14 @@ TEST(TranscriptReplay, ControllersFollowTheirSerialsAndStartWaitsForLeave) {
   Live live;
   kavr::ReplayOutcome outcome = kavr::ReplayTranscript(Recorded(), live.library, {});
   EXPECT_EQ(outcome.differences, 0u) << ::testing::PrintToString(outcome.lines);
-  EXPECT_EQ(outcome.lines, std::vector<std::string>{"call 3 Start: not sent without --allow-motion: it moves the motor"});
+  EXPECT_EQ(outcome.lines,
+            std::vector<std::string>{"call 3 Start: not sent without --allow-motion: it moves the motor"});
   EXPECT_EQ(live.library.events, (ui_test::Strings{"Init", "GetState", "Stop"}));
   EXPECT_EQ(live.library.devices, (std::vector<std::int32_t>{0, 1}));
 
   Live moving;
-  outcome = kavr::ReplayTranscript(Recorded(), moving.library, {.ignored = {}, .firstDifferenceOnly = false, .allowMotion = true});
+  outcome = kavr::ReplayTranscript(Recorded(), moving.library,
+                                   {.ignored = {}, .firstDifferenceOnly = false, .allowMotion = true});
   EXPECT_EQ(moving.library.events, (ui_test::Strings{"Init", "GetState", "Start", "Stop"}));
   EXPECT_EQ(moving.library.destination, 400);
   EXPECT_EQ(moving.library.speed, 1000.0f);
@@ -68,7 +70,8 @@ TEST(TranscriptReplay, EachDifferingFieldIsOneLineInWordsUnlessIgnored) {
 
   kavr::ReplayOutcome outcome = kavr::ReplayTranscript(calls, live.library, {});
   EXPECT_EQ(outcome.differences, 2u);
-  EXPECT_EQ(outcome.lines.at(0), "call 2 GetState: CurrentPosition " + recordedPosition + " recorded, 19998 now");
+  EXPECT_EQ(outcome.lines.at(0),
+            "call 2 GetState: CurrentPosition " + recordedPosition + " recorded, 19998 now");
   EXPECT_EQ(outcome.lines.at(2), "call 4 Stop: rc 0 recorded, 3 now");
 
   outcome = kavr::ReplayTranscript(calls, live.library, {.ignored = {}, .firstDifferenceOnly = true});

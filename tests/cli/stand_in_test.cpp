@@ -94,8 +94,12 @@ TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference)
   EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1500"}).code, 0);
   {
     test_support::EnvironmentOverride record("KAVR_RECORD_FILE", transcript);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"mode"}, {"set-parameters", "ButtonTimeout1=1500"}, {"start-parameters"}, {"stop"}, {"last-error"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"mode"},
+                                               {"set-parameters", "ButtonTimeout1=1500"},
+                                               {"start-parameters"},
+                                               {"stop"},
+                                               {"last-error"}}) {
       std::vector<std::string> through = {"--library", (rig / library).string()};
       through.insert(through.end(), args.begin(), args.end());
       const ProgramRun run = Kavrctl(through);

@@ -29,14 +29,15 @@ using test_support::EnvironmentOverride;
 
 const std::filesystem::path kStandIn = kavr::ExecutableFolder() / kavr::LibraryFileName();
 const std::filesystem::path kRecorder = kavr::ExecutableFolder() / "recorder" / kavr::LibraryFileName();
-const std::string kOriginalName =
-    std::filesystem::path(kavr::LibraryFileName()).stem().string() + "-original" +
-    std::filesystem::path(kavr::LibraryFileName()).extension().string();
+const std::string kOriginalName = std::filesystem::path(kavr::LibraryFileName()).stem().string() +
+                                  "-original" +
+                                  std::filesystem::path(kavr::LibraryFileName()).extension().string();
 
 // A library file called through its raw entries, as any program calls it.
 class RawLibrary {
  public:
-  explicit RawLibrary(const std::filesystem::path& file) : handle_(kavr::detail::OpenLibrary(file, failure_)) {}
+  explicit RawLibrary(const std::filesystem::path& file)
+      : handle_(kavr::detail::OpenLibrary(file, failure_)) {}
   ~RawLibrary() { kavr::detail::CloseLibrary(handle_); }
   RawLibrary(const RawLibrary&) = delete;
   RawLibrary& operator=(const RawLibrary&) = delete;
@@ -47,7 +48,8 @@ class RawLibrary {
   template <Entry entry>
   kavr::EntryPointer<entry> Get() {
     std::string reason;
-    void* address = kavr::detail::FindExport(handle_, kavr::kEntryNames[static_cast<std::size_t>(entry)], reason);
+    void* address =
+        kavr::detail::FindExport(handle_, kavr::kEntryNames[static_cast<std::size_t>(entry)], reason);
     EXPECT_NE(address, nullptr) << reason;
     return reinterpret_cast<kavr::EntryPointer<entry>>(address);
   }
@@ -138,7 +140,12 @@ struct EntryCase {
 };
 
 const std::array<EntryCase, kavr::kEntryCount> kEntryCases = {{
-    {Entry::Init, [](RawLibrary& l, std::int32_t) { Outcome o; o.result = l.Init(&o.bytes); return o; }},
+    {Entry::Init,
+     [](RawLibrary& l, std::int32_t) {
+       Outcome o;
+       o.result = l.Init(&o.bytes);
+       return o;
+     }},
     {Entry::GetState, RecordCall<Entry::GetState, KAVR_State>},
     {Entry::GetMode, RecordCall<Entry::GetMode, KAVR_Mode>},
     {Entry::SetMode, WriteBack<Entry::GetMode, Entry::SetMode, KAVR_Mode>},
@@ -146,10 +153,18 @@ const std::array<EntryCase, kavr::kEntryCount> kEntryCases = {{
     {Entry::SetParameters, WriteBack<Entry::GetParameters, Entry::SetParameters, KAVR_Parameters>},
     {Entry::GetStartParameters, RecordCall<Entry::GetStartParameters, KAVR_StartParameters>},
     {Entry::Start, StartCall},
-    {Entry::Stop, [](RawLibrary& l, std::int32_t d) { return Outcome{l.Get<Entry::Stop>()(d), {}}; }},
+    {Entry::Stop,
+     [](RawLibrary& l, std::int32_t d) {
+       return Outcome{l.Get<Entry::Stop>()(d), {}};
+     }},
     {Entry::SaveParametersToFlash,
-     [](RawLibrary& l, std::int32_t d) { return Outcome{l.Get<Entry::SaveParametersToFlash>()(d), {}}; }},
-    {Entry::GetLastErr, [](RawLibrary& l, std::int32_t) { return Outcome{0, l.LastError()}; }},
+     [](RawLibrary& l, std::int32_t d) {
+       return Outcome{l.Get<Entry::SaveParametersToFlash>()(d), {}};
+     }},
+    {Entry::GetLastErr,
+     [](RawLibrary& l, std::int32_t) {
+       return Outcome{0, l.LastError()};
+     }},
 }};
 
 std::vector<std::string> Lines(const std::filesystem::path& file) {
@@ -171,7 +186,9 @@ class RecorderTest : public ::testing::Test {
     std::filesystem::copy_file(kRecorder, rig / kavr::LibraryFileName());
   }
 
-  void InstallOriginal(const std::filesystem::path& file) { std::filesystem::copy_file(file, rig / kOriginalName); }
+  void InstallOriginal(const std::filesystem::path& file) {
+    std::filesystem::copy_file(file, rig / kOriginalName);
+  }
 
   test_support::StandInScratch scratch;
   const std::filesystem::path rig = scratch.folder.path / "rig";
