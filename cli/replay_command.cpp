@@ -22,6 +22,7 @@ std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
     read = ReadTranscript(in, calls, error);
   }
   if (!read) throw Failure{kBadUsage, TerminalSafe(file + ": " + error)};
+  if (calls.empty()) throw Failure{kBadUsage, TerminalSafe(file + ": the transcript holds no calls")};
   return calls;
 }
 

@@ -44,8 +44,13 @@ class Replay {
     number_ = number;
     entry_ = recorded.entry;
     const std::size_t before = outcome_.differences;
+    // Every entry but these two names the controller.
     std::optional<std::int32_t> device;
-    if (recorded.device) {
+    if (recorded.entry != Entry::Init && recorded.entry != Entry::GetLastErr) {
+      if (!recorded.device) {
+        Skip("not sent: the line names no device");
+        return true;
+      }
       device = LiveDevice(*recorded.device);
       if (!device) return true;
     }

@@ -87,6 +87,12 @@ TEST(TranscriptReplay, EachDifferingFieldIsOneLineInWordsUnlessIgnored) {
   other.library.initCount = 1;
   outcome = kavr::ReplayTranscript(calls, other.library, {.ignored = {"count"}});
   EXPECT_EQ(outcome.lines.back(), "call 4 Stop: not sent: controller 0 of the recording is not attached");
+
+  // A line without its device is passed over, not sent to some controller.
+  std::vector<kavr::RecordedCall> deviceless = calls;
+  deviceless[1].call.device.reset();
+  outcome = kavr::ReplayTranscript(deviceless, live.library, {});
+  EXPECT_EQ(outcome.lines.at(0), "call 2 GetState: not sent: the line names no device");
 }
 
 }  // namespace
