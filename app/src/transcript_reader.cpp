@@ -75,13 +75,16 @@ std::optional<std::chrono::system_clock::time_point> TimestampIn(std::string_vie
   auto part = [&](std::size_t at, std::size_t length) {
     return *NumberIn<std::int64_t>(text.substr(at, length));
   };
-  const std::int64_t month = part(5, 2), day = part(8, 2), hour = part(11, 2), minute = part(14, 2),
-                     second = part(17, 2);
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+  const std::int64_t year = part(0, 4), month = part(5, 2), day = part(8, 2), hour = part(11, 2),
+                     minute = part(14, 2), second = part(17, 2);
+  // Years every system's clock holds and writes back: the system clock
+  // counts nanoseconds on some (to 2262), and Windows' conversion starts
+  // at 1970.
+  if (year < 1970 || year > 2200 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+      minute > 59 || second > 60) {
     return std::nullopt;
   }
-  const std::int64_t days =
-      DaysFromCivil(part(0, 4), static_cast<unsigned>(month), static_cast<unsigned>(day));
+  const std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
   const std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
   return std::chrono::system_clock::time_point(
       std::chrono::duration_cast<std::chrono::system_clock::duration>(

@@ -65,6 +65,7 @@ TEST(TranscriptReader, ABadLineIsRefusedWithWhatIsWrong) {
   } cases[] = {
       {"Init rc=0 us=1", "time"},
       {"2026-13-08T15:20:01.123456Z Stop device=0 rc=0 us=1", "time"},
+      {"5026-12-08T15:20:01.123456Z Stop device=0 rc=0 us=1", "time"},
       {time + "Halt device=0 rc=0 us=1", "\"Halt\" is not an entry"},
       {time + "Stop device=x rc=0 us=1", "device=x is not a 32-bit whole number"},
       {time + "Stop device=4294967296 rc=0 us=1", "device=4294967296"},
