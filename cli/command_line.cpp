@@ -101,7 +101,7 @@ void ReplayOptions(CLI::App& replay, Request& request, OptionTexts&) {
       .add_option(
           "--ignore", request.ignoredFields,
           "fields not compared, e.g. Temperature,InputVoltage (record fields, rc, speed, count, versions, "
-          "serials, text)")
+          "text)")
       ->delimiter(',')
       ->type_name("FIELD,...");
   replay.add_flag("--first", request.firstDifferenceOnly, "stop at the first call that differs");
