@@ -104,6 +104,23 @@ void WatchOptions(CLI::App& watch, Request&, OptionTexts& texts) {
       ->type_name("N");
 }
 
+void ReplayOptions(CLI::App& replay, Request& request, OptionTexts&) {
+  replay
+      .add_option("FILE", request.transcriptFile,
+                  "a transcript, as --trace or the recorder writes it (- for standard input)")
+      ->required()
+      ->type_name("FILE");
+  replay
+      .add_option(
+          "--ignore", request.ignoredFields,
+          "fields not compared, e.g. Temperature,InputVoltage (record fields, rc, speed, count, versions, "
+          "text)")
+      ->delimiter(',')
+      ->type_name("FIELD,...");
+  replay.add_flag("--first", request.firstDifferenceOnly, "stop at the first call that differs");
+  replay.add_flag("--allow-motion", request.allowMotion, "send the recorded starts too: they move the motor");
+}
+
 struct CommandLine {
   const char* name;
   const char* description;
@@ -139,6 +156,10 @@ constexpr CommandLine kCommands[] = {
      "temperature), until Ctrl+C or --count reads; a failed read is reported on standard error and the "
      "watch goes on",
      WatchCommand, WatchOptions},
+    {"replay",
+     "send a transcript's calls again, in order, and report each answer that differs from the recorded one, "
+     "field by field (exit 2 if any does); controllers follow their serial numbers",
+     ReplayCommand, ReplayOptions},
 };
 
 void AddCommandLine(CLI::App& app, Request& request, OptionTexts& texts) {

@@ -54,6 +54,7 @@ int StartCommand(const Request&, Session&, Console&);
 // divisor, which has its own option.
 std::span<const RecordField> StartFields();
 int WatchCommand(const Request&, Session&, Console&);
+int ReplayCommand(const Request&, Session&, Console&);
 
 // A get entry of the library, e.g. &ControllerLibrary::GetMode.
 template <typename Record>

@@ -50,6 +50,12 @@ struct Request {
   // watch
   std::chrono::milliseconds interval{500};
   std::optional<std::int64_t> count;
+
+  // replay
+  std::string transcriptFile;  // UTF-8; "-": standard input
+  std::vector<std::string> ignoredFields;
+  bool firstDifferenceOnly = false;
+  bool allowMotion = false;
 };
 
 }  // namespace kavr::cli

@@ -39,16 +39,19 @@ std::string LocalClockText(std::chrono::system_clock::time_point time) {
 }
 
 std::string UtcTimestampText(std::chrono::system_clock::time_point time) {
-  const auto [seconds, fraction] = Split<std::chrono::microseconds>(time);
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &seconds);
-#else
-  gmtime_r(&seconds, &parts);
-#endif
+  // Worked out from the day count rather than by the C library, whose
+  // conversion ends in 2038 where time_t has 32 bits (32-bit Windows).
+  using std::chrono::floor;
+  const auto microseconds = std::chrono::time_point_cast<std::chrono::microseconds>(time);
+  const auto day = floor<std::chrono::days>(microseconds);
+  const std::chrono::hh_mm_ss clock(floor<std::chrono::seconds>(microseconds - day));
+  const auto fraction = (microseconds - floor<std::chrono::seconds>(microseconds)).count();
+  const std::chrono::year_month_day date(day);
   char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, fraction);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()), static_cast<long long>(fraction));
   return text;
 }
 

@@ -1,5 +1,6 @@
 #include "app/library_call.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "app/clock_text.h"
@@ -24,6 +25,12 @@ std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
     text.push_back(kDigits[byte & 0x0f]);
   }
   return text;
+}
+
+std::string FloatText(float value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
 }
 
 std::string QuotedText(std::string_view utf8) {

@@ -1,6 +1,5 @@
 #include "app/recording_library.h"
 
-#include <charconv>
 #include <type_traits>
 
 #include "app/record_fields.h"
@@ -13,13 +12,6 @@ template <typename Record>
 std::vector<std::uint8_t> CopyOf(const Record& record) {
   const RecordBytes bytes = BytesOf(record);
   return {bytes.begin(), bytes.end()};
-}
-
-// The shortest text that reads back as the same float, in C notation.
-std::string FloatText(float value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
 }
 
 LibraryCall CallOf(Entry entry, std::optional<std::int32_t> device = std::nullopt,

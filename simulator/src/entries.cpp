@@ -27,6 +27,7 @@
 #include "simulator/shared_state.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
+#include "transcript_answers.h"
 
 namespace {
 
@@ -127,12 +128,27 @@ KAVR_ResultCode Forward(Entry entry, Call call) {
   return Run(entry, *config, false, call);
 }
 
+// A call answered from a transcript being played back.
+KAVR_ResultCode Answered(Entry entry, const kavr::sim::ReplayAnswer& answer) {
+  if (!answer.failure.empty()) return FailHere(entry, answer.code, answer.failure);
+  own_error.length = 0;
+  return answer.code;
+}
+
 }  // namespace
 
 extern "C" {
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
                                        char* serials, int32_t serials_capacity) {
+  try {
+    if (auto answer =
+            kavr::sim::ReplayedInit(count, versions, versions_capacity, serials, serials_capacity)) {
+      return Answered(Entry::Init, *answer);
+    }
+  } catch (const std::exception& error) {
+    return FailHere(Entry::Init, kavr::sim::kInternalError, "internal error: ", error.what());
+  }
   const SimulatorConfig* config = nullptr;
   try {
     config =
@@ -149,48 +165,78 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
+  if (auto answer = kavr::sim::Replayed(Entry::GetState, device, state)) {
+    return Answered(Entry::GetState, *answer);
+  }
   return Forward(Entry::GetState, [&](Simulator& simulator) { return simulator.GetState(device, state); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode) {
+  if (auto answer = kavr::sim::Replayed(Entry::GetMode, device, mode)) {
+    return Answered(Entry::GetMode, *answer);
+  }
   return Forward(Entry::GetMode, [&](Simulator& simulator) { return simulator.GetMode(device, mode); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode) {
+  if (auto answer = kavr::sim::Replayed(Entry::SetMode, device, mode)) {
+    return Answered(Entry::SetMode, *answer);
+  }
   return Forward(Entry::SetMode, [&](Simulator& simulator) { return simulator.SetMode(device, mode); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters) {
+  if (auto answer = kavr::sim::Replayed(Entry::GetParameters, device, parameters)) {
+    return Answered(Entry::GetParameters, *answer);
+  }
   return Forward(Entry::GetParameters,
                  [&](Simulator& simulator) { return simulator.GetParameters(device, parameters); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters) {
+  if (auto answer = kavr::sim::Replayed(Entry::SetParameters, device, parameters)) {
+    return Answered(Entry::SetParameters, *answer);
+  }
   return Forward(Entry::SetParameters,
                  [&](Simulator& simulator) { return simulator.SetParameters(device, parameters); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device, struct KAVR_StartParameters* start) {
+  if (auto answer = kavr::sim::Replayed(Entry::GetStartParameters, device, start)) {
+    return Answered(Entry::GetStartParameters, *answer);
+  }
   return Forward(Entry::GetStartParameters,
                  [&](Simulator& simulator) { return simulator.GetStartParameters(device, start); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
                                         struct KAVR_StartParameters* start) {
+  if (auto answer = kavr::sim::Replayed(Entry::Start, device, destination, speed, start)) {
+    return Answered(Entry::Start, *answer);
+  }
   return Forward(Entry::Start,
                  [&](Simulator& simulator) { return simulator.Start(device, destination, speed, start); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) {
+  if (auto answer = kavr::sim::Replayed(Entry::Stop, device)) return Answered(Entry::Stop, *answer);
   return Forward(Entry::Stop, [&](Simulator& simulator) { return simulator.Stop(device); });
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
+  if (auto answer = kavr::sim::Replayed(Entry::SaveParametersToFlash, device)) {
+    return Answered(Entry::SaveParametersToFlash, *answer);
+  }
   return Forward(Entry::SaveParametersToFlash,
                  [&](Simulator& simulator) { return simulator.SaveParametersToFlash(device); });
 }
 
 void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
+  try {
+    if (own_error.length == 0 && kavr::sim::ReplayedLastError(buffer, capacity)) return;
+  } catch (...) {
+    // Answered as the simulation would.
+  }
   const SimulatorConfig* config = settings.Latest();
   if (own_error.length == 0 && config != nullptr) {
     Run(Entry::GetLastErr, *config, false, [&](Simulator& simulator) {

@@ -143,5 +143,78 @@ TEST_F(KavrctlOnStandIn, AFullDiskAndSigtermAreReportedWithTheirCodes) {
 }
 #endif
 
+
+// Recorded through the recorder library in front of the stand-in, a run
+// replays on the stand-in alone with no difference; a parameter changed
+// since shows as exactly one.
+TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference) {
+  const std::filesystem::path rig = scratch_.folder.path / "rig";
+  const std::filesystem::path library(kavr::LibraryFileName());
+  std::filesystem::create_directories(rig);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / "recorder" / library, rig / library);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / library,
+                             rig / (library.stem().string() + "-original" + library.extension().string()));
+  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  // The run then finds what it leaves, and its replay finds the same.
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1500"}).code, 0);
+  {
+    test_support::EnvironmentOverride record("KAVR_RECORD_FILE", transcript);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"mode"},
+                                               {"set-parameters", "ButtonTimeout1=1500"},
+                                               {"start-parameters"},
+                                               {"stop"},
+                                               {"last-error"}}) {
+      std::vector<std::string> through = {"--library", (rig / library).string()};
+      through.insert(through.end(), args.begin(), args.end());
+      const ProgramRun run = Kavrctl(through);
+      EXPECT_EQ(run.code, 0) << args[0] << ": " << run.err;
+    }
+  }
+
+  const ProgramRun same = Kavrctl({"replay", transcript});
+  EXPECT_EQ(same.code, 0) << same.out << same.err;
+  EXPECT_EQ(same.out, "11 calls sent, 0 differences\n");
+
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout2=777"}).code, 0);
+  const ProgramRun changed = Kavrctl({"replay", transcript});
+  EXPECT_EQ(changed.code, 2);
+  EXPECT_TRUE(changed.out.starts_with("call 4 GetParameters: ButtonTimeout2 ")) << changed.out;
+  EXPECT_TRUE(changed.out.ends_with(" recorded, 777 now\n11 calls sent, 1 difference\n")) << changed.out;
+}
+
+// Playing a transcript back, the stand-in gives each call what the recorded
+// run got, failures included, and says what it holds when a call is not there.
+TEST_F(KavrctlOnStandIn, TheStandInPlaysARecordedRunBack) {
+  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  const ProgramRun state = Kavrctl({"--trace", transcript, "state"});
+  ASSERT_EQ(state.code, 0) << state.err;
+  ProgramRun failed;
+  {
+    test_support::EnvironmentOverride fault("KAVR_SIM_FAIL", "GetMode=5");
+    failed = Kavrctl({"--trace", transcript + ".mode", "mode"});
+  }
+  ASSERT_EQ(failed.code, 2);
+  {
+    std::ofstream append(transcript, std::ios::app | std::ios::binary);
+    append << std::ifstream(transcript + ".mode", std::ios::binary).rdbuf();
+  }
+  // Position and readings that drift would differ in a new run; played back they cannot.
+  EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1234"}).code, 0);
+
+  test_support::EnvironmentOverride replay("KAVR_SIM_REPLAY", transcript);
+  const ProgramRun stateAgain = Kavrctl({"state"});
+  EXPECT_EQ(stateAgain.code, 0) << stateAgain.err;
+  EXPECT_EQ(stateAgain.out, state.out);
+  const ProgramRun failedAgain = Kavrctl({"mode"});
+  EXPECT_EQ(failedAgain.code, 2);
+  EXPECT_EQ(failedAgain.err, failed.err);
+
+  const ProgramRun unrecorded = Kavrctl({"parameters"});
+  EXPECT_EQ(unrecorded.code, 2);
+  EXPECT_TRUE(Holds(unrecorded.err, "no more GetParameters on device 0 recorded in the transcript"))
+      << unrecorded.err;
+}
+
 }  // namespace
 }  // namespace cli_test

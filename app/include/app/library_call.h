@@ -57,6 +57,10 @@ std::string TranscriptLine(const LibraryCall& call);
 // what the call left in it.
 std::string ScalarsText(const LibraryCall& call);
 
+// The shortest text that reads back as the same float, in C notation, as a
+// scalar is written.
+std::string FloatText(float value);
+
 // The same text escaping for any UTF-8 text: quoted, `\"` `\\`, and
 // control characters (code 0 included) as `\xNN`.
 std::string QuotedText(std::string_view utf8);

@@ -19,5 +19,8 @@ inline constexpr std::int32_t kFlashFailure = 8;
 inline constexpr std::int32_t kInternalError = 9;
 // The controllers' shared state could not be locked, read or written.
 inline constexpr std::int32_t kStateUnavailable = 10;
+// Playing a transcript back: the transcript cannot be read, or holds no
+// answer for the call.
+inline constexpr std::int32_t kNotRecorded = 11;
 
 }  // namespace kavr::sim

@@ -1,0 +1,207 @@
+// The recorder's eleven exports. Each passes its arguments untouched to the
+// same entry of the maker's library and returns what it returned; what the
+// transcript line says about the call follows from the arguments' kinds (a
+// device, a record, a text buffer), so that only the entries with arguments
+// of their own (Init, Start, GetLastErr) are described by hand.
+#include "kavr/entries.h"
+
+#include <chrono>
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+
+#include "app/library_call.h"
+#include "app/record_fields.h"
+#include "kavr/dynamic_controller_library.h"
+#include "kavr/entry_names.h"
+#include "kavr/records.h"
+#include "kavr/text.h"
+#include "original_library.h"
+#include "platform.h"
+#include "transcript_writer.h"
+
+namespace {
+
+using kavr::Entry;
+using kavr::LibraryCall;
+using kavr::recorder::OriginalLibrary;
+using kavr::recorder::TranscriptWriter;
+
+// The one recorder of the process, made at the first call and gone when the
+// library is unloaded, as a library's own state is.
+struct Recorder {
+  const std::filesystem::path folder = kavr::recorder::OwnFolder();
+  OriginalLibrary original{folder};
+  TranscriptWriter transcript{folder};
+};
+
+Recorder& TheRecorder() {
+  static Recorder recorder;
+  return recorder;
+}
+
+template <typename Record>
+std::vector<std::uint8_t> BytesIn(const Record* record) {
+  if (record == nullptr) return {};
+  const kavr::RecordBytes bytes = kavr::BytesOf(*record);
+  return {bytes.begin(), bytes.end()};
+}
+
+// A text buffer's bytes as the transcript shows them: every position up to
+// the capacity, or only up to the first code 0 where the rest is not read.
+std::string BufferText(const char* buffer, std::int32_t capacity, bool toFirstNul) {
+  if (buffer == nullptr || capacity <= 0) return {};
+  std::string_view bytes(buffer, static_cast<std::size_t>(capacity));
+  if (toFirstNul) bytes = bytes.substr(0, bytes.find('\0'));
+  return kavr::ToUtf8(kavr::DecodeCodePage(bytes));
+}
+
+// What goes in, by argument kinds.
+void Describe(LibraryCall& call, std::int32_t device) { call.device = device; }
+
+template <typename Record>
+void Describe(LibraryCall& call, std::int32_t device, Record* record) {
+  call.device = device;
+  call.recordType = kavr::RecordName<Record>();
+  call.sent = BytesIn(record);
+}
+
+void Describe(LibraryCall& call, std::int32_t device, std::int32_t destination, float* speed,
+              KAVR_StartParameters* start) {
+  Describe(call, device, start);
+  call.scalars.push_back({"destination", std::to_string(destination), ""});
+  call.scalars.push_back({"speed", speed != nullptr ? kavr::FloatText(*speed) : "null", ""});
+}
+
+void Describe(LibraryCall&, std::int32_t*, char*, std::int32_t, char*, std::int32_t) {}
+
+// What comes back, by the same kinds.
+void Returned(LibraryCall&, std::int32_t) {}
+
+template <typename Record>
+void Returned(LibraryCall& call, std::int32_t, Record* record) {
+  call.returned = BytesIn(record);
+}
+
+void Returned(LibraryCall& call, std::int32_t device, std::int32_t, float* speed,
+              KAVR_StartParameters* start) {
+  Returned(call, device, start);
+  if (speed != nullptr) call.scalars.back().returned = kavr::FloatText(*speed);
+}
+
+void Returned(LibraryCall& call, std::int32_t* count, char* versions, std::int32_t versionsCapacity,
+              char* serials, std::int32_t serialsCapacity) {
+  call.scalars.push_back({"count", "", count != nullptr ? std::to_string(*count) : "null"});
+  call.texts.push_back({"versions", BufferText(versions, versionsCapacity, false)});
+  call.texts.push_back({"serials", BufferText(serials, serialsCapacity, false)});
+}
+
+class Timing {
+ public:
+  explicit Timing(LibraryCall& call) : call_(call) { call_.started = std::chrono::system_clock::now(); }
+  void Stop() {
+    call_.duration =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begun_);
+  }
+
+ private:
+  LibraryCall& call_;
+  const std::chrono::steady_clock::time_point begun_ = std::chrono::steady_clock::now();
+};
+
+// Every entry that returns a result code.
+template <Entry entry, typename... Arguments>
+KAVR_ResultCode Forward(Arguments... arguments) {
+  Recorder& recorder = TheRecorder();
+  LibraryCall call;
+  call.entry = entry;
+  Describe(call, arguments...);
+  Timing timing(call);
+  std::string failure;
+  auto function = reinterpret_cast<kavr::EntryPointer<entry>>(recorder.original.Find(entry, failure));
+  KAVR_ResultCode result = kavr::kLibraryUnavailable;
+  if (function != nullptr) {
+    kavr::recorder::ForgetOwnFailure();
+    result = function(arguments...);
+  } else {
+    kavr::recorder::NoteOwnFailure(failure);
+  }
+  timing.Stop();
+  call.result = result;
+  Returned(call, arguments...);
+  recorder.transcript.Write(call);
+  return result;
+}
+
+// The recorder's own text, ended within the caller's capacity.
+void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::size_t length = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
+}  // namespace
+
+extern "C" {
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
+                                       char* serials, int32_t serials_capacity) {
+  return Forward<Entry::Init>(count, versions, versions_capacity, serials, serials_capacity);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
+  return Forward<Entry::GetState>(device, state);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode) {
+  return Forward<Entry::GetMode>(device, mode);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode) {
+  return Forward<Entry::SetMode>(device, mode);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters) {
+  return Forward<Entry::GetParameters>(device, parameters);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters) {
+  return Forward<Entry::SetParameters>(device, parameters);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device, struct KAVR_StartParameters* start) {
+  return Forward<Entry::GetStartParameters>(device, start);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
+                                        struct KAVR_StartParameters* start) {
+  return Forward<Entry::Start>(device, destination, speed, start);
+}
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) { return Forward<Entry::Stop>(device); }
+
+KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
+  return Forward<Entry::SaveParametersToFlash>(device);
+}
+
+// Returns nothing; the text is the recorder's own while its failure is the
+// thread's latest, else the maker's library's.
+void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
+  Recorder& recorder = TheRecorder();
+  LibraryCall call;
+  call.entry = Entry::GetLastErr;
+  Timing timing(call);
+  std::string own = kavr::recorder::OwnFailure();
+  if (own.empty()) {
+    auto function = reinterpret_cast<kavr::EntryPointer<Entry::GetLastErr>>(
+        recorder.original.Find(Entry::GetLastErr, own));
+    if (function != nullptr) function(buffer, capacity);
+  }
+  if (!own.empty()) CopyText(own, buffer, capacity);
+  timing.Stop();
+  call.texts.push_back({"text", BufferText(buffer, capacity, true)});
+  recorder.transcript.Write(call);
+}
+
+}  // extern "C"
