@@ -12,7 +12,7 @@
 # ties each name to its __stdcall symbol (stdcall fix-up) and --kill-at keeps
 # the decorated names out. Nothing in the sources is marked dllexport, which
 # would export every entry a second time.
-set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../device/include/kavr/entry_names.h)
+set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../device/contract/kavr/entry_names.h)
 
 function(kavr_library_exports target)
   cmake_parse_arguments(PARSE_ARGV 1 export "" "" "LEAVE_OUT")

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kavr/records.h"
+#include "kavr/slots.h"
 
 namespace kavr {
 
@@ -15,9 +16,8 @@ using ResultCode = std::int32_t;
 
 // A library text buffer as the program holds it: one char32_t per
 // character, so that positions count characters whatever the code page
-// turned them into. The program hands over buffers of this many characters.
+// turned them into. The program hands over buffers of kLibraryTextLength.
 using LibraryText = std::u32string;
-inline constexpr std::size_t kLibraryTextLength = 1000;
 
 // A buffer of kLibraryTextLength characters of code 0.
 inline LibraryText EmptyLibraryText() { return LibraryText(kLibraryTextLength, U'\0'); }
