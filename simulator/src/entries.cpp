@@ -1,4 +1,4 @@
-// The eleven exported entries. Loading the library does no work; each
+// The exported entries. Loading the library does no work; each
 // _KAVRVB_Init reads the settings from the environment as it is then, and
 // every call after it runs on the controllers' shared state, under that
 // state's file lock: the one lock a call takes (see shared_state.h).
@@ -12,6 +12,7 @@
 // it is the latest, and the controllers' last error otherwise.
 
 #include "kavr/entries.h"
+#include "kavr/entry_names.h"
 
 #include <algorithm>
 #include <atomic>
@@ -148,47 +149,22 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
   });
 }
 
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
-  return Forward(Entry::GetState, [&](Simulator& simulator) { return simulator.GetState(device, state); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode) {
-  return Forward(Entry::GetMode, [&](Simulator& simulator) { return simulator.GetMode(device, mode); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode) {
-  return Forward(Entry::SetMode, [&](Simulator& simulator) { return simulator.SetMode(device, mode); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  return Forward(Entry::GetParameters,
-                 [&](Simulator& simulator) { return simulator.GetParameters(device, parameters); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  return Forward(Entry::SetParameters,
-                 [&](Simulator& simulator) { return simulator.SetParameters(device, parameters); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device, struct KAVR_StartParameters* start) {
-  return Forward(Entry::GetStartParameters,
-                 [&](Simulator& simulator) { return simulator.GetStartParameters(device, start); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
-                                        struct KAVR_StartParameters* start) {
-  return Forward(Entry::Start,
-                 [&](Simulator& simulator) { return simulator.Start(device, destination, speed, start); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) {
-  return Forward(Entry::Stop, [&](Simulator& simulator) { return simulator.Stop(device); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
-  return Forward(Entry::SaveParametersToFlash,
-                 [&](Simulator& simulator) { return simulator.SaveParametersToFlash(device); });
-}
+// Every entry but Init and GetLastErr hands its arguments as they came to
+// the Simulator method of the same name; the declarations in entries.h
+// make a definition of another signature fail to compile.
+#define KAVR_STAND_IN(...) KAVR_ENTRY_BY_SHAPE(KAVR_STAND_IN, __VA_ARGS__)
+#define KAVR_STAND_IN_ENTRY(name, record, result, parameters, arguments)                              \
+  result KAVR_CALL _KAVRVB_##name parameters {                                                      \
+    return Forward(Entry::name, [&](Simulator& simulator) { return simulator.name arguments; }); \
+  }
+#define KAVR_STAND_IN_ControllerOnly KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_RecordGet KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_RecordSet KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_Start KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_Init(...)
+#define KAVR_STAND_IN_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_STAND_IN)
+#undef KAVR_STAND_IN
 
 void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
   const SimulatorConfig* config = settings.Latest();

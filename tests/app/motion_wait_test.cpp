@@ -54,7 +54,7 @@ TEST(MotionWait, EndsWhenTheMotorStopsOrTheLimitPasses) {
 
 TEST(MotionWait, AFailedReadEndsTheWaitWithItsCode) {
   Waiting failing;
-  failing.library.results["GetState"] = 9;
+  failing.library.results[kavr::Entry::GetState] = 9;
   const MotionWait wait = failing.Wait(std::nullopt);
   EXPECT_EQ(wait.end, MotionWaitEnd::kReadFailed);
   EXPECT_EQ(wait.result, 9);

@@ -31,7 +31,7 @@ std::string Stable(const kavr::LibraryCall& call) {
 TEST(RecordingLibrary, DescribesEachCallAndPassesItThroughUnchanged) {
   Recorded r;
   r.library.speedAfterStart = 1500.0f;
-  r.library.results["Stop"] = 7;
+  r.library.results[kavr::Entry::Stop] = 7;
   r.library.lastError = U"Busy \"now\"\n";
   KAVR_StartParameters start{};
   start.StepDivisor = 2;

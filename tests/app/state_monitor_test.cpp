@@ -83,7 +83,7 @@ TEST(StateMonitor, PollsTheStateOfOneDeviceAndPausesOnAFailureUntilResumed) {
   Monitored m;
   m.library.state.CurrentPosition = 42;
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kDone);
-  m.library.results["GetState"] = 9;
+  m.library.results[kavr::Entry::GetState] = 9;
   m.library.lastError = U"line\r\nbroken";
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kFailed);
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kNotNow);

@@ -152,7 +152,7 @@ TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
     SCOPED_TRACE(::testing::Message()
                  << "result " << c.result << " count " << c.count << " " << c.loadFailure);
     Selection s;
-    s.f.library.results["Init"] = c.result;
+    s.f.library.results[kavr::Entry::Init] = c.result;
     s.f.library.initCount = c.count;
     s.f.library.loadFailure = c.loadFailure;
     // The binding's own text; asked for only when the file lacks the entry.

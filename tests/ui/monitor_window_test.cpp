@@ -154,7 +154,7 @@ TEST_F(MonitorTest, StopButtonAndKeyReachTheSelectedControllerWhileTheTestWindow
 }
 
 TEST_F(MonitorTest, AFailingPollShowsTheLibrarysTextPausesWithoutABoxAndResumes) {
-  f.library.results["GetState"] = 5;
+  f.library.results[kavr::Entry::GetState] = 5;
   f.library.lastError = U"Device <b>is</b> busy";
   Monitor().show();
   QTest::qWait(250);

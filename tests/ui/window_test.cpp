@@ -191,7 +191,7 @@ TEST_F(WindowTest, EachButtonTestsEveryCallAndAFailedCallShowsTheLastErrorAndEnd
     // A write after a failed read would overwrite the controller with values nobody chose.
     for (std::size_t failing = 0; failing < c.calls.size() && c.calls[failing] != "GetLastErr"; ++failing) {
       f.library.events.clear();
-      f.library.results = {{c.calls[failing], 5}};
+      f.library.results = {{ui_test::EntryCalled(c.calls[failing]), 5}};
       Find<QPushButton>(c.button)->click();
       f.library.results.clear();
       expected.assign(c.calls.begin(), c.calls.begin() + failing + 1);

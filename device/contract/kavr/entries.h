@@ -36,23 +36,52 @@ struct KAVR_StartParameters;
 
 typedef int32_t KAVR_ResultCode;
 
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
-                                                   char* serials, int32_t serials_capacity);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device,
-                                                            struct KAVR_Parameters* parameters);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device,
-                                                            struct KAVR_Parameters* parameters);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device,
-                                                                 struct KAVR_StartParameters* start);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
-                                                    struct KAVR_StartParameters* start);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device);
-KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device);
-/* Its return value is never read. */
-KAVR_EXPORT void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity);
+/* The entries, listed once, in the library's order; every other list of
+ * them (declarations, exports, the binding, the recording library, the test
+ * fakes, the stand-in's C entries) is generated from this one:
+ *
+ *   X(Name, Shape, Record, Return, Parameters, Arguments)
+ *
+ * Name       exported as _KAVRVB_Name
+ * Shape      how the program calls it. ControllerOnly: a controller number
+ *            and nothing else. RecordGet, RecordSet: a controller number and
+ *            a Record the entry fills or takes. Init, Start, GetLastErr: an
+ *            entry of its own, written out by hand wherever it is used.
+ * Record     the record it passes, or void
+ * Return     its C return type
+ * Parameters its C parameter list, in parentheses
+ * Arguments  the same names as an argument list, so that a pass-through
+ *            forwards the raw call: _KAVRVB_Name Arguments
+ */
+#define KAVR_FOR_EACH_ENTRY(X)                                                                         \
+  X(Init, Init, void, KAVR_ResultCode,                                                               \
+    (int32_t * count, char* versions, int32_t versions_capacity, char* serials,                      \
+     int32_t serials_capacity),                                                                      \
+    (count, versions, versions_capacity, serials, serials_capacity))                                 \
+  X(GetState, RecordGet, KAVR_State, KAVR_ResultCode, (int32_t device, struct KAVR_State * state),   \
+    (device, state))                                                                                 \
+  X(GetMode, RecordGet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),       \
+    (device, mode))                                                                                  \
+  X(SetMode, RecordSet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),       \
+    (device, mode))                                                                                  \
+  X(GetParameters, RecordGet, KAVR_Parameters, KAVR_ResultCode,                                      \
+    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                     \
+  X(SetParameters, RecordSet, KAVR_Parameters, KAVR_ResultCode,                                      \
+    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                     \
+  X(GetStartParameters, RecordGet, KAVR_StartParameters, KAVR_ResultCode,                            \
+    (int32_t device, struct KAVR_StartParameters * start), (device, start))                          \
+  X(Start, Start, KAVR_StartParameters, KAVR_ResultCode,                                             \
+    (int32_t device, int32_t destination, float* speed, struct KAVR_StartParameters* start),         \
+    (device, destination, speed, start))                                                             \
+  X(Stop, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))                         \
+  X(SaveParametersToFlash, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))        \
+  /* Its return value is never read. */                                                              \
+  X(GetLastErr, GetLastErr, void, void, (char* buffer, int32_t capacity), (buffer, capacity))
+
+#define KAVR_DECLARE_ENTRY(name, shape, record, result, parameters, arguments) \
+  KAVR_EXPORT result KAVR_CALL _KAVRVB_##name parameters;
+KAVR_FOR_EACH_ENTRY(KAVR_DECLARE_ENTRY)
+#undef KAVR_DECLARE_ENTRY
 
 #ifdef __cplusplus
 }
