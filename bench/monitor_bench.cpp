@@ -16,7 +16,7 @@
 namespace {
 
 struct Monitored {
-  ui_test::FakeLibrary fake;
+  fakes::FakeLibrary fake;
   kavr::RecordingControllerLibrary library{fake};
   kavr::CallLog log;
   QTemporaryDir scratch;

@@ -15,7 +15,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-struct Logged : ui_test::Fakes {
+struct Logged : fakes::Fakes {
   kavr::RecordingControllerLibrary recording{library};
   kavr::CallLog log;
   Logged() {

@@ -10,10 +10,10 @@ namespace kavr {
 namespace {
 
 using std::chrono::milliseconds;
-using ui_test::Strings;
+using fakes::Strings;
 
 struct Waiting {
-  ui_test::FakeLibrary library;
+  fakes::FakeLibrary library;
   std::chrono::steady_clock::time_point now;
   std::vector<milliseconds> sleeps;
   int stopAfterSleeps = -1;  // the motor stops after this many sleeps; -1: never

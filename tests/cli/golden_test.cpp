@@ -8,8 +8,8 @@
 namespace cli_test {
 namespace {
 
-using ui_test::FakeLibrary;
-using ui_test::Strings;
+using fakes::FakeLibrary;
+using fakes::Strings;
 
 // The state of the state report's worked example.
 const KAVR_State kWorkedState{.CurrentPosition = 250,

@@ -13,8 +13,8 @@
 namespace cli_test {
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Strings;
+using fakes::BytesOf;
+using fakes::Strings;
 
 // A report as kavrctl prints it: one line feed per carriage return.
 std::string Printed(std::string report) {

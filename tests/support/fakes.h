@@ -1,4 +1,5 @@
-// A scripted controller library and a recording display for every ui test.
+// The fakes every test shares: a scripted controller library and a
+// recording display.
 // Both write into the library's event list, so a test sees the calls and the
 // boxes shown in the order they happened.
 #pragma once
@@ -19,7 +20,7 @@
 #include "kavr/text.h"
 #include "reports/show_report.h"
 
-namespace ui_test {
+namespace fakes {
 
 using kavr::ResultCode;
 using Bytes = std::vector<std::uint8_t>;
@@ -169,4 +170,7 @@ struct Fakes {
   RecordingDisplay display{&library.events};
 };
 
-}  // namespace ui_test
+}  // namespace fakes
+
+// The name the fakes went by before; kept for tests written against it.
+namespace ui_test = fakes;

@@ -22,8 +22,8 @@
 
 namespace {
 
-using ui_test::Positions;
-using ui_test::Strings;
+using fakes::Positions;
+using fakes::Strings;
 
 QListWidget* List(Dialog& dialog) { return dialog.findChild<QListWidget*>("List1"); }
 
@@ -54,7 +54,7 @@ struct Selection {
     if (twice) QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, modifiers, at);
   }
 
-  ui_test::Fakes f;
+  fakes::Fakes f;
   const std::u32string& serials = f.library.initSerials;
   const std::u32string& versions = f.library.initVersions;
   Dialog dialog{f.library, f.display};

@@ -26,8 +26,8 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   test_support::UnsetEnvironment("KAVR_SIM_FAIL");
 
   kavr::DynamicControllerLibrary library;
-  ui_test::Strings shown;
-  ui_test::RecordingDisplay display(&shown);
+  fakes::Strings shown;
+  fakes::RecordingDisplay display(&shown);
 
   Dialog dialog(library, display);
   ASSERT_TRUE(dialog.Load()) << library.LibraryLoadFailure();
@@ -46,7 +46,7 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   for (const char* button : {"CGetState", "CSetMode", "CStart", "CStop"}) {
     window->findChild<QPushButton*>(button)->click();
   }
-  ASSERT_EQ(shown, (ui_test::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
+  ASSERT_EQ(shown, (fakes::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
                                      "show KAVR_Start Successful", "show KAVR_Stop Successful"}));
   EXPECT_THAT(display.shown[2].prompt, StartsWith("Destination position - 0\rSpeed - "));
   EXPECT_EQ(display.shown[3].prompt, "Should be Stoped");

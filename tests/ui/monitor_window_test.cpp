@@ -34,7 +34,7 @@ namespace {
 
 using ::testing::Each;
 using ::testing::HasSubstr;
-using ui_test::Strings;
+using fakes::Strings;
 
 class MonitorTest : public ::testing::Test {
  protected:
@@ -67,7 +67,7 @@ class MonitorTest : public ::testing::Test {
     return texts;
   }
 
-  ui_test::Fakes f;
+  fakes::Fakes f;
   kavr::RecordingControllerLibrary library{f.library};
   kavr::CallLog log;
   QTemporaryDir scratch;

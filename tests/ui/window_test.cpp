@@ -20,8 +20,8 @@
 
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Strings;
+using fakes::BytesOf;
+using fakes::Strings;
 
 // What the control shows: a caption, a frame's title, a field's text or the current choice.
 QString ShownText(const QWidget& control) {
@@ -44,7 +44,7 @@ class WindowTest : public ::testing::Test {
     return control;
   }
 
-  ui_test::Fakes f;
+  fakes::Fakes f;
   DLGForm window{f.library, f.display};
 };
 
@@ -191,7 +191,7 @@ TEST_F(WindowTest, EachButtonTestsEveryCallAndAFailedCallShowsTheLastErrorAndEnd
     // A write after a failed read would overwrite the controller with values nobody chose.
     for (std::size_t failing = 0; failing < c.calls.size() && c.calls[failing] != "GetLastErr"; ++failing) {
       f.library.events.clear();
-      f.library.results = {{ui_test::EntryCalled(c.calls[failing]), 5}};
+      f.library.results = {{fakes::EntryCalled(c.calls[failing]), 5}};
       Find<QPushButton>(c.button)->click();
       f.library.results.clear();
       expected.assign(c.calls.begin(), c.calls.begin() + failing + 1);
