@@ -38,22 +38,15 @@ std::string ListText(const DeviceList& list) {
 }  // namespace
 
 ControllerLibrary& Session::Library() {
-  if (calls_ != nullptr) return *calls_;
-  if (request_.traceFile) {
-    std::string error;
-    transcript_ = TranscriptFile::Open(*request_.traceFile, error);
-    if (!transcript_) throw Failure{kBadUsage, error};
-  }
-  std::optional<std::filesystem::path> file;
-  if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
-  library_ = openLibrary_(file);
-  calls_ = library_.get();
-  if (transcript_) {
-    recording_ = std::make_unique<RecordingControllerLibrary>(*library_);
-    recording_->AddObserver([this](const LibraryCall& call) { transcript_->Write(call); });
-    calls_ = recording_.get();
-  }
-  return *calls_;
+  if (wiring_) return wiring_->Calls();
+  std::string error;
+  wiring_ = LibraryWiring::Build(request_.traceFile, nullptr, [this] {
+    std::optional<std::filesystem::path> file;
+    if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
+    return openLibrary_(file);
+  }, error);
+  if (!wiring_) throw Failure{kBadUsage, error};
+  return wiring_->Calls();
 }
 
 bool Session::LibraryUnavailable(ResultCode result) {

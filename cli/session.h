@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/recording_library.h"
-#include "app/transcript_file.h"
+#include "app/library_wiring.h"
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
 #include "kavrctl.h"
@@ -47,10 +46,7 @@ class Session {
  private:
   const Request& request_;
   const LibraryFactory& openLibrary_;
-  std::unique_ptr<TranscriptFile> transcript_;
-  std::shared_ptr<ControllerLibrary> library_;
-  std::unique_ptr<RecordingControllerLibrary> recording_;
-  ControllerLibrary* calls_ = nullptr;  // the library, or its recording wrapper
+  std::unique_ptr<LibraryWiring> wiring_;
 };
 
 }  // namespace kavr::cli

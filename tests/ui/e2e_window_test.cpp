@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
@@ -38,10 +38,10 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   DLGForm* window = dialog.TestWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(Module1::DeviceIndex, 1);
+  EXPECT_EQ(dialog.Chosen().DeviceIndex, 1);
   const QString selection = window->findChild<QLabel*>("TextSel")->text();
   EXPECT_EQ(selection.size(), 36);
-  EXPECT_THAT(selection.toStdString(), StartsWith("S/N: " + Module1::DeviceSerial + "  Version: "));
+  EXPECT_THAT(selection.toStdString(), StartsWith("S/N: " + dialog.Chosen().DeviceSerial + "  Version: "));
 
   for (const char* button : {"CGetState", "CSetMode", "CStart", "CStop"}) {
     window->findChild<QPushButton*>(button)->click();

@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "app/record_fields.h"
 #include "app/recording_library.h"
 #include "call_log_view.h"
@@ -39,13 +39,11 @@ using fakes::Strings;
 class MonitorTest : public ::testing::Test {
  protected:
   MonitorTest() {
-    Module1::DeviceIndex = 1;
-    Module1::DeviceSerial = "0123456789ABCDEF";
     library.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
   }
 
   MonitorWindow& Monitor() {
-    if (!monitor) monitor = std::make_unique<MonitorWindow>(library, log, settings, ".");
+    if (!monitor) monitor = std::make_unique<MonitorWindow>(library, log, settings, selection, ".");
     return *monitor;
   }
   template <typename Control = QWidget>
@@ -72,6 +70,7 @@ class MonitorTest : public ::testing::Test {
   kavr::CallLog log;
   QTemporaryDir scratch;
   QSettings settings{scratch.filePath("kavrtest.ini"), QSettings::IniFormat};
+  const kavr::Selection selection{2, 1, "0123456789ABCDEF", ""};
   std::unique_ptr<MonitorWindow> monitor;
 };
 
@@ -120,7 +119,7 @@ TEST_F(MonitorTest, PollsOnlyTheSelectedControllersStateShowsItUnderAccessibleNa
 
 TEST_F(MonitorTest, StopButtonAndKeyReachTheSelectedControllerWhileTheTestWindowShowsABox) {
   kavr::MessageBoxDisplay boxes;
-  DLGForm boxedWindow(library, boxes);
+  DLGForm boxedWindow(library, boxes, selection);
   boxes.SetParentWindow(&boxedWindow);
   boxedWindow.Load();
   Monitor().show();
@@ -176,7 +175,7 @@ TEST_F(MonitorTest, AFailingPollShowsTheLibrarysTextPausesWithoutABoxAndResumes)
 }
 
 TEST_F(MonitorTest, LogListsEveryCallInOrderCollapsesPollingShowsFieldsAndCopiesAndSavesWhole) {
-  DLGForm window(library, f.display);
+  DLGForm window(library, f.display, selection);
   window.Load();
   Monitor().show();
   window.findChild<QPushButton*>("CSetMode")->click();
@@ -213,11 +212,11 @@ TEST_F(MonitorTest, LogListsEveryCallInOrderCollapsesPollingShowsFieldsAndCopies
 }
 
 TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
-  DLGForm window(library, f.display);
+  DLGForm window(library, f.display, selection);
   window.Load();
   {
     MonitorLauncher launcher(library, log, settings, ".");
-    launcher.Attach(window, false);
+    launcher.Attach(window, selection, false);
     QTest::qWait(20);
     EXPECT_EQ(launcher.Monitor(), nullptr);
     window.activateWindow();
@@ -227,7 +226,7 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
     launcher.Monitor()->findChild<QCheckBox*>("Openatstart")->setChecked(true);
   }
   MonitorLauncher launcher(library, log, settings, ".");
-  launcher.Attach(window, false);
+  launcher.Attach(window, selection, false);
   QTest::qWait(20);
   ASSERT_NE(launcher.Monitor(), nullptr);
   EXPECT_TRUE(launcher.Monitor()->isVisible());

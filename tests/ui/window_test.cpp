@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <map>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "dlgform.h"
 #include "fakes.h"
 #include "reports/reports.h"
@@ -32,9 +32,6 @@ QString ShownText(const QWidget& control) {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Module1::DeviceIndex = 1;
-    Module1::DeviceSerial = "0123456789ABCDEF";
-    Module1::DeviceVersion = "2.31";
     window.Load();
   }
   template <typename Control = QWidget>
@@ -45,7 +42,7 @@ class WindowTest : public ::testing::Test {
   }
 
   fakes::Fakes f;
-  DLGForm window{f.library, f.display};
+  DLGForm window{f.library, f.display, kavr::Selection{2, 1, "0123456789ABCDEF", "2.31"}};
 };
 
 TEST_F(WindowTest, LoadsEveryControlWithItsKindContainerAndCaption) {
