@@ -81,12 +81,12 @@ DeviceList Session::Devices() {
   return list;
 }
 
-std::int32_t Session::Device() {
+Selection Session::Chosen() {
   const DeviceList list = Devices();
   const DeviceChoice choice = ChooseDevice(list.count, list.serials, request_.deviceNumber, request_.serial);
   switch (choice.end) {
     case DeviceChoiceEnd::kChosen:
-      return choice.index;
+      return SelectionOf(list.count, choice.index, list.serials, list.versions);
     case DeviceChoiceEnd::kNotFound:
       throw Failure{kNoController, choice.problem + ". The controllers:" + ListText(list)};
     case DeviceChoiceEnd::kNotChosen:

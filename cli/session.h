@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/library_wiring.h"
+#include "app/selection.h"
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
 #include "kavrctl.h"
@@ -33,7 +34,9 @@ class Session {
   DeviceList Devices();
   // The chosen controller's 0-based index. Throws a Failure when it is not
   // found or not chosen; the message then lists the controllers.
-  std::int32_t Device();
+  std::int32_t Device() { return Chosen().DeviceIndex; }
+  // The same choice as the selection value the window's programs pass on.
+  Selection Chosen();
 
   // Throws the Failure for a nonzero result code.
   void Check(Entry entry, ResultCode result);

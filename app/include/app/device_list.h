@@ -1,6 +1,8 @@
 // The device list that the controller library hands back at start-up: two
 // text buffers in which every controller owns a fixed-width slot. Nothing
 // here needs a widget, so the slicing and the list lines are tested alone.
+//
+// Shells: kavrtest (the dialog), kavrctl.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,7 @@
 // What start-up decides from the library's answer to Init. No widgets: the dialog only wires these
 // to its controls.
+//
+// Shells: kavrtest (the dialog), kavrctl.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // Reading and writing the records' members by their field tables
 // (kavr/record_fields.h): what the command line reads and writes by name,
 // what settings files hold, and what the call log shows field by field.
+//
+// Shells: kavrctl; kavrtest through the call log's details.
 #pragma once
 
 #include <cstddef>

@@ -9,6 +9,8 @@
 // another call (between the read and the write of a button's
 // read-modify-write, too, if the read itself ran the loop). The monitor asks
 // here first and waits its turn.
+//
+// Shells: kavrtest, kavrctl, through library_wiring.h; the monitor asks it whether a call runs.
 #pragma once
 
 #include <functional>
