@@ -16,12 +16,12 @@
 namespace {
 
 struct Monitored {
-  ui_test::FakeLibrary fake;
+  fakes::FakeLibrary fake;
   kavr::RecordingControllerLibrary library{fake};
   kavr::CallLog log;
   QTemporaryDir scratch;
   QSettings settings{scratch.filePath("kavrtest.ini"), QSettings::IniFormat};
-  MonitorWindow window{library, log, settings, "."};
+  MonitorWindow window{library, log, settings, kavr::Selection{}, "."};
   // Polls 100 ms apart, so the plot holds its usual half minute of samples.
   std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 

@@ -68,9 +68,9 @@ std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session
   const auto add = [&](std::int32_t device) {
     if (std::ranges::find(chosen, device) == chosen.end()) chosen.push_back(device);
   };
-  for (const std::int64_t number : request.deviceNumbers) add(session.Choose(list, number, std::nullopt));
-  for (const std::string& serial : request.serials) add(session.Choose(list, std::nullopt, serial));
-  if (chosen.empty()) chosen.push_back(session.Choose(list, std::nullopt, std::nullopt));
+  for (const std::int64_t number : request.deviceNumbers) add(session.Choose(list, number, std::nullopt).DeviceIndex);
+  for (const std::string& serial : request.serials) add(session.Choose(list, std::nullopt, serial).DeviceIndex);
+  if (chosen.empty()) chosen.push_back(session.Choose(list, std::nullopt, std::nullopt).DeviceIndex);
   return chosen;
 }
 

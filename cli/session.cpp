@@ -38,26 +38,19 @@ std::string ListText(const DeviceList& list) {
 }  // namespace
 
 ControllerLibrary& Session::Library() {
-  if (calls_ != nullptr) return *calls_;
-  if (request_.traceFile) {
-    std::string error;
-    transcript_ = TranscriptFile::Open(*request_.traceFile, error);
-    if (!transcript_) throw Failure{kBadUsage, error};
-  }
-  std::optional<std::filesystem::path> file;
-  if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
-  library_ = openLibrary_(file);
-  calls_ = library_.get();
-  if (transcript_) {
-    recording_ = std::make_unique<RecordingControllerLibrary>(*library_);
-    recording_->AddObserver([this](const LibraryCall& call) { transcript_->Write(call); });
-    calls_ = recording_.get();
-  }
-  return *calls_;
+  if (wiring_) return wiring_->Calls();
+  std::string error;
+  wiring_ = LibraryWiring::Build(request_.traceFile, nullptr, [this] {
+    std::optional<std::filesystem::path> file;
+    if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
+    return openLibrary_(file);
+  }, error);
+  if (!wiring_) throw Failure{kBadUsage, error};
+  return wiring_->Calls();
 }
 
 void Session::CheckTranscript() const {
-  if (transcript_ && !transcript_->Problem().empty()) throw Failure{kOutputFailed, transcript_->Problem()};
+  if (wiring_ && !wiring_->TranscriptProblem().empty()) throw Failure{kOutputFailed, wiring_->TranscriptProblem()};
 }
 
 bool Session::LibraryUnavailable(ResultCode result) {
@@ -92,14 +85,14 @@ DeviceList Session::Devices() {
   return list;
 }
 
-std::int32_t Session::Device() { return Choose(Devices(), request_.deviceNumber, request_.serial); }
+Selection Session::Chosen() { return Choose(Devices(), request_.deviceNumber, request_.serial); }
 
-std::int32_t Session::Choose(const DeviceList& list, std::optional<std::int64_t> number,
-                             const std::optional<std::string>& serial) {
+Selection Session::Choose(const DeviceList& list, std::optional<std::int64_t> number,
+                          const std::optional<std::string>& serial) {
   const DeviceChoice choice = ChooseDevice(list.count, list.serials, number, serial);
   switch (choice.end) {
     case DeviceChoiceEnd::kChosen:
-      return choice.index;
+      return SelectionOf(list.count, choice.index, list.serials, list.versions);
     case DeviceChoiceEnd::kNotFound:
       throw Failure{kNoController, choice.problem + ". The controllers:" + ListText(list)};
     case DeviceChoiceEnd::kNotChosen:

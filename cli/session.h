@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/recording_library.h"
-#include "app/transcript_file.h"
+#include "app/library_wiring.h"
+#include "app/selection.h"
 #include "kavr/controller_library.h"
 #include "kavr/entry_names.h"
 #include "kavrctl.h"
@@ -36,11 +36,13 @@ class Session {
   DeviceList Devices();
   // The chosen controller's 0-based index. Throws a Failure when it is not
   // found or not chosen; the message then lists the controllers.
-  std::int32_t Device();
+  std::int32_t Device() { return Chosen().DeviceIndex; }
+  // The same choice as the selection value the window's programs pass on.
+  Selection Chosen();
   // The controller of `list` numbered `number` or with `serial` (with
   // neither, the only one attached), thrown as Device() throws.
-  std::int32_t Choose(const DeviceList& list, std::optional<std::int64_t> number,
-                      const std::optional<std::string>& serial);
+  Selection Choose(const DeviceList& list, std::optional<std::int64_t> number,
+                   const std::optional<std::string>& serial);
 
   // Throws the Failure for a nonzero result code.
   void Check(Entry entry, ResultCode result);
@@ -57,10 +59,7 @@ class Session {
  private:
   const Request& request_;
   const LibraryFactory& openLibrary_;
-  std::unique_ptr<TranscriptFile> transcript_;
-  std::shared_ptr<ControllerLibrary> library_;
-  std::unique_ptr<RecordingControllerLibrary> recording_;
-  ControllerLibrary* calls_ = nullptr;  // the library, or its recording wrapper
+  std::unique_ptr<LibraryWiring> wiring_;
 };
 
 }  // namespace kavr::cli

@@ -7,7 +7,6 @@
 
 #include "app/device_list.h"
 #include "app/device_selection.h"
-#include "app/module1.h"
 #include "dlgform.h"
 #include "twips.h"
 
@@ -67,9 +66,9 @@ bool Dialog::Load() {
 
   VersionsBuffer = kavr::EmptyLibraryText();
   SerialsBuffer = kavr::EmptyLibraryText();
-  std::int32_t count = Module1::DeviceCount;
+  std::int32_t count = selection_.DeviceCount;
   const kavr::ResultCode result = library_.Init(count, VersionsBuffer, SerialsBuffer);
-  Module1::DeviceCount = count;
+  selection_.DeviceCount = count;
 
   if (auto failure = kavr::StartupFailureFor(result, count, library_)) {
     display_.ShowReport(failure->prompt, failure->title);
@@ -81,7 +80,7 @@ bool Dialog::Load() {
 }
 
 void Dialog::PrintDevices(const kavr::LibraryText& serials, const kavr::LibraryText& versions) {
-  const auto lines = kavr::DeviceLines(Module1::DeviceCount, serials, versions);
+  const auto lines = kavr::DeviceLines(selection_.DeviceCount, serials, versions);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const QString line = QString::fromStdString(lines[i]);
     List1->insertItem(static_cast<int>(i), line);
@@ -112,9 +111,9 @@ void Dialog::ChooseSelectedDevice() {
   // nothing to choose, and the dialog stays.
   if (selected.isEmpty()) return;
 
-  // The test window reads the selection values as it loads.
-  kavr::StoreSelection(List1->row(selected.front()), SerialsBuffer, VersionsBuffer);
-  testWindow_ = std::make_unique<DLGForm>(library_, display_, decimalSeparator_);
+  selection_ = kavr::SelectionOf(selection_.DeviceCount, List1->row(selected.front()), SerialsBuffer,
+                                 VersionsBuffer);
+  testWindow_ = std::make_unique<DLGForm>(library_, display_, selection_, decimalSeparator_);
   emit TestWindowOpening(testWindow_.get());
   testWindow_->Load();
   accept();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/selection.h"
 #include "kavr/controller_library.h"
 #include "reports/show_report.h"
 
@@ -30,6 +31,9 @@ class Dialog : public QDialog {
 
   // Adds one line per controller to List1.
   void PrintDevices(const kavr::LibraryText& serials, const kavr::LibraryText& versions);
+
+  // The controller chosen, once one has been (the count once loaded).
+  const kavr::Selection& Chosen() const { return selection_; }
 
   // The test window once a controller has been chosen; null before.
   DLGForm* TestWindow() const { return testWindow_.get(); }
@@ -56,6 +60,7 @@ class Dialog : public QDialog {
   kavr::LibraryText VersionsBuffer;
   kavr::LibraryText SerialsBuffer;
   bool loaded_ = false;
+  kavr::Selection selection_;
 
   // Owned here, not by Qt: the hidden dialog outlives the test window until
   // the program ends, so the window is torn down with everything else.

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <utility>
 
-#include "app/module1.h"
 #include "frame_box.h"
 #include "twips.h"
 
@@ -85,9 +84,13 @@ kavr::BoxState ReadBox(const QCheckBox& box) {
 
 }  // namespace
 
-DLGForm::DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator,
-                 QWidget* parent)
-    : QWidget(parent), library_(library), display_(display), decimalSeparator_(std::move(decimalSeparator)) {
+DLGForm::DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, kavr::Selection selection,
+                 std::string decimalSeparator, QWidget* parent)
+    : QWidget(parent),
+      library_(library),
+      display_(display),
+      selection_(std::move(selection)),
+      decimalSeparator_(std::move(decimalSeparator)) {
   setObjectName(QStringLiteral("DLGForm"));
   setWindowTitle(QStringLiteral("VB Test KAVRDLL"));
   // A fixed dialog frame: it can be moved and closed, not resized, minimized
@@ -169,7 +172,7 @@ void DLGForm::SetTabOrder() {
 
 void DLGForm::Load() {
   TextSel->setText(
-      QString::fromStdString("S/N: " + Module1::DeviceSerial + "  Version: " + Module1::DeviceVersion));
+      QString::fromStdString("S/N: " + selection_.DeviceSerial + "  Version: " + selection_.DeviceVersion));
   TextSel->setAccessibleName(TextSel->text());
   Combo1->addItem(QStringLiteral("1"));
   Combo1->addItem(QStringLiteral("2"));
@@ -181,33 +184,33 @@ void DLGForm::Load() {
 }
 
 void DLGForm::CGetStateClick() {
-  kavr::StateAction(library_, display_, Module1::DeviceIndex, decimalSeparator_);
+  kavr::StateAction(library_, display_, selection_.DeviceIndex, decimalSeparator_);
 }
 
-void DLGForm::CStopClick() { kavr::StopAction(library_, display_, Module1::DeviceIndex); }
+void DLGForm::CStopClick() { kavr::StopAction(library_, display_, selection_.DeviceIndex); }
 
 void DLGForm::CGetLastErrClick() { kavr::LastErrorAction(library_, display_); }
 
 void DLGForm::CSetParametersClick() {
-  kavr::ParametersAction(library_, display_, Module1::DeviceIndex, decimalSeparator_);
+  kavr::ParametersAction(library_, display_, selection_.DeviceIndex, decimalSeparator_);
 }
 
 void DLGForm::CSaveParametersToFlashClick() {
-  kavr::SaveParametersAction(library_, display_, Module1::DeviceIndex);
+  kavr::SaveParametersAction(library_, display_, selection_.DeviceIndex);
 }
 
 void DLGForm::CSetModeClick() {
-  kavr::ModeAction(library_, display_, Module1::DeviceIndex,
+  kavr::ModeAction(library_, display_, selection_.DeviceIndex,
                    kavr::ModeControls{ReadBox(*ChPower[0]), ReadBox(*ChTrSwap[0])}, decimalSeparator_);
 }
 
 void DLGForm::Command1Click() {
-  kavr::PowerAction(library_, display_, Module1::DeviceIndex, kavr::PowerControls{ReadBox(*ChPower[1])},
+  kavr::PowerAction(library_, display_, selection_.DeviceIndex, kavr::PowerControls{ReadBox(*ChPower[1])},
                     decimalSeparator_);
 }
 
 void DLGForm::CStartClick() {
-  kavr::StartAction(library_, display_, Module1::DeviceIndex,
+  kavr::StartAction(library_, display_, selection_.DeviceIndex,
                     kavr::StartControls{Combo1->currentText().toStdString(), TDP->text().toStdString(),
                                         TSP->text().toStdString(), decimalSeparator_});
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/actions.h"
+#include "app/selection.h"
 #include "kavr/controller_library.h"
 #include "reports/show_report.h"
 
@@ -22,7 +23,8 @@ class DLGForm : public QWidget {
 
  public:
   // Reports print, and typed numbers are read, with `decimalSeparator`.
-  DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, std::string decimalSeparator = ".",
+  DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, kavr::Selection selection = {},
+          std::string decimalSeparator = ".",
           QWidget* parent = nullptr);
 
   // The load step: fills the window from the selection values and shows it.
@@ -44,6 +46,7 @@ class DLGForm : public QWidget {
 
   kavr::ControllerLibrary& library_;
   kavr::ReportDisplay& display_;
+  const kavr::Selection selection_;
   const std::string decimalSeparator_;
 
   QLabel* TextSel = nullptr;

@@ -14,8 +14,7 @@
 #include <string_view>
 
 #include "app/call_log.h"
-#include "app/recording_library.h"
-#include "app/transcript_file.h"
+#include "app/library_wiring.h"
 #include "app/version.h"
 #include "dialog.h"
 #include "dlgform.h"
@@ -88,33 +87,28 @@ int main(int argc, char** argv) {
   NameTheApplication();
   const Options options = ReadOptions(QCoreApplication::arguments());
 
-  std::unique_ptr<kavr::TranscriptFile> transcript;
-  if (options.trace) {
-    std::string error;
-    transcript = kavr::TranscriptFile::Open(options.trace->toStdString(), error);
-    if (!transcript) {
-      std::fprintf(stderr, "kavrtest: %s\n", error.c_str());
-      return 1;
-    }
+  kavr::CallLog log;
+  std::optional<std::string> traceFile;
+  if (options.trace) traceFile = options.trace->toStdString();
+  std::string error;
+  const auto wiring = kavr::LibraryWiring::Build(
+      traceFile, &log, [] { return std::make_shared<kavr::DynamicControllerLibrary>(); }, error);
+  if (!wiring) {
+    std::fprintf(stderr, "kavrtest: %s\n", error.c_str());
+    return 1;
   }
+  kavr::RecordingControllerLibrary& library = wiring->Calls();
 
   // The user's notation, decided once: Qt's system locale follows the
   // environment on Unix and the user's settings on Windows.
   const std::string decimalSeparator = QString(QLocale::system().decimalPoint()).toStdString();
-  kavr::DynamicControllerLibrary binding;
-  kavr::RecordingControllerLibrary library(binding);
-  kavr::CallLog log;
-  library.AddObserver([&log](const kavr::LibraryCall& call) { log.Add(call); });
   // A transcript that lost a line says so once, at once, and in the exit code.
   bool transcriptFailed = false;
-  if (transcript) {
-    library.AddObserver([&transcript, &transcriptFailed](const kavr::LibraryCall& call) {
-      transcript->Write(call);
-      if (transcriptFailed || transcript->Problem().empty()) return;
-      transcriptFailed = true;
-      std::fprintf(stderr, "kavrtest: %s\n", transcript->Problem().c_str());
-    });
-  }
+  library.AddObserver([&wiring, &transcriptFailed](const kavr::LibraryCall&) {
+    if (transcriptFailed || wiring->TranscriptProblem().empty()) return;
+    transcriptFailed = true;
+    std::fprintf(stderr, "kavrtest: %s\n", wiring->TranscriptProblem().c_str());
+  });
   kavr::MessageBoxDisplay display;
   QSettings settings;
   MonitorLauncher launcher(library, log, settings, decimalSeparator);
@@ -125,7 +119,7 @@ int main(int argc, char** argv) {
   QObject::connect(&dialog, &Dialog::TestWindowOpening,
                    [&display](QWidget* window) { display.SetParentWindow(window); });
   QObject::connect(&dialog, &QDialog::accepted, &launcher,
-                   [&] { launcher.Attach(*dialog.TestWindow(), options.monitor); });
+                   [&] { launcher.Attach(*dialog.TestWindow(), dialog.Chosen(), options.monitor); });
   // The user has already been told why; nothing else is shown.
   if (!dialog.Load()) return 1;
   dialog.show();

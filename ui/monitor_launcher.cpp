@@ -24,8 +24,9 @@ MonitorLauncher::MonitorLauncher(kavr::RecordingControllerLibrary& library, kavr
 
 MonitorLauncher::~MonitorLauncher() { delete openKey_; }
 
-void MonitorLauncher::Attach(QWidget& testWindow, bool openNow) {
+void MonitorLauncher::Attach(QWidget& testWindow, kavr::Selection selection, bool openNow) {
   testWindow_ = &testWindow;
+  selection_ = std::move(selection);
   delete openKey_;
   openKey_ = new QShortcut(QKeySequence(Qt::Key_F2), &testWindow);
   connect(openKey_, &QShortcut::activated, this, &MonitorLauncher::Open);
@@ -48,7 +49,7 @@ bool MonitorLauncher::eventFilter(QObject* watched, QEvent* event) {
 
 void MonitorLauncher::Open() {
   if (!monitor_) {
-    monitor_ = std::make_unique<MonitorWindow>(library_, log_, settings_, decimalSeparator_);
+    monitor_ = std::make_unique<MonitorWindow>(library_, log_, settings_, selection_, decimalSeparator_);
     if (testWindow_) Place(*monitor_, *testWindow_);
   }
   monitor_->show();

@@ -13,6 +13,7 @@
 
 #include "app/call_log.h"
 #include "app/recording_library.h"
+#include "app/selection.h"
 
 class MonitorWindow;
 class QSettings;
@@ -29,7 +30,8 @@ class MonitorLauncher : public QObject {
 
   // Binds F2 on the test window; opens the monitor once the window is up
   // when `openNow` or the user's choice says so.
-  void Attach(QWidget& testWindow, bool openNow);
+  // The monitor watches the `selection`'s controller.
+  void Attach(QWidget& testWindow, kavr::Selection selection, bool openNow);
 
   // Shows the monitor beside the test window (or brings it to the front).
   void Open();
@@ -51,6 +53,7 @@ class MonitorLauncher : public QObject {
   QSettings& settings_;
   const std::string decimalSeparator_;
   QPointer<QWidget> testWindow_;
+  kavr::Selection selection_;
   QPointer<QShortcut> openKey_;  // on the test window, gone with the launcher
   std::unique_ptr<MonitorWindow> monitor_;
 };

@@ -12,7 +12,6 @@
 #include <array>
 #include <chrono>
 
-#include "app/module1.h"
 #include "call_log_view.h"
 #include "position_plot.h"
 #include "state_view.h"
@@ -55,10 +54,14 @@ Control* Named(Control* control, const char* accessibleName) {
 }  // namespace
 
 MonitorWindow::MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::CallLog& log,
-                             QSettings& settings, std::string decimalSeparator, QWidget* parent)
-    : QWidget(parent, Qt::Window), monitor_(library, log, std::move(decimalSeparator)), settings_(settings) {
+                             QSettings& settings, kavr::Selection selection, std::string decimalSeparator,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      selection_(std::move(selection)),
+      monitor_(library, log, std::move(decimalSeparator)),
+      settings_(settings) {
   setObjectName(QStringLiteral("Monitor"));
-  setWindowTitle(QStringLiteral("Monitor - S/N ") + QString::fromStdString(Module1::DeviceSerial));
+  setWindowTitle(QStringLiteral("Monitor - S/N ") + QString::fromStdString(selection_.DeviceSerial));
   setAccessibleName(windowTitle());
   // Closing the test window ends the program, whether the monitor is open or not.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -136,12 +139,12 @@ void MonitorWindow::LayOut() {
 }
 
 void MonitorWindow::PollNow(std::chrono::steady_clock::time_point now) {
-  if (monitor_.Poll(Module1::DeviceIndex, now) == kavr::StateMonitor::Outcome::kNotNow) return;
+  if (monitor_.Poll(selection_.DeviceIndex, now) == kavr::StateMonitor::Outcome::kNotNow) return;
   ShowPolled();
 }
 
 void MonitorWindow::SendStop() {
-  if (monitor_.Stop(Module1::DeviceIndex) == kavr::StateMonitor::Outcome::kNotNow) {
+  if (monitor_.Stop(selection_.DeviceIndex) == kavr::StateMonitor::Outcome::kNotNow) {
     QTimer::singleShot(kStopRetry, this, &MonitorWindow::SendStop);
     return;
   }

@@ -11,6 +11,7 @@
 
 #include "app/call_log.h"
 #include "app/recording_library.h"
+#include "app/selection.h"
 #include "app/state_monitor.h"
 
 class CallLogView;
@@ -26,10 +27,11 @@ class MonitorWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Polls and stops Module1::DeviceIndex through `library`, lists `log`,
-  // keeps "Open at start" in `settings`; all three must outlive the window.
+  // Polls and stops the `selection`'s controller through `library`, lists
+  // `log`, keeps "Open at start" in `settings`; all three must outlive the
+  // window.
   MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::CallLog& log, QSettings& settings,
-                std::string decimalSeparator, QWidget* parent = nullptr);
+                kavr::Selection selection, std::string decimalSeparator, QWidget* parent = nullptr);
 
   // Whether the user left "Open at start" ticked.
   static bool OpenAtStart(QSettings& settings);
@@ -53,6 +55,7 @@ class MonitorWindow : public QWidget {
   // Runs the timer while the window is shown and polling is not paused.
   void ShowPolling();
 
+  const kavr::Selection selection_;
   kavr::StateMonitor monitor_;
   QSettings& settings_;
   QTimer timer_;

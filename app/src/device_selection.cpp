@@ -1,7 +1,7 @@
 #include "app/device_selection.h"
 
 #include "app/device_list.h"
-#include "app/module1.h"
+#include "app/selection.h"
 #include "kavr/dynamic_controller_library.h"
 #include "reports/reports.h"
 
@@ -27,12 +27,11 @@ std::optional<StartupFailure> StartupFailureFor(ResultCode result, std::int32_t 
   return std::nullopt;
 }
 
-void StoreSelection(std::int32_t index, std::u32string_view serials, std::u32string_view versions) {
-  Module1::DeviceIndex = index;
+Selection SelectionOf(std::int32_t count, std::int32_t index, std::u32string_view serials,
+                      std::u32string_view versions) {
   // Code-0 characters are dropped here too: the test window's label draws
   // these values as they stand.
-  Module1::DeviceSerial = ForScreen(SerialOf(serials, index));
-  Module1::DeviceVersion = ForScreen(VersionOf(versions, index));
+  return Selection{count, index, ForScreen(SerialOf(serials, index)), ForScreen(VersionOf(versions, index))};
 }
 
 }  // namespace kavr

@@ -77,30 +77,6 @@ ResultCode RecordingControllerLibrary::Init(std::int32_t& count, LibraryText& ve
       });
 }
 
-ResultCode RecordingControllerLibrary::GetState(std::int32_t device, KAVR_State& state) {
-  return RecordCall(Entry::GetState, device, state, &ControllerLibrary::GetState);
-}
-
-ResultCode RecordingControllerLibrary::GetMode(std::int32_t device, KAVR_Mode& mode) {
-  return RecordCall(Entry::GetMode, device, mode, &ControllerLibrary::GetMode);
-}
-
-ResultCode RecordingControllerLibrary::SetMode(std::int32_t device, KAVR_Mode& mode) {
-  return RecordCall(Entry::SetMode, device, mode, &ControllerLibrary::SetMode);
-}
-
-ResultCode RecordingControllerLibrary::GetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  return RecordCall(Entry::GetParameters, device, parameters, &ControllerLibrary::GetParameters);
-}
-
-ResultCode RecordingControllerLibrary::SetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  return RecordCall(Entry::SetParameters, device, parameters, &ControllerLibrary::SetParameters);
-}
-
-ResultCode RecordingControllerLibrary::GetStartParameters(std::int32_t device, KAVR_StartParameters& start) {
-  return RecordCall(Entry::GetStartParameters, device, start, &ControllerLibrary::GetStartParameters);
-}
-
 ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
                                              KAVR_StartParameters& start) {
   LibraryCall call = CallOf(Entry::Start, device, RecordName<KAVR_StartParameters>());
@@ -115,17 +91,24 @@ ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t d
       });
 }
 
-ResultCode RecordingControllerLibrary::Stop(std::int32_t device) {
-  LibraryCall call = CallOf(Entry::Stop, device);
-  return Observe(
-      call, [&] { return library_.Stop(device); }, [](LibraryCall&) {});
-}
-
-ResultCode RecordingControllerLibrary::SaveParametersToFlash(std::int32_t device) {
-  LibraryCall call = CallOf(Entry::SaveParametersToFlash, device);
-  return Observe(
-      call, [&] { return library_.SaveParametersToFlash(device); }, [](LibraryCall&) {});
-}
+// The entries of the common shapes: a controller number, and a record
+// recorded as sent and as returned.
+#define KAVR_RECORDING(...) KAVR_ENTRY_BY_SHAPE(KAVR_RECORDING, __VA_ARGS__)
+#define KAVR_RECORDING_ControllerOnly(name, ...)                                            \
+  ResultCode RecordingControllerLibrary::name(std::int32_t device) {                       \
+    LibraryCall call = CallOf(Entry::name, device);                                        \
+    return Observe(call, [&] { return library_.name(device); }, [](LibraryCall&) {});      \
+  }
+#define KAVR_RECORDING_RecordGet(name, record, ...)                                        \
+  ResultCode RecordingControllerLibrary::name(std::int32_t device, record& value) {       \
+    return RecordCall(Entry::name, device, value, &ControllerLibrary::name);               \
+  }
+#define KAVR_RECORDING_RecordSet KAVR_RECORDING_RecordGet
+#define KAVR_RECORDING_Init(...)
+#define KAVR_RECORDING_Start(...)
+#define KAVR_RECORDING_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_RECORDING)
+#undef KAVR_RECORDING
 
 void RecordingControllerLibrary::GetLastErr(LibraryText& buffer) {
   LibraryCall call = CallOf(Entry::GetLastErr);

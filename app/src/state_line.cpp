@@ -1,24 +1,23 @@
 #include "app/state_line.h"
 
 #include "reports/report_text.h"
+#include "reports/state_rows.h"
 
 namespace kavr {
 
 std::string StateLine(const KAVR_State& state, std::string_view decimalSeparator) {
-  ReportText line{std::string(decimalSeparator)};
-  line.Append("position=").AppendInteger(state.CurrentPosition);
-  line.Append(" running=").Append(IsSet(state.Running) ? FlagWord(state.DirectionCCW, "CCW", "CW") : "no");
-  line.Append(" full-speed=").Append(FlagWord(state.FullSpeed, "yes", "no"));
-  line.Append(" power=").Append(IsSet(state.PowerOn) ? FlagWord(state.FullPower, "Full", "Half") : "Off");
-  line.Append(" voltage=");
-  // As in the report: a voltage that is neither below nor above zero (NaN too) is low.
-  if (state.InputVoltage < 0.0f || state.InputVoltage > 0.0f) {
-    line.AppendNumber(state.InputVoltage, "0.0");
-  } else {
-    line.Append("Low");
-  }
-  line.Append(" temperature=").AppendNumber(state.Temperature, "0.00").Append(kDegreeSign).Append("C");
-  return std::move(line).Take();
+  const std::vector<StateRow> rows = StateRows(state, decimalSeparator);
+  // Direction and full speed in the line's own short words, from the flags;
+  // every other value is the report's.
+  std::string line = "position=" + std::string(StateValue(rows, StateRowKey::kPosition));
+  line += " running=";
+  line += IsSet(state.Running) ? FlagWord(state.DirectionCCW, "CCW", "CW") : "no";
+  line += " full-speed=";
+  line += FlagWord(state.FullSpeed, "yes", "no");
+  line += " power=" + std::string(StateValue(rows, StateRowKey::kPower));
+  line += " voltage=" + std::string(StateValue(rows, StateRowKey::kVoltage));
+  line += " temperature=" + std::string(StateValue(rows, StateRowKey::kTemperature));
+  return line;
 }
 
 }  // namespace kavr

@@ -183,40 +183,28 @@ ResultCode DynamicControllerLibrary::Init(std::int32_t& count, LibraryText& vers
   return code;
 }
 
-ResultCode DynamicControllerLibrary::GetState(std::int32_t device, KAVR_State& state) {
-  return Forward<Entry::GetState>(device, &state);
-}
-
-ResultCode DynamicControllerLibrary::GetMode(std::int32_t device, KAVR_Mode& mode) {
-  return Forward<Entry::GetMode>(device, &mode);
-}
-
-ResultCode DynamicControllerLibrary::SetMode(std::int32_t device, KAVR_Mode& mode) {
-  return Forward<Entry::SetMode>(device, &mode);
-}
-
-ResultCode DynamicControllerLibrary::GetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  return Forward<Entry::GetParameters>(device, &parameters);
-}
-
-ResultCode DynamicControllerLibrary::SetParameters(std::int32_t device, KAVR_Parameters& parameters) {
-  return Forward<Entry::SetParameters>(device, &parameters);
-}
-
-ResultCode DynamicControllerLibrary::GetStartParameters(std::int32_t device, KAVR_StartParameters& start) {
-  return Forward<Entry::GetStartParameters>(device, &start);
-}
-
 ResultCode DynamicControllerLibrary::Start(std::int32_t device, std::int32_t destination, float& speed,
                                            KAVR_StartParameters& start) {
   return Forward<Entry::Start>(device, destination, &speed, &start);
 }
 
-ResultCode DynamicControllerLibrary::Stop(std::int32_t device) { return Forward<Entry::Stop>(device); }
-
-ResultCode DynamicControllerLibrary::SaveParametersToFlash(std::int32_t device) {
-  return Forward<Entry::SaveParametersToFlash>(device);
-}
+// The entries of the common shapes pass the controller number, and the
+// record by address.
+#define KAVR_BINDING(...) KAVR_ENTRY_BY_SHAPE(KAVR_BINDING, __VA_ARGS__)
+#define KAVR_BINDING_ControllerOnly(name, ...)                    \
+  ResultCode DynamicControllerLibrary::name(std::int32_t device) { \
+    return Forward<Entry::name>(device);                          \
+  }
+#define KAVR_BINDING_RecordGet(name, record, ...)                                \
+  ResultCode DynamicControllerLibrary::name(std::int32_t device, record& value) { \
+    return Forward<Entry::name>(device, &value);                                 \
+  }
+#define KAVR_BINDING_RecordSet KAVR_BINDING_RecordGet
+#define KAVR_BINDING_Init(...)
+#define KAVR_BINDING_Start(...)
+#define KAVR_BINDING_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_BINDING)
+#undef KAVR_BINDING
 
 void DynamicControllerLibrary::GetLastErr(LibraryText& buffer) {
   std::string own;

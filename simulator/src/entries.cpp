@@ -1,4 +1,4 @@
-// The eleven exported entries. Loading the library does no work; each
+// The exported entries. Loading the library does no work; each
 // _KAVRVB_Init reads the settings from the environment as it is then, and
 // every call after it runs on the controllers' shared state, under that
 // state's file lock: the one lock a call takes (see shared_state.h).
@@ -12,6 +12,7 @@
 // it is the latest, and the controllers' last error otherwise.
 
 #include "kavr/entries.h"
+#include "kavr/entry_names.h"
 
 #include <algorithm>
 #include <atomic>
@@ -164,72 +165,28 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
   });
 }
 
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
-  if (auto answer = kavr::sim::Replayed(Entry::GetState, device, state)) {
-    return Answered(Entry::GetState, *answer);
+// Every entry but Init and GetLastErr answers from the transcript being
+// played back (KAVR_SIM_REPLAY) where there is one, and otherwise hands its
+// arguments as they came to the Simulator method of the same name; the
+// declarations in entries.h make a definition of another signature fail to
+// compile.
+#define KAVR_ARGUMENT_LIST(...) __VA_ARGS__
+#define KAVR_STAND_IN(...) KAVR_ENTRY_BY_SHAPE(KAVR_STAND_IN, __VA_ARGS__)
+#define KAVR_STAND_IN_ENTRY(name, record, result, parameters, arguments)                              \
+  result KAVR_CALL _KAVRVB_##name parameters {                                                      \
+    if (auto answer = kavr::sim::Replayed(Entry::name, KAVR_ARGUMENT_LIST arguments)) {              \
+      return Answered(Entry::name, *answer);                                                        \
+    }                                                                                               \
+    return Forward(Entry::name, [&](Simulator& simulator) { return simulator.name arguments; });    \
   }
-  return Forward(Entry::GetState, [&](Simulator& simulator) { return simulator.GetState(device, state); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode) {
-  if (auto answer = kavr::sim::Replayed(Entry::GetMode, device, mode)) {
-    return Answered(Entry::GetMode, *answer);
-  }
-  return Forward(Entry::GetMode, [&](Simulator& simulator) { return simulator.GetMode(device, mode); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode) {
-  if (auto answer = kavr::sim::Replayed(Entry::SetMode, device, mode)) {
-    return Answered(Entry::SetMode, *answer);
-  }
-  return Forward(Entry::SetMode, [&](Simulator& simulator) { return simulator.SetMode(device, mode); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  if (auto answer = kavr::sim::Replayed(Entry::GetParameters, device, parameters)) {
-    return Answered(Entry::GetParameters, *answer);
-  }
-  return Forward(Entry::GetParameters,
-                 [&](Simulator& simulator) { return simulator.GetParameters(device, parameters); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  if (auto answer = kavr::sim::Replayed(Entry::SetParameters, device, parameters)) {
-    return Answered(Entry::SetParameters, *answer);
-  }
-  return Forward(Entry::SetParameters,
-                 [&](Simulator& simulator) { return simulator.SetParameters(device, parameters); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device, struct KAVR_StartParameters* start) {
-  if (auto answer = kavr::sim::Replayed(Entry::GetStartParameters, device, start)) {
-    return Answered(Entry::GetStartParameters, *answer);
-  }
-  return Forward(Entry::GetStartParameters,
-                 [&](Simulator& simulator) { return simulator.GetStartParameters(device, start); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
-                                        struct KAVR_StartParameters* start) {
-  if (auto answer = kavr::sim::Replayed(Entry::Start, device, destination, speed, start)) {
-    return Answered(Entry::Start, *answer);
-  }
-  return Forward(Entry::Start,
-                 [&](Simulator& simulator) { return simulator.Start(device, destination, speed, start); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) {
-  if (auto answer = kavr::sim::Replayed(Entry::Stop, device)) return Answered(Entry::Stop, *answer);
-  return Forward(Entry::Stop, [&](Simulator& simulator) { return simulator.Stop(device); });
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
-  if (auto answer = kavr::sim::Replayed(Entry::SaveParametersToFlash, device)) {
-    return Answered(Entry::SaveParametersToFlash, *answer);
-  }
-  return Forward(Entry::SaveParametersToFlash,
-                 [&](Simulator& simulator) { return simulator.SaveParametersToFlash(device); });
-}
+#define KAVR_STAND_IN_ControllerOnly KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_RecordGet KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_RecordSet KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_Start KAVR_STAND_IN_ENTRY
+#define KAVR_STAND_IN_Init(...)
+#define KAVR_STAND_IN_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_STAND_IN)
+#undef KAVR_STAND_IN
 
 void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
   try {

@@ -4,21 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kavr/record_fields.h"
+
 namespace kavr::sim {
 namespace {
-
-struct Slot {
-  std::size_t offset;
-  std::size_t size;
-};
-
-constexpr Slot kModeSlots[] = {{offsetof(KAVR_Mode, Reserved80), sizeof(KAVR_Mode::Reserved80)}};
-constexpr Slot kParameterSlots[] = {
-    {offsetof(KAVR_Parameters, Reserved32), sizeof(KAVR_Parameters::Reserved32)},
-    {offsetof(KAVR_Parameters, Reserved58), sizeof(KAVR_Parameters::Reserved58)},
-    {offsetof(KAVR_Parameters, Reserved60), sizeof(KAVR_Parameters::Reserved60)},
-    {offsetof(KAVR_Parameters, Reserved80), sizeof(KAVR_Parameters::Reserved80)},
-};
 
 // Never zero (the high bit is set) and never the same two bytes running,
 // so neither a zero-filled record nor a shifted copy passes for it.
@@ -27,51 +16,51 @@ std::uint8_t PatternByte(std::size_t offset, int device) {
                                    ((offset * 29u + static_cast<unsigned>(device) * 11u + 0x35u) & 0x7Fu));
 }
 
-template <typename Record, std::size_t N>
-void Fill(Record& record, const Slot (&slots)[N], int device) {
+// The maker's reserved slots of a record, from its field table.
+template <typename Record, typename Visit>
+void ForEachReservedByte(Visit visit) {
+  for (const RecordField& slot : RecordFields<Record>()) {
+    if (!IsReservedSlot(slot)) continue;
+    for (std::size_t at = slot.offset; at < slot.offset + slot.size; ++at) visit(at);
+  }
+}
+
+template <typename Record>
+void Fill(Record& record, int device) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(&record);
-  for (const Slot& slot : slots) {
-    for (std::size_t at = slot.offset; at < slot.offset + slot.size; ++at)
-      bytes[at] = PatternByte(at, device);
-  }
+  ForEachReservedByte<Record>([&](std::size_t at) { bytes[at] = PatternByte(at, device); });
 }
 
-template <typename Record, std::size_t N>
-bool Intact(const Record& record, const Slot (&slots)[N], int device) {
+template <typename Record>
+bool Intact(const Record& record, int device) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
-  for (const Slot& slot : slots) {
-    for (std::size_t at = slot.offset; at < slot.offset + slot.size; ++at) {
-      if (bytes[at] != PatternByte(at, device)) return false;
-    }
-  }
-  return true;
+  bool intact = true;
+  ForEachReservedByte<Record>([&](std::size_t at) { intact = intact && bytes[at] == PatternByte(at, device); });
+  return intact;
 }
 
-template <typename Record, std::size_t N>
-bool Zero(const Record& record, const Slot (&slots)[N]) {
+template <typename Record>
+bool Zero(const Record& record) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
-  for (const Slot& slot : slots) {
-    for (std::size_t at = slot.offset; at < slot.offset + slot.size; ++at) {
-      if (bytes[at] != 0) return false;
-    }
-  }
-  return true;
+  bool zero = true;
+  ForEachReservedByte<Record>([&](std::size_t at) { zero = zero && bytes[at] == 0; });
+  return zero;
 }
 
 }  // namespace
 
-void FillReservedSlots(KAVR_Mode& mode, int device) { Fill(mode, kModeSlots, device); }
-void FillReservedSlots(KAVR_Parameters& parameters, int device) { Fill(parameters, kParameterSlots, device); }
-bool ReservedSlotsIntact(const KAVR_Mode& mode, int device) { return Intact(mode, kModeSlots, device); }
+void FillReservedSlots(KAVR_Mode& mode, int device) { Fill(mode, device); }
+void FillReservedSlots(KAVR_Parameters& parameters, int device) { Fill(parameters, device); }
+bool ReservedSlotsIntact(const KAVR_Mode& mode, int device) { return Intact(mode, device); }
 bool ReservedSlotsIntact(const KAVR_Parameters& parameters, int device) {
-  return Intact(parameters, kParameterSlots, device);
+  return Intact(parameters, device);
 }
 
 }  // namespace kavr::sim
 
 namespace kavr::sim {
 
-bool ReservedSlotsZero(const KAVR_Mode& mode) { return Zero(mode, kModeSlots); }
-bool ReservedSlotsZero(const KAVR_Parameters& parameters) { return Zero(parameters, kParameterSlots); }
+bool ReservedSlotsZero(const KAVR_Mode& mode) { return Zero(mode); }
+bool ReservedSlotsZero(const KAVR_Parameters& parameters) { return Zero(parameters); }
 
 }  // namespace kavr::sim

@@ -10,9 +10,9 @@
 
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Fakes;
-using ui_test::Strings;
+using fakes::BytesOf;
+using fakes::Fakes;
+using fakes::Strings;
 
 TEST(Actions, StartSendsTheTypedValuesOverTheRecordAsReadAndReportsTheSpeedLeft) {
   const struct {

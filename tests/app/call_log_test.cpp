@@ -15,7 +15,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-struct Logged : ui_test::Fakes {
+struct Logged : fakes::Fakes {
   kavr::RecordingControllerLibrary recording{library};
   kavr::CallLog log;
   Logged() {
@@ -44,7 +44,7 @@ TEST(CallLog, CollapsesOnlyRunsOfAlikePollsAndKeepsEveryOtherCallInOrder) {
   l.GetState(1, true);   // another controller
   l.GetState(1, false);  // the test window's own, never folded into polling
   l.GetState(1, true);
-  l.library.results["GetState"] = 4;
+  l.library.results[kavr::Entry::GetState] = 4;
   l.GetState(1, true);  // a failure stands alone
   l.library.results.clear();
   l.GetState(1, true);

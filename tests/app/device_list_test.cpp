@@ -11,9 +11,9 @@
 namespace kavr {
 namespace {
 
-using ui_test::Positions;
-const std::u32string kSerials = ui_test::PatternedText(U'A', 26);
-const std::u32string kVersions = ui_test::PatternedText(U'0', 7);
+using fakes::Positions;
+const std::u32string kSerials = fakes::PatternedText(U'A', 26);
+const std::u32string kVersions = fakes::PatternedText(U'0', 7);
 
 TEST(Selection, SlotsAndLinesStopAtTheBufferEnd) {
   const struct {

@@ -13,8 +13,8 @@
 namespace kavr {
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Patterned;
+using fakes::BytesOf;
+using fakes::Patterned;
 
 // The values of FIELD=VALUE texts for a record.
 template <typename Record>

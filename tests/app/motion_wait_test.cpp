@@ -10,10 +10,10 @@ namespace kavr {
 namespace {
 
 using std::chrono::milliseconds;
-using ui_test::Strings;
+using fakes::Strings;
 
 struct Waiting {
-  ui_test::FakeLibrary library;
+  fakes::FakeLibrary library;
   std::chrono::steady_clock::time_point now;
   std::vector<milliseconds> sleeps;
   int stopAfterSleeps = -1;  // the motor stops after this many sleeps; -1: never
@@ -54,7 +54,7 @@ TEST(MotionWait, EndsWhenTheMotorStopsOrTheLimitPasses) {
 
 TEST(MotionWait, AFailedReadEndsTheWaitWithItsCode) {
   Waiting failing;
-  failing.library.results["GetState"] = 9;
+  failing.library.results[kavr::Entry::GetState] = 9;
   const MotionWait wait = failing.Wait(std::nullopt);
   EXPECT_EQ(wait.end, MotionWaitEnd::kReadFailed);
   EXPECT_EQ(wait.result, 9);

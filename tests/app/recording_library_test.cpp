@@ -9,7 +9,7 @@
 
 namespace {
 
-using ui_test::Fakes;
+using fakes::Fakes;
 
 struct Recorded : Fakes {
   kavr::RecordingControllerLibrary recording{library};
@@ -31,7 +31,7 @@ std::string Stable(const kavr::LibraryCall& call) {
 TEST(RecordingLibrary, DescribesEachCallAndPassesItThroughUnchanged) {
   Recorded r;
   r.library.speedAfterStart = 1500.0f;
-  r.library.results["Stop"] = 7;
+  r.library.results[kavr::Entry::Stop] = 7;
   r.library.lastError = U"Busy \"now\"\n";
   KAVR_StartParameters start{};
   start.StepDivisor = 2;
@@ -58,7 +58,7 @@ TEST(RecordingLibrary, DescribesEachCallAndPassesItThroughUnchanged) {
   EXPECT_TRUE(r.calls[1].Failed());
   EXPECT_EQ(Stable(r.calls[2]), "GetLastErr text=\"Busy \\\"now\\\"\\x0a\"");
   EXPECT_EQ(Stable(r.calls[3]), "Init count=2 rc=0 versions=\"1\" serials=\"AB\"");
-  EXPECT_EQ(r.library.events, (ui_test::Strings{"Start", "Stop", "GetLastErr", "Init"}));
+  EXPECT_EQ(r.library.events, (fakes::Strings{"Start", "Stop", "GetLastErr", "Init"}));
 }
 
 TEST(RecordFields, NamesReadAndWriteTheRecordsBytes) {

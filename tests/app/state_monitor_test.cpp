@@ -14,7 +14,7 @@
 namespace {
 
 using ::testing::Each;
-using ui_test::Strings;
+using fakes::Strings;
 
 TEST(StateSummary, SaysWhatTheStateReportSays) {
   KAVR_State state{};
@@ -58,7 +58,7 @@ TEST(StateSummary, SaysWhatTheStateReportSays) {
 
 // Runs `during` inside the fake's mode calls, as a driver that runs the
 // message loop while it waits would let a timer do.
-struct LoopInsideModeCalls : ui_test::FakeLibrary {
+struct LoopInsideModeCalls : fakes::FakeLibrary {
   std::function<void()> during;
   kavr::ResultCode GetMode(std::int32_t d, KAVR_Mode& r) override {
     if (during) during();
@@ -72,7 +72,7 @@ struct LoopInsideModeCalls : ui_test::FakeLibrary {
 
 struct Monitored {
   LoopInsideModeCalls library;
-  ui_test::RecordingDisplay display{&library.events};
+  fakes::RecordingDisplay display{&library.events};
   kavr::RecordingControllerLibrary tracking{library};
   kavr::CallLog log;
   kavr::StateMonitor monitor{tracking, log, "."};
@@ -83,7 +83,7 @@ TEST(StateMonitor, PollsTheStateOfOneDeviceAndPausesOnAFailureUntilResumed) {
   Monitored m;
   m.library.state.CurrentPosition = 42;
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kDone);
-  m.library.results["GetState"] = 9;
+  m.library.results[kavr::Entry::GetState] = 9;
   m.library.lastError = U"line\r\nbroken";
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kFailed);
   EXPECT_EQ(m.monitor.Poll(3, m.now), kavr::StateMonitor::Outcome::kNotNow);

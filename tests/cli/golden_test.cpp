@@ -8,8 +8,8 @@
 namespace cli_test {
 namespace {
 
-using ui_test::FakeLibrary;
-using ui_test::Strings;
+using fakes::FakeLibrary;
+using fakes::Strings;
 
 // The state of the state report's worked example.
 const KAVR_State kWorkedState{.CurrentPosition = 250,
@@ -52,7 +52,7 @@ const Golden kGolden[] = {
      "kavrctl: No Devices Found\nOr DLL is locked - try restart Visual Basic\n",
      {"Init"}},
     {{"list"},
-     [](FakeLibrary& f) { f.results["Init"] = 4; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::Init] = 4; },
      2,
      "",
      "kavrctl: _KAVRVB_Init failed with ResultCode 4: Device is busy\n",
@@ -91,7 +91,7 @@ const Golden kGolden[] = {
     {{"list"},
      [](FakeLibrary& f) {
        f.loadFailure = "Cannot load the controller library /opt/KAVRVBDLL.so: not found";
-       f.results["Init"] = -1001;
+       f.results[kavr::Entry::Init] = -1001;
      },
      5,
      "",
@@ -99,7 +99,7 @@ const Golden kGolden[] = {
      {"Init"}},
     {{"state"},
      [](FakeLibrary& f) {
-       f.results["GetState"] = -1001;
+       f.results[kavr::Entry::GetState] = -1001;
        f.lastError = U"The controller library /opt/x.so has no entry _KAVRVB_GetState";
      },
      5,
@@ -108,7 +108,7 @@ const Golden kGolden[] = {
      {"Init", "GetState", "GetLastErr"}},
     {{"state"},
      [](FakeLibrary& f) {
-       f.results["GetState"] = 7;
+       f.results[kavr::Entry::GetState] = 7;
        f.lastError = U"Busy\x1b[2J\r\nnow\u009b";
      },
      2,
@@ -151,7 +151,7 @@ const Golden kGolden[] = {
      "",
      {"Init", "GetLastErr"}},
     {{"last-error"},
-     [](FakeLibrary& f) { f.results["Init"] = 5; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::Init] = 5; },
      0,
      "Device is busy\n",
      "",
@@ -181,21 +181,21 @@ const Golden kGolden[] = {
      "",
      {"Init", "GetStartParameters", "Start"}},
     {{"start", "0", "100"},
-     [](FakeLibrary& f) { f.results["GetStartParameters"] = 3; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::GetStartParameters] = 3; },
      2,
      "",
      "kavrctl: _KAVRVB_GetStartParameters failed with ResultCode 3: Device is busy\n",
      {"Init", "GetStartParameters", "GetLastErr"}},
     {{"stop"}, None, 0, "Should be Stoped\n", "", {"Init", "Stop"}},
     {{"stop"},
-     [](FakeLibrary& f) { f.results["Stop"] = 1; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::Stop] = 1; },
      2,
      "",
      "kavrctl: _KAVRVB_Stop failed with ResultCode 1: Device is busy\n",
      {"Init", "Stop", "GetLastErr"}},
     {{"save"}, None, 0, "Parameters Should be Saved\n", "", {"Init", "SaveParametersToFlash"}},
     {{"set-mode", "PowerOff=1"},
-     [](FakeLibrary& f) { f.results["GetMode"] = 3; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::GetMode] = 3; },
      2,
      "",
      "kavrctl: _KAVRVB_GetMode failed with ResultCode 3: Device is busy\n",
@@ -209,7 +209,7 @@ const Golden kGolden[] = {
      "",
      {"Init", "GetState", "GetState"}},
     {{"watch", "--count", "2", "--interval", "10"},
-     [](FakeLibrary& f) { f.results["GetState"] = 7; },
+     [](FakeLibrary& f) { f.results[kavr::Entry::GetState] = 7; },
      2,
      "",
      "12:00:00.000 _KAVRVB_GetState failed with ResultCode 7: Device is busy\n"

@@ -19,7 +19,7 @@ struct Ran {
 };
 
 struct KavrctlRunner {
-  ui_test::FakeLibrary library;
+  fakes::FakeLibrary library;
   std::optional<std::filesystem::path> openedFile;
   int opened = 0;
   std::string decimalSeparator = ".";

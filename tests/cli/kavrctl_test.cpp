@@ -13,8 +13,8 @@
 namespace cli_test {
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Strings;
+using fakes::BytesOf;
+using fakes::Strings;
 
 // A report as kavrctl prints it: one line feed per carriage return.
 std::string Printed(std::string report) {
@@ -91,7 +91,7 @@ TEST(Kavrctl, TheTranscriptHasALinePerLibraryCall) {
   test_support::ScratchFolder scratch;
   const std::filesystem::path trace = scratch.path / "calls.txt";
   KavrctlRunner kavrctl;
-  kavrctl.library.results["Stop"] = 7;
+  kavrctl.library.results[kavr::Entry::Stop] = 7;
   EXPECT_EQ(kavrctl.Run({"--trace", trace.string(), "stop"}).code, 2);
   std::ifstream in(trace);
   std::vector<std::string> lines;
@@ -136,7 +136,7 @@ TEST(Kavrctl, StartWaitsUntilTheMotorStopsOrTheTimeIsUp) {
   EXPECT_EQ(timedOut.err, "kavrctl: the motor is still running after 1.5 s, at position 120\n");
   EXPECT_EQ(kavrctl.now.time_since_epoch(), std::chrono::milliseconds(1500));
 
-  kavrctl.library.results["GetState"] = 8;
+  kavrctl.library.results[kavr::Entry::GetState] = 8;
   EXPECT_EQ(kavrctl.Run({"start", "400", "100", "--wait"}).code, 2);
 
   kavrctl.library.results.clear();

@@ -1,17 +1,16 @@
 // Small stand-ins for the controller library that misbehave on purpose, so
 // that the binding can be tried against what a real library file may do.
-// Which one is built is chosen by a compile definition:
-//   KAVR_TEST_LEAVE_OUT_STOP        no _KAVRVB_Stop
-//   KAVR_TEST_LEAVE_OUT_GETLASTERR  no _KAVRVB_GetLastErr
+// Which one is built is chosen by its export list (an entry left out) and a
+// compile definition:
 //   KAVR_TEST_FILL_BUFFERS          GetLastErr, like Init in all of them,
 //                                   writes every byte of the capacity it is
 //                                   given, non-zero
-// Every entry answers for controller 0 only.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "kavr/entries.h"
+#include "kavr/entry_names.h"
 #include "kavr/records.h"
 
 namespace {
@@ -35,12 +34,22 @@ std::int32_t FillAll(char* buffer, std::int32_t capacity, char byte) {
 
 }  // namespace
 
-// The entries.h declarations make a definition with another signature fail
-// to compile.
-#define KAVR_ANSWERING_ENTRY(name, ...)                                                   \
-  KAVR_EXPORT KAVR_ResultCode KAVR_CALL name(int32_t device __VA_OPT__(, ) __VA_ARGS__) { \
-    return Answer(device);                                                                \
+// Every entry but Init and GetLastErr answers for controller 0 only. The
+// entries.h declarations make a definition with another signature fail to
+// compile. A library built to lack an entry still defines it: its export
+// list (kavr_library_exports LEAVE_OUT) leaves it out.
+#define KAVR_ANSWERING(...) KAVR_ENTRY_BY_SHAPE(KAVR_ANSWERING, __VA_ARGS__)
+#define KAVR_ANSWERING_ENTRY(name, record, result, parameters, arguments) \
+  result KAVR_CALL _KAVRVB_##name parameters {                            \
+    const auto answer = [](int32_t device, auto...) { return Answer(device); };  \
+    return answer arguments;                                              \
   }
+#define KAVR_ANSWERING_ControllerOnly KAVR_ANSWERING_ENTRY
+#define KAVR_ANSWERING_RecordGet KAVR_ANSWERING_ENTRY
+#define KAVR_ANSWERING_RecordSet KAVR_ANSWERING_ENTRY
+#define KAVR_ANSWERING_Start KAVR_ANSWERING_ENTRY
+#define KAVR_ANSWERING_Init(...)
+#define KAVR_ANSWERING_GetLastErr(...)
 
 extern "C" {
 
@@ -52,19 +61,8 @@ KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* version
   return 0;
 }
 
-KAVR_ANSWERING_ENTRY(_KAVRVB_GetState, struct KAVR_State*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_GetMode, struct KAVR_Mode*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_SetMode, struct KAVR_Mode*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_GetParameters, struct KAVR_Parameters*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_SetParameters, struct KAVR_Parameters*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_GetStartParameters, struct KAVR_StartParameters*)
-KAVR_ANSWERING_ENTRY(_KAVRVB_Start, int32_t, float*, struct KAVR_StartParameters*)
-#ifndef KAVR_TEST_LEAVE_OUT_STOP
-KAVR_ANSWERING_ENTRY(_KAVRVB_Stop)
-#endif
-KAVR_ANSWERING_ENTRY(_KAVRVB_SaveParametersToFlash)
+KAVR_FOR_EACH_ENTRY(KAVR_ANSWERING)
 
-#ifndef KAVR_TEST_LEAVE_OUT_GETLASTERR
 KAVR_EXPORT void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
 #ifdef KAVR_TEST_FILL_BUFFERS
   FillAll(buffer, capacity, 'E');
@@ -72,6 +70,5 @@ KAVR_EXPORT void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
   if (capacity > 0) std::snprintf(buffer, static_cast<std::size_t>(capacity), "%s", lastError.c_str());
 #endif
 }
-#endif
 
 }  // extern "C"

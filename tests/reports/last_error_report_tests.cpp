@@ -3,29 +3,20 @@
 #include <string>
 #include <vector>
 
-#include "report_test_support.h"
+#include "fakes.h"
+#include "report_checks.h"
 #include "reports/reports.h"
 
 namespace kavr {
 namespace {
 
-using testing::RecordingDisplay;
-using testing::Shown;
+using report_checks::RecordingDisplay;
+using report_checks::Shown;
 
-// Only GetLastErr is used by the error report; every other entry fails.
-class LastErrorLibrary : public ControllerLibrary {
+// The shared fake, with a GetLastErr that keeps every buffer it is handed
+// and may hand back one of another length, as a faulty binding might.
+class LastErrorLibrary : public fakes::FakeLibrary {
  public:
-  ResultCode Init(std::int32_t&, LibraryText&, LibraryText&) override { return 1; }
-  ResultCode GetState(std::int32_t, KAVR_State&) override { return 1; }
-  ResultCode GetMode(std::int32_t, KAVR_Mode&) override { return 1; }
-  ResultCode SetMode(std::int32_t, KAVR_Mode&) override { return 1; }
-  ResultCode GetParameters(std::int32_t, KAVR_Parameters&) override { return 1; }
-  ResultCode SetParameters(std::int32_t, KAVR_Parameters&) override { return 1; }
-  ResultCode GetStartParameters(std::int32_t, KAVR_StartParameters&) override { return 1; }
-  ResultCode Start(std::int32_t, std::int32_t, float&, KAVR_StartParameters&) override { return 1; }
-  ResultCode Stop(std::int32_t) override { return 1; }
-  ResultCode SaveParametersToFlash(std::int32_t) override { return 1; }
-
   void GetLastErr(LibraryText& buffer) override {
     received.push_back(buffer);
     if (resize_buffer) {

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "report_test_support.h"
+#include "report_checks.h"
 #include "reports/reports.h"
 
 namespace kavr {
 namespace {
 
-using testing::ExpectLines;
-using testing::LinesOf;
-using testing::ReportOf;
-using testing::Shown;
-using testing::ShownBy;
+using report_checks::ExpectLines;
+using report_checks::LinesOf;
+using report_checks::ReportOf;
+using report_checks::Shown;
+using report_checks::ShownBy;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 

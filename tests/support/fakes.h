@@ -1,4 +1,5 @@
-// A scripted controller library and a recording display for every ui test.
+// The fakes every test shares: a scripted controller library and a
+// recording display.
 // Both write into the library's event list, so a test sees the calls and the
 // boxes shown in the order they happened.
 #pragma once
@@ -8,15 +9,18 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kavr/controller_library.h"
+#include "kavr/entry_names.h"
 #include "kavr/records.h"
 #include "kavr/text.h"
 #include "reports/show_report.h"
 
-namespace ui_test {
+namespace fakes {
 
 using kavr::ResultCode;
 using Bytes = std::vector<std::uint8_t>;
@@ -53,6 +57,15 @@ inline std::string Positions(const std::u32string& text, std::size_t first, std:
   return kavr::ToUtf8(std::u32string_view(text).substr(first - 1, last - first + 1));
 }
 
+// The entry of that short name ("GetState"), for tables that list calls as
+// the event list writes them; a misspelt name fails the test at once.
+inline kavr::Entry EntryCalled(std::string_view name) {
+  for (std::size_t i = 0; i < kavr::kEntryCount; ++i) {
+    if (kavr::ShortEntryName(static_cast<kavr::Entry>(i)) == name) return static_cast<kavr::Entry>(i);
+  }
+  throw std::invalid_argument("no entry " + std::string(name));
+}
+
 class FakeLibrary : public kavr::ControllerLibrary {
  public:
   std::int32_t initCount = 0;
@@ -67,7 +80,7 @@ class FakeLibrary : public kavr::ControllerLibrary {
   float speed = 0.0f;
   std::optional<float> speedAfterStart;  // what Start leaves in the caller's speed
   std::u32string lastError = U"Device is busy";
-  std::map<std::string, ResultCode> results;  // by entry name; unlisted entries succeed
+  std::map<kavr::Entry, ResultCode> results;  // unlisted entries succeed
   Strings events;                             // entry names and "show <title>"
   std::vector<std::int32_t> devices;          // of every call that names one
   Strings dirtyReads;                         // get entries handed a record that was not zero-filled
@@ -76,48 +89,54 @@ class FakeLibrary : public kavr::ControllerLibrary {
     count = initCount;
     CopyOver(versions, initVersions);
     CopyOver(serials, initSerials);
-    return Called("Init");
-  }
-  ResultCode GetState(std::int32_t d, KAVR_State& r) override { return Get("GetState", d, r, state); }
-  ResultCode GetMode(std::int32_t d, KAVR_Mode& r) override { return Get("GetMode", d, r, mode); }
-  ResultCode SetMode(std::int32_t d, KAVR_Mode& r) override { return Set("SetMode", d, r, mode); }
-  ResultCode GetParameters(std::int32_t d, KAVR_Parameters& r) override {
-    return Get("GetParameters", d, r, parameters);
-  }
-  ResultCode SetParameters(std::int32_t d, KAVR_Parameters& r) override {
-    return Set("SetParameters", d, r, parameters);
-  }
-  ResultCode GetStartParameters(std::int32_t d, KAVR_StartParameters& r) override {
-    return Get("GetStartParameters", d, r, start);
+    return Called(kavr::Entry::Init);
   }
   ResultCode Start(std::int32_t d, std::int32_t to, float& s, KAVR_StartParameters& r) override {
     destination = to;
     speed = s;
     if (speedAfterStart) s = *speedAfterStart;
-    return Set("Start", d, r, start);
+    return Set(kavr::Entry::Start, d, r, start);
   }
-  ResultCode Stop(std::int32_t d) override { return Called("Stop", d); }
-  ResultCode SaveParametersToFlash(std::int32_t d) override { return Called("SaveParametersToFlash", d); }
+// The get entries hand out the held record of their type, the set entries
+// keep what they receive in it, the others only answer.
+#define KAVR_FAKE(...) KAVR_ENTRY_BY_SHAPE(KAVR_FAKE, __VA_ARGS__)
+#define KAVR_FAKE_ControllerOnly(name, ...) \
+  ResultCode name(std::int32_t d) override { return Called(kavr::Entry::name, d); }
+#define KAVR_FAKE_RecordGet(name, record, ...) \
+  ResultCode name(std::int32_t d, record& r) override { return Get(kavr::Entry::name, d, r, Held(r)); }
+#define KAVR_FAKE_RecordSet(name, record, ...) \
+  ResultCode name(std::int32_t d, record& r) override { return Set(kavr::Entry::name, d, r, Held(r)); }
+#define KAVR_FAKE_Init(...)
+#define KAVR_FAKE_Start(...)
+#define KAVR_FAKE_GetLastErr(...)
+  KAVR_FOR_EACH_ENTRY(KAVR_FAKE)
+#undef KAVR_FAKE
+
   void GetLastErr(kavr::LibraryText& buffer) override {
-    Called("GetLastErr");
+    Called(kavr::Entry::GetLastErr);
     CopyOver(buffer, lastError);
   }
   std::string LibraryLoadFailure() override { return loadFailure; }
 
  private:
+  KAVR_State& Held(const KAVR_State&) { return state; }
+  KAVR_Mode& Held(const KAVR_Mode&) { return mode; }
+  KAVR_Parameters& Held(const KAVR_Parameters&) { return parameters; }
+  KAVR_StartParameters& Held(const KAVR_StartParameters&) { return start; }
+
   template <typename R>
-  ResultCode Get(const char* entry, std::int32_t device, R& record, const R& held) {
-    if (BytesOf(record) != Bytes(sizeof(R))) dirtyReads.push_back(entry);
+  ResultCode Get(kavr::Entry entry, std::int32_t device, R& record, const R& held) {
+    if (BytesOf(record) != Bytes(sizeof(R))) dirtyReads.emplace_back(kavr::ShortEntryName(entry));
     record = held;
     return Called(entry, device);
   }
   template <typename R>
-  ResultCode Set(const char* entry, std::int32_t device, const R& record, R& held) {
+  ResultCode Set(kavr::Entry entry, std::int32_t device, const R& record, R& held) {
     held = record;
     return Called(entry, device);
   }
-  ResultCode Called(const std::string& entry, std::optional<std::int32_t> device = {}) {
-    events.push_back(entry);
+  ResultCode Called(kavr::Entry entry, std::optional<std::int32_t> device = {}) {
+    events.emplace_back(kavr::ShortEntryName(entry));
     if (device) devices.push_back(*device);
     const auto found = results.find(entry);
     return found == results.end() ? 0 : found->second;
@@ -151,4 +170,7 @@ struct Fakes {
   RecordingDisplay display{&library.events};
 };
 
-}  // namespace ui_test
+}  // namespace fakes
+
+// The name the fakes went by before; kept for tests written against it.
+namespace ui_test = fakes;

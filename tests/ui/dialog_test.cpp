@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "dlgform.h"
 #include "fakes.h"
 #include "kavr/dynamic_controller_library.h"
@@ -22,18 +22,13 @@
 
 namespace {
 
-using ui_test::Positions;
-using ui_test::Strings;
+using fakes::Positions;
+using fakes::Strings;
 
 QListWidget* List(Dialog& dialog) { return dialog.findChild<QListWidget*>("List1"); }
 
-// A dialog on a scripted library, with the selection values of any earlier run cleared.
+// A dialog on a scripted library.
 struct Selection {
-  Selection() {
-    Module1::DeviceCount = Module1::DeviceIndex = 0;
-    Module1::DeviceSerial.clear();
-    Module1::DeviceVersion.clear();
-  }
   QPushButton* Button(const char* name) { return dialog.findChild<QPushButton*>(name); }
   Strings Lines() {
     Strings lines;
@@ -54,7 +49,7 @@ struct Selection {
     if (twice) QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, modifiers, at);
   }
 
-  ui_test::Fakes f;
+  fakes::Fakes f;
   const std::u32string& serials = f.library.initSerials;
   const std::u32string& versions = f.library.initVersions;
   Dialog dialog{f.library, f.display};
@@ -88,16 +83,16 @@ TEST(Dialog, ListsTheControllersAndChoosesByDoubleClickOkOrEnterButNotByCancelEs
     EXPECT_EQ(List(s.dialog)->selectedItems(), QList{List(s.dialog)->item(0)});
     // A line longer than the list is read whole in its tool tip.
     EXPECT_EQ(List(s.dialog)->item(2)->toolTip().toStdString(), s.Lines()[2]);
-    EXPECT_EQ(Module1::DeviceCount, 3);
+    EXPECT_EQ(s.dialog.Chosen().DeviceCount, 3);
     EXPECT_TRUE(s.dialog.Load());  // a second load calls Init no more
 
     if (c.clickedLine >= 0) s.ClickLine(c.clickedLine, c.modifiers, c.how == std::string("double click"));
     if (c.button) s.Button(c.button)->click();
     if (c.key) QTest::keyClick(List(s.dialog), c.key);
     EXPECT_EQ(s.dialog.isVisible(), c.staysOpen);
-    EXPECT_EQ(Module1::DeviceIndex, c.index);
-    EXPECT_EQ(Module1::DeviceSerial, c.serial);
-    EXPECT_EQ(Module1::DeviceVersion, c.version);
+    EXPECT_EQ(s.dialog.Chosen().DeviceIndex, c.index);
+    EXPECT_EQ(s.dialog.Chosen().DeviceSerial, c.serial);
+    EXPECT_EQ(s.dialog.Chosen().DeviceVersion, c.version);
     EXPECT_EQ(s.f.library.events, Strings{"Init"});
     ASSERT_EQ(s.dialog.TestWindow() != nullptr, !c.serial.empty());
     // The values were stored before the test window loaded.
@@ -126,9 +121,9 @@ TEST(Dialog, TheFiftyNinthSerialIsCutLaterOnesAreEmptyAndCodeZeroIsNeverDrawn) {
 
   s.ClickLine(58);
   s.Button("OKButton")->click();
-  EXPECT_EQ(Module1::DeviceIndex, 58);
-  EXPECT_EQ(Module1::DeviceSerial, Positions(s.serials, 987, 1000));
-  EXPECT_EQ(Module1::DeviceVersion, "1");
+  EXPECT_EQ(s.dialog.Chosen().DeviceIndex, 58);
+  EXPECT_EQ(s.dialog.Chosen().DeviceSerial, Positions(s.serials, 987, 1000));
+  EXPECT_EQ(s.dialog.Chosen().DeviceVersion, "1");
 }
 
 TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
@@ -152,7 +147,7 @@ TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
     SCOPED_TRACE(::testing::Message()
                  << "result " << c.result << " count " << c.count << " " << c.loadFailure);
     Selection s;
-    s.f.library.results["Init"] = c.result;
+    s.f.library.results[kavr::Entry::Init] = c.result;
     s.f.library.initCount = c.count;
     s.f.library.loadFailure = c.loadFailure;
     // The binding's own text; asked for only when the file lacks the entry.
@@ -164,7 +159,7 @@ TEST(Dialog, NothingToChooseFromShowsTheErrorBoxAndListsNothing) {
     EXPECT_EQ(s.f.display.shown.at(0).prompt, c.prompt);
     EXPECT_EQ(List(s.dialog)->count(), 0);
     EXPECT_FALSE(s.dialog.isVisible());
-    EXPECT_EQ(Module1::DeviceCount, c.count);
+    EXPECT_EQ(s.dialog.Chosen().DeviceCount, c.count);
   }
 }
 

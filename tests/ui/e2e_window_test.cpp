@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
@@ -26,8 +26,8 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   test_support::UnsetEnvironment("KAVR_SIM_FAIL");
 
   kavr::DynamicControllerLibrary library;
-  ui_test::Strings shown;
-  ui_test::RecordingDisplay display(&shown);
+  fakes::Strings shown;
+  fakes::RecordingDisplay display(&shown);
 
   Dialog dialog(library, display);
   ASSERT_TRUE(dialog.Load()) << library.LibraryLoadFailure();
@@ -38,15 +38,15 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
   DLGForm* window = dialog.TestWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(Module1::DeviceIndex, 1);
+  EXPECT_EQ(dialog.Chosen().DeviceIndex, 1);
   const QString selection = window->findChild<QLabel*>("TextSel")->text();
   EXPECT_EQ(selection.size(), 36);
-  EXPECT_THAT(selection.toStdString(), StartsWith("S/N: " + Module1::DeviceSerial + "  Version: "));
+  EXPECT_THAT(selection.toStdString(), StartsWith("S/N: " + dialog.Chosen().DeviceSerial + "  Version: "));
 
   for (const char* button : {"CGetState", "CSetMode", "CStart", "CStop"}) {
     window->findChild<QPushButton*>(button)->click();
   }
-  ASSERT_EQ(shown, (ui_test::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
+  ASSERT_EQ(shown, (fakes::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
                                      "show KAVR_Start Successful", "show KAVR_Stop Successful"}));
   EXPECT_THAT(display.shown[2].prompt, StartsWith("Destination position - 0\rSpeed - "));
   EXPECT_EQ(display.shown[3].prompt, "Should be Stoped");

@@ -21,7 +21,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "app/record_fields.h"
 #include "app/recording_library.h"
 #include "call_log_view.h"
@@ -36,18 +36,16 @@ namespace {
 
 using ::testing::Each;
 using ::testing::HasSubstr;
-using ui_test::Strings;
+using fakes::Strings;
 
 class MonitorTest : public ::testing::Test {
  protected:
   MonitorTest() {
-    Module1::DeviceIndex = 1;
-    Module1::DeviceSerial = "0123456789ABCDEF";
     library.AddObserver([this](const kavr::LibraryCall& call) { log.Add(call); });
   }
 
   MonitorWindow& Monitor() {
-    if (!monitor) monitor = std::make_unique<MonitorWindow>(library, log, settings, ".");
+    if (!monitor) monitor = std::make_unique<MonitorWindow>(library, log, settings, selection, ".");
     return *monitor;
   }
   template <typename Control = QWidget>
@@ -75,11 +73,12 @@ class MonitorTest : public ::testing::Test {
     return texts;
   }
 
-  ui_test::Fakes f;
+  fakes::Fakes f;
   kavr::RecordingControllerLibrary library{f.library};
   kavr::CallLog log;
   QTemporaryDir scratch;
   QSettings settings{scratch.filePath("kavrtest.ini"), QSettings::IniFormat};
+  const kavr::Selection selection{2, 1, "0123456789ABCDEF", ""};
   std::unique_ptr<MonitorWindow> monitor;
 };
 
@@ -138,7 +137,7 @@ TEST_F(MonitorTest, PollsOnlyTheSelectedControllersStateShowsItUnderAccessibleNa
 
 TEST_F(MonitorTest, StopButtonAndKeyReachTheSelectedControllerWhileTheTestWindowShowsABox) {
   kavr::MessageBoxDisplay boxes;
-  DLGForm boxedWindow(library, boxes);
+  DLGForm boxedWindow(library, boxes, selection);
   boxes.SetParentWindow(&boxedWindow);
   boxedWindow.Load();
   Monitor().show();
@@ -230,7 +229,7 @@ TEST_F(MonitorTest, TheCallLogFollowsTheNewestCallUnlessScrolledUp) {
 }
 
 TEST_F(MonitorTest, AFailingPollShowsTheLibrarysTextPausesWithoutABoxAndResumes) {
-  f.library.results["GetState"] = 5;
+  f.library.results[kavr::Entry::GetState] = 5;
   f.library.lastError = U"Device <b>is</b> busy";
   Monitor().show();
   QTest::qWait(250);
@@ -252,7 +251,7 @@ TEST_F(MonitorTest, AFailingPollShowsTheLibrarysTextPausesWithoutABoxAndResumes)
 }
 
 TEST_F(MonitorTest, LogListsEveryCallInOrderCollapsesPollingShowsFieldsAndCopiesAndSavesWhole) {
-  DLGForm window(library, f.display);
+  DLGForm window(library, f.display, selection);
   window.Load();
   Monitor().show();
   window.findChild<QPushButton*>("CSetMode")->click();
@@ -289,11 +288,11 @@ TEST_F(MonitorTest, LogListsEveryCallInOrderCollapsesPollingShowsFieldsAndCopies
 }
 
 TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
-  DLGForm window(library, f.display);
+  DLGForm window(library, f.display, selection);
   window.Load();
   {
     MonitorLauncher launcher(library, log, settings, ".");
-    launcher.Attach(window, false);
+    launcher.Attach(window, selection, false);
     QTest::qWait(20);
     EXPECT_EQ(launcher.Monitor(), nullptr);
     window.activateWindow();
@@ -303,7 +302,7 @@ TEST_F(MonitorTest, OpensWithF2OrAtStartWhenChosenBesideTheTestWindow) {
     launcher.Monitor()->findChild<QCheckBox*>("Openatstart")->setChecked(true);
   }
   MonitorLauncher launcher(library, log, settings, ".");
-  launcher.Attach(window, false);
+  launcher.Attach(window, selection, false);
   QTest::qWait(20);
   ASSERT_NE(launcher.Monitor(), nullptr);
   EXPECT_TRUE(launcher.Monitor()->isVisible());

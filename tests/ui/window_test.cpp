@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <map>
 
-#include "app/module1.h"
+#include "app/selection.h"
 #include "dlgform.h"
 #include "fakes.h"
 #include "reports/reports.h"
@@ -20,8 +20,8 @@
 
 namespace {
 
-using ui_test::BytesOf;
-using ui_test::Strings;
+using fakes::BytesOf;
+using fakes::Strings;
 
 // What the control shows: a caption, a frame's title, a field's text or the current choice.
 QString ShownText(const QWidget& control) {
@@ -32,9 +32,6 @@ QString ShownText(const QWidget& control) {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Module1::DeviceIndex = 1;
-    Module1::DeviceSerial = "0123456789ABCDEF";
-    Module1::DeviceVersion = "2.31";
     window.Load();
   }
   template <typename Control = QWidget>
@@ -44,8 +41,8 @@ class WindowTest : public ::testing::Test {
     return control;
   }
 
-  ui_test::Fakes f;
-  DLGForm window{f.library, f.display};
+  fakes::Fakes f;
+  DLGForm window{f.library, f.display, kavr::Selection{2, 1, "0123456789ABCDEF", "2.31"}};
 };
 
 TEST_F(WindowTest, LoadsEveryControlWithItsKindContainerAndCaption) {
@@ -191,7 +188,7 @@ TEST_F(WindowTest, EachButtonTestsEveryCallAndAFailedCallShowsTheLastErrorAndEnd
     // A write after a failed read would overwrite the controller with values nobody chose.
     for (std::size_t failing = 0; failing < c.calls.size() && c.calls[failing] != "GetLastErr"; ++failing) {
       f.library.events.clear();
-      f.library.results = {{c.calls[failing], 5}};
+      f.library.results = {{fakes::EntryCalled(c.calls[failing]), 5}};
       Find<QPushButton>(c.button)->click();
       f.library.results.clear();
       expected.assign(c.calls.begin(), c.calls.begin() + failing + 1);

@@ -7,6 +7,8 @@
 // and shows its report only when its last call succeeded. A failed read ends
 // its action: writing back a record that was never read would overwrite the
 // controller's settings (or start a move) with values nobody chose.
+//
+// Shells: kavrtest (the test window), kavrctl.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // as sent and as returned, the scalars likewise, and the texts the library
 // filled. What the monitor shows for a selected call, so that a user can see
 // exactly what went to the controller and what came back.
+//
+// Shells: kavrtest (the monitor's call log).
 #pragma once
 
 #include <string>

@@ -2,6 +2,8 @@
 // monitor lists it. The monitor polls many times a second, so a run of alike
 // polls (same entry, device and result) is kept as one row with a count and
 // its latest call: a minute of polling is one row, not 600.
+//
+// Shells: kavrtest (the monitor).
 #pragma once
 
 #include <chrono>

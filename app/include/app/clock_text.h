@@ -1,4 +1,6 @@
 // Wall-clock times as the programs show them beside what happened then.
+//
+// Shells: kavrctl (watch); both through the transcript.
 #pragma once
 
 #include <chrono>

@@ -1,6 +1,8 @@
 // The decimal separator a program prints reports and reads typed numbers
 // with. Each program decides it once at start from the user's locale and
 // hands it on; nothing below reads the locale by itself.
+//
+// Shells: kavrctl.
 #pragma once
 
 #include <string>

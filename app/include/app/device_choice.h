@@ -1,6 +1,8 @@
 // Choosing one controller of those Init listed, by its number in the list
 // or by its serial number, without a dialog: the command line's way, and a
 // monitor's when it is told which controller to watch.
+//
+// Shells: kavrctl.
 #pragma once
 
 #include <cstdint>

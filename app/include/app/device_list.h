@@ -1,6 +1,8 @@
 // The device list that the controller library hands back at start-up: two
 // text buffers in which every controller owns a fixed-width slot. Nothing
 // here needs a widget, so the slicing and the list lines are tested alone.
+//
+// Shells: kavrtest (the dialog), kavrctl.
 #pragma once
 
 #include <cstddef>
@@ -9,15 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kavr {
+#include "kavr/slots.h"
 
-// Controller i's serial is the first 16 characters of a 17-character slot,
-// its version the first 4 of a 5-character slot; the last character of
-// each slot is a separator that is never read.
-inline constexpr std::size_t kSerialSlotWidth = 17;
-inline constexpr std::size_t kSerialLength = 16;
-inline constexpr std::size_t kVersionSlotWidth = 5;
-inline constexpr std::size_t kVersionLength = 4;
+namespace kavr {
 
 // The version slots of a 1000-character buffer describe 200 controllers; a
 // larger count describes nothing more, so the list stops there.

@@ -1,6 +1,7 @@
-// What start-up decides from the library's answer to Init, and how a chosen
-// line becomes the selection values. No widgets: the dialog only wires these
+// What start-up decides from the library's answer to Init. No widgets: the dialog only wires these
 // to its controls.
+//
+// Shells: kavrtest (the dialog), kavrctl.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,5 @@ struct StartupFailure {
 std::optional<StartupFailure> StartupFailureFor(ResultCode result, std::int32_t count,
                                                 ControllerLibrary& library);
 
-// Stores controller `index` and its serial and version, as the screen shows
-// them, in Module1 for the test window.
-void StoreSelection(std::int32_t index, std::u32string_view serials, std::u32string_view versions);
 
 }  // namespace kavr

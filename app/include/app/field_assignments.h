@@ -2,6 +2,8 @@
 // and the values of a settings file, checked against the records' field
 // tables before anything reaches a controller, and written into a record
 // that was read from it. Also each field's value as text, for the way back.
+//
+// Shells: kavrctl.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // came back, how long it took. The recording library hands one to every
 // observer after each call; the transcript writes it as a line, the monitor
 // lists it.
+//
+// Shells: kavrtest, kavrctl, through the recording library.
 #pragma once
 
 #include <chrono>

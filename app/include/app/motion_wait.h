@@ -1,6 +1,8 @@
 // Waiting for a move to end by polling the controller's state: what
 // `kavrctl start --wait` does and a monitor may do. The clock and the sleep
 // are handed in, so that a test runs a long wait in no time.
+//
+// Shells: kavrctl (start --wait).
 #pragma once
 
 #include <chrono>

@@ -1,5 +1,7 @@
 // The positions the monitor has polled over the last half minute, for its
 // plot: enough to see a start, a deceleration after a stop or a power-off.
+//
+// Shells: kavrtest (the monitor's plot).
 #pragma once
 
 #include <chrono>

@@ -1,7 +1,8 @@
-// Every member of the four records by name, place and kind: what the command
-// line reads and writes by name, what settings files hold, and what the call
-// log shows field by field. Each record's table covers its bytes exactly
-// once, in order, which the compiler checks, so a member cannot be missed.
+// Reading and writing the records' members by their field tables
+// (kavr/record_fields.h): what the command line reads and writes by name,
+// what settings files hold, and what the call log shows field by field.
+//
+// Shells: kavrctl; kavrtest through the call log's details.
 #pragma once
 
 #include <cstddef>
@@ -9,48 +10,10 @@
 #include <span>
 #include <string_view>
 
+#include "kavr/record_fields.h"
 #include "kavr/records.h"
 
 namespace kavr {
-
-enum class FieldKind {
-  kFlag,  // 32-bit, true whenever nonzero
-  kInt32,
-  kInt16,
-  kUInt8,
-  kFloat,    // IEEE single precision
-  kNotRead,  // slots and padding the program never reads and sends back as read
-};
-
-struct RecordField {
-  std::string_view name;
-  std::size_t offset;
-  std::size_t size;
-  FieldKind kind;
-};
-
-template <typename Record>
-std::span<const RecordField> RecordFields();
-template <>
-std::span<const RecordField> RecordFields<KAVR_State>();
-template <>
-std::span<const RecordField> RecordFields<KAVR_Mode>();
-template <>
-std::span<const RecordField> RecordFields<KAVR_Parameters>();
-template <>
-std::span<const RecordField> RecordFields<KAVR_StartParameters>();
-
-// "KAVR_State" and so on, as the library's header names them.
-template <typename Record>
-std::string_view RecordName();
-template <>
-std::string_view RecordName<KAVR_State>();
-template <>
-std::string_view RecordName<KAVR_Mode>();
-template <>
-std::string_view RecordName<KAVR_Parameters>();
-template <>
-std::string_view RecordName<KAVR_StartParameters>();
 
 // The field of that exact name, or null.
 const RecordField* FindField(std::span<const RecordField> fields, std::string_view name);

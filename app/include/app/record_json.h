@@ -4,6 +4,8 @@
 // string the reports print for it ("NaN", "Infinity", "-Infinity"). The
 // slots the program never reads are left out, so a file copies settings,
 // not one controller's private bytes.
+//
+// Shells: kavrctl (--json, --file).
 #pragma once
 
 #include <span>

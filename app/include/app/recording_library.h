@@ -9,6 +9,8 @@
 // another call (between the read and the write of a button's
 // read-modify-write, too, if the read itself ran the loop). The monitor asks
 // here first and waits its turn.
+//
+// Shells: kavrtest, kavrctl, through library_wiring.h; the monitor asks it whether a call runs.
 #pragma once
 
 #include <functional>
@@ -31,17 +33,10 @@ class RecordingControllerLibrary : public ControllerLibrary {
   bool CallInProgress() const { return running_ > 0; }
 
   ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override;
-  ResultCode GetState(std::int32_t device, KAVR_State& state) override;
-  ResultCode GetMode(std::int32_t device, KAVR_Mode& mode) override;
-  ResultCode SetMode(std::int32_t device, KAVR_Mode& mode) override;
-  ResultCode GetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
-  ResultCode SetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
-  ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters& start) override;
   ResultCode Start(std::int32_t device, std::int32_t destination, float& speed,
                    KAVR_StartParameters& start) override;
-  ResultCode Stop(std::int32_t device) override;
-  ResultCode SaveParametersToFlash(std::int32_t device) override;
   void GetLastErr(LibraryText& buffer) override;
+  KAVR_FOR_EACH_ENTRY(KAVR_LIBRARY_OVERRIDE)
   std::string LibraryLoadFailure() override { return library_.LibraryLoadFailure(); }
 
  private:

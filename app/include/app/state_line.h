@@ -1,7 +1,7 @@
 // The state on one line, for watching a controller poll after poll:
 // "position=250 running=CCW full-speed=yes power=Full voltage=12.0
-// temperature=31.25°C". The words and number patterns are the state
-// report's; a stopped motor shows "running=no".
+// temperature=31.25°C". The values are the state report's rows; a stopped
+// motor shows "running=no". Shells: kavrctl (watch).
 #pragma once
 
 #include <string>

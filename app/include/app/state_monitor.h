@@ -2,6 +2,8 @@
 // controller's state, send Stop at once, pause polling when a poll fails,
 // and keep what the window shows. Every call goes through the program's one
 // library, so the log and the transcript see them like any other call.
+//
+// Shells: kavrtest (the monitor).
 #pragma once
 
 #include <chrono>

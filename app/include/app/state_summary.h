@@ -1,6 +1,7 @@
 // What the monitor shows of a controller's state. Every word and number is
-// taken from the state report's own lines, so that the monitor and the
-// report box can never tell the user two different things about one record.
+// a value of the state report's own rows (reports/state_rows.h), so that the
+// monitor and the report box can never tell the user two different things
+// about one record. Shells: kavrtest (the monitor).
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "kavr/records.h"
+#include "reports/state_rows.h"
 
 namespace kavr {
 
@@ -27,6 +29,12 @@ struct StateSummary {
   std::string temperature;             // "31.25°C"
   std::string stepDivisor;             // "8"
   std::vector<StateIndicator> inputs;  // emergency, trailers, sync in/out, rotary
+};
+
+// The switch inputs the monitor lights, in its order.
+inline constexpr StateRowKey kMonitoredInputs[] = {
+    StateRowKey::kEmergency, StateRowKey::kTrailer1, StateRowKey::kTrailer2,   StateRowKey::kSyncIn,
+    StateRowKey::kSyncOut,   StateRowKey::kRotary,   StateRowKey::kRotaryError,
 };
 
 StateSummary SummarizeState(const KAVR_State& state, std::string_view decimalSeparator);

@@ -1,6 +1,8 @@
 // Text from outside the program (the library's texts, a user's input) on
 // its way to a terminal. A control character in it could move the cursor,
 // recolour or retitle the terminal, so it is written as an escape instead.
+//
+// Shells: kavrctl.
 #pragma once
 
 #include <string>

@@ -1,6 +1,8 @@
 // The transcript of every library call (--trace FILE): one line per call,
 // written and flushed as the call returns, so that a program that dies
 // leaves every call it made on record.
+//
+// Shells: kavrtest, kavrctl (--trace), through library_wiring.h.
 #pragma once
 
 #include <fstream>

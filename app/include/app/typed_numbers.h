@@ -2,6 +2,8 @@
 // must stop a move before it reaches the controller, never turn into some
 // other value. Qt-free on purpose: the toolkit's own parser also takes "inf",
 // "nan" and digit grouping, none of which may reach the library.
+//
+// Shells: kavrtest (the test window's boxes, through actions.h), kavrctl.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,6 @@
 // The programs' version, as --version prints it.
+//
+// Shells: kavrtest, kavrctl.
 #pragma once
 
 namespace kavr {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "kavr/entry_names.h"
 #include "kavr/records.h"
+#include "kavr/slots.h"
 
 namespace kavr {
 
@@ -15,12 +17,32 @@ using ResultCode = std::int32_t;
 
 // A library text buffer as the program holds it: one char32_t per
 // character, so that positions count characters whatever the code page
-// turned them into. The program hands over buffers of this many characters.
+// turned them into. The program hands over buffers of kLibraryTextLength.
 using LibraryText = std::u32string;
-inline constexpr std::size_t kLibraryTextLength = 1000;
 
 // A buffer of kLibraryTextLength characters of code 0.
 inline LibraryText EmptyLibraryText() { return LibraryText(kLibraryTextLength, U'\0'); }
+
+// A method of ControllerLibrary and its overrides for each entry of a common
+// shape; Init, Start and GetLastErr are written out by hand.
+#define KAVR_LIBRARY_METHOD(...) KAVR_ENTRY_BY_SHAPE(KAVR_LIBRARY_METHOD, __VA_ARGS__)
+#define KAVR_LIBRARY_METHOD_ControllerOnly(name, ...) virtual ResultCode name(std::int32_t device) = 0;
+#define KAVR_LIBRARY_METHOD_RecordGet(name, record, ...) \
+  virtual ResultCode name(std::int32_t device, record& value) = 0;
+#define KAVR_LIBRARY_METHOD_RecordSet KAVR_LIBRARY_METHOD_RecordGet
+#define KAVR_LIBRARY_METHOD_Init(...)
+#define KAVR_LIBRARY_METHOD_Start(...)
+#define KAVR_LIBRARY_METHOD_GetLastErr(...)
+
+// The same declarations as overrides, for a class that implements them all.
+#define KAVR_LIBRARY_OVERRIDE(...) KAVR_ENTRY_BY_SHAPE(KAVR_LIBRARY_OVERRIDE, __VA_ARGS__)
+#define KAVR_LIBRARY_OVERRIDE_ControllerOnly(name, ...) ResultCode name(std::int32_t device) override;
+#define KAVR_LIBRARY_OVERRIDE_RecordGet(name, record, ...) \
+  ResultCode name(std::int32_t device, record& value) override;
+#define KAVR_LIBRARY_OVERRIDE_RecordSet KAVR_LIBRARY_OVERRIDE_RecordGet
+#define KAVR_LIBRARY_OVERRIDE_Init(...)
+#define KAVR_LIBRARY_OVERRIDE_Start(...)
+#define KAVR_LIBRARY_OVERRIDE_GetLastErr(...)
 
 class ControllerLibrary {
  public:
@@ -29,17 +51,11 @@ class ControllerLibrary {
   // Text buffers go to the library with their length as the capacity and
   // come back at the same length.
   virtual ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) = 0;
-  virtual ResultCode GetState(std::int32_t device, KAVR_State& state) = 0;
-  virtual ResultCode GetMode(std::int32_t device, KAVR_Mode& mode) = 0;
-  virtual ResultCode SetMode(std::int32_t device, KAVR_Mode& mode) = 0;
-  virtual ResultCode GetParameters(std::int32_t device, KAVR_Parameters& parameters) = 0;
-  virtual ResultCode SetParameters(std::int32_t device, KAVR_Parameters& parameters) = 0;
-  virtual ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters& start) = 0;
   virtual ResultCode Start(std::int32_t device, std::int32_t destination, float& speed,
                            KAVR_StartParameters& start) = 0;
-  virtual ResultCode Stop(std::int32_t device) = 0;
-  virtual ResultCode SaveParametersToFlash(std::int32_t device) = 0;
   virtual void GetLastErr(LibraryText& buffer) = 0;
+  // The entries of the common shapes: GetState(device, state) and the like.
+  KAVR_FOR_EACH_ENTRY(KAVR_LIBRARY_METHOD)
 
   // Empty while the library file loads (or has not been tried); otherwise
   // what keeps it from loading: its full path and the loader's reason.

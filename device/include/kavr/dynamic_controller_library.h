@@ -38,17 +38,10 @@ class DynamicControllerLibrary : public ControllerLibrary {
   DynamicControllerLibrary& operator=(const DynamicControllerLibrary&) = delete;
 
   ResultCode Init(std::int32_t& count, LibraryText& versions, LibraryText& serials) override;
-  ResultCode GetState(std::int32_t device, KAVR_State& state) override;
-  ResultCode GetMode(std::int32_t device, KAVR_Mode& mode) override;
-  ResultCode SetMode(std::int32_t device, KAVR_Mode& mode) override;
-  ResultCode GetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
-  ResultCode SetParameters(std::int32_t device, KAVR_Parameters& parameters) override;
-  ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters& start) override;
   ResultCode Start(std::int32_t device, std::int32_t destination, float& speed,
                    KAVR_StartParameters& start) override;
-  ResultCode Stop(std::int32_t device) override;
-  ResultCode SaveParametersToFlash(std::int32_t device) override;
   void GetLastErr(LibraryText& buffer) override;
+  KAVR_FOR_EACH_ENTRY(KAVR_LIBRARY_OVERRIDE)
 
   // Loading is tried again at each call while it fails, so a file copied
   // into place meanwhile is taken up without a restart.

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "kavr/records.h"
+#include "kavr/slots.h"
 
 namespace kavr::sim {
 
-// Init lists the controllers in fixed slots: each serial number and version
-// followed by one zero byte.
-inline constexpr int kSerialSlot = 17;
-inline constexpr int kVersionSlot = 5;
+// Init lists the controllers in fixed slots (kavr/slots.h): each serial
+// number and version followed by one zero byte.
+inline constexpr int kSerialSlot = static_cast<int>(kSerialSlotWidth);
+inline constexpr int kVersionSlot = static_cast<int>(kVersionSlotWidth);
 
 // 16 characters, distinct for each index and the same in every run, since
 // the flash file is found by it.

@@ -12,7 +12,7 @@
 
 #include "reports/show_report.h"
 
-namespace kavr::testing {
+namespace kavr::report_checks {
 
 // The (title, prompt) of each message box shown.
 using Shown = std::vector<std::pair<std::string, std::string>>;
@@ -71,4 +71,4 @@ void ExpectLines(std::string (*build)(const Record&, std::string_view), std::siz
   }
 }
 
-}  // namespace kavr::testing
+}  // namespace kavr::report_checks
