@@ -20,7 +20,7 @@ using ui_test::Fakes;
 std::vector<std::string> GoodLines() {
   Fakes fakes;
   fakes.library.lastError = U"Busy \"now\"\\\n\u00e9";
-  fakes.library.results["Stop"] = -7;
+  fakes.library.results[kavr::Entry::Stop] = -7;
   kavr::RecordingControllerLibrary recording(fakes.library);
   std::vector<std::string> lines;
   recording.AddObserver([&](const kavr::LibraryCall& call) { lines.push_back(kavr::TranscriptLine(call)); });

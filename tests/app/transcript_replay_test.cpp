@@ -64,7 +64,7 @@ TEST(TranscriptReplay, ControllersFollowTheirSerialsAndStartWaitsForLeave) {
 TEST(TranscriptReplay, EachDifferingFieldIsOneLineInWordsUnlessIgnored) {
   Live live;
   live.library.state.CurrentPosition = 19998;
-  live.library.results["Stop"] = 3;
+  live.library.results[kavr::Entry::Stop] = 3;
   const std::vector<kavr::RecordedCall> calls = Recorded();
   const std::string recordedPosition = std::to_string(Fakes().library.state.CurrentPosition);
 

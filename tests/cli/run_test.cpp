@@ -83,7 +83,7 @@ const RunCase kCases[] = {
      {"Init", "GetState", "Stop"}},
     {"a failed call names the entry and the library's error",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": 1}, {"step": "stop"}]})",
-     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; f.results["Start"] = 7; },
+     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; f.results[kavr::Entry::Start] = 7; },
      {},
      7,
      std::string(kA) +
