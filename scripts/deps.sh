@@ -2,7 +2,7 @@
 # the Debian packages the build needs, only those that are missing, as root
 # or through sudo.
 KAVR_PACKAGES=(cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev)
+  nlohmann-json3-dev libcli11-dev clang-tidy)
 # The 32-bit Windows build: MinGW-w64 with POSIX threads (std::mutex), wine
 # to run its programs, and GoogleTest's sources to build for it.
 KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 googletest)
