@@ -44,8 +44,8 @@ std::string Xml(std::string_view text) {
 }
 
 std::string StepName(const PlanRun& run, std::size_t index) {
-  std::string number = std::to_string(index + 1);
-  if (number.size() < 2) number.insert(0, "0");
+  // Two digits at least, so that dashboards sort the steps in order.
+  const std::string number = (index + 1 < 10 ? "0" : "") + std::to_string(index + 1);
   return number + " " + std::string(PlanStepName(run.plan->steps[index].kind));
 }
 
