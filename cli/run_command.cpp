@@ -26,7 +26,10 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(file, error);
   if (!error && size > kLargestFile) {
-    problem = "larger than " + std::to_string(kLargestFile >> 20) + " MiB";
+    // Appended, not prepended: GCC 12 misjudges a prepend at -O3 for 32-bit Windows.
+    problem = "larger than ";
+    problem += std::to_string(kLargestFile >> 20);
+    problem += " MiB";
     return std::nullopt;
   }
   errno = 0;
@@ -34,7 +37,11 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in || in.bad()) {
-    problem = "cannot be read" + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string());
+    problem = "cannot be read";
+    if (errno != 0) {
+      problem += ": ";
+      problem += std::strerror(errno);
+    }
     return std::nullopt;
   }
   return text.str();
