@@ -66,7 +66,9 @@ void PositionPlot::paintEvent(QPaintEvent*) {
       std::max(metrics.horizontalAdvance(highText), metrics.horizontalAdvance(lowText)) + 8;
   const QRectF area = QRectF(rect()).adjusted(labelWidth, metrics.height() / 2.0, -6, -metrics.height() - 4);
   // A little room above and below the line, so that it never runs along the frame.
-  const double margin = std::max(1.0, (highest->position - lowest->position) * 0.08);
+  // In doubles: the span of two 32-bit positions may not fit an int.
+  const double margin =
+      std::max(1.0, (static_cast<double>(highest->position) - static_cast<double>(lowest->position)) * 0.08);
   const Scale scale(area, samples.back().time, lowest->position - margin, highest->position + margin);
 
   painter.setClipRect(area);
