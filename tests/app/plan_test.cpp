@@ -136,7 +136,7 @@ TEST(Plan, DamagedPlansNeverThrow) {
         case 1: text.erase(at, 1 + random() % 8); break;
         default: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
       }
-      if (text.empty()) text = "{";
+      if (text.empty()) text.push_back('{');
     }
     const kavr::PlanReading reading = kavr::ReadPlan(text, Settings);
     EXPECT_NE(reading.plan.has_value(), !reading.problem.empty()) << text;

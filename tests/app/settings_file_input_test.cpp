@@ -111,7 +111,7 @@ TEST(SettingsFileInput, NoTextThrows) {
           damaged.resize(at);
           break;
       }
-      if (damaged.empty()) damaged = "{";
+      if (damaged.empty()) damaged.push_back('{');
     }
     Read<KAVR_Parameters>(damaged);
     ++inputs;
