@@ -24,14 +24,19 @@ std::pair<std::time_t, long> Split(std::chrono::system_clock::time_point time) {
 
 }  // namespace
 
-std::string LocalClockText(std::chrono::system_clock::time_point time) {
-  const auto [seconds, fraction] = Split<std::chrono::milliseconds>(time);
+std::tm LocalTimeParts(std::time_t seconds) {
   std::tm parts{};
 #ifdef _WIN32
   localtime_s(&parts, &seconds);
 #else
   localtime_r(&seconds, &parts);
 #endif
+  return parts;
+}
+
+std::string LocalClockText(std::chrono::system_clock::time_point time) {
+  const auto [seconds, fraction] = Split<std::chrono::milliseconds>(time);
+  const std::tm parts = LocalTimeParts(seconds);
   char text[48];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", parts.tm_hour, parts.tm_min, parts.tm_sec,
                 fraction);

@@ -79,4 +79,18 @@ std::string TranscriptLine(const LibraryCall& call) {
   return line;
 }
 
+const std::string* TextNamed(const LibraryCall& call, std::string_view name) {
+  for (const CallText& text : call.texts) {
+    if (text.name == name) return &text.text;
+  }
+  return nullptr;
+}
+
+const CallScalar* ScalarNamed(const LibraryCall& call, std::string_view name) {
+  for (const CallScalar& scalar : call.scalars) {
+    if (scalar.name == name) return &scalar;
+  }
+  return nullptr;
+}
+
 }  // namespace kavr

@@ -21,20 +21,6 @@ std::string WithoutPadding(std::string text) {
   return text;
 }
 
-const std::string* TextNamed(const LibraryCall& call, std::string_view name) {
-  for (const CallText& text : call.texts) {
-    if (text.name == name) return &text.text;
-  }
-  return nullptr;
-}
-
-const CallScalar* ScalarNamed(const LibraryCall& call, std::string_view name) {
-  for (const CallScalar& scalar : call.scalars) {
-    if (scalar.name == name) return &scalar;
-  }
-  return nullptr;
-}
-
 class Replay {
  public:
   Replay(ControllerLibrary& library, const ReplayOptions& options) : library_(library), options_(options) {}

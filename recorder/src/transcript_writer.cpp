@@ -6,6 +6,7 @@
 #include <ctime>
 #include <utility>
 
+#include "app/clock_text.h"
 #include "platform.h"
 #include "shared_library.h"
 
@@ -25,13 +26,7 @@ bool OpenForAppending(std::ofstream& out, const std::filesystem::path& path) {
 }  // namespace
 
 std::string DefaultTranscriptName(std::chrono::system_clock::time_point now, long processId) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm parts{};
-#ifdef _WIN32
-  localtime_s(&parts, &seconds);
-#else
-  localtime_r(&seconds, &parts);
-#endif
+  const std::tm parts = LocalTimeParts(std::chrono::system_clock::to_time_t(now));
   char name[96];
   std::snprintf(name, sizeof name, "kavr-calls-%04d%02d%02d-%02d%02d%02d-%ld.log", parts.tm_year + 1900,
                 parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, processId);

@@ -79,20 +79,6 @@ void WriteText(const std::string& utf8, char* buffer, std::int32_t capacity) {
   std::memcpy(buffer, bytes.data(), std::min(bytes.size(), size - 1));
 }
 
-const std::string* TextNamed(const LibraryCall& call, std::string_view name) {
-  for (const CallText& text : call.texts) {
-    if (text.name == name) return &text.text;
-  }
-  return nullptr;
-}
-
-const CallScalar* ScalarNamed(const LibraryCall& call, std::string_view name) {
-  for (const CallScalar& scalar : call.scalars) {
-    if (scalar.name == name) return &scalar;
-  }
-  return nullptr;
-}
-
 template <typename Number>
 bool NumberIn(const std::string& text, Number& value) {
   const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);

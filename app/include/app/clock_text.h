@@ -4,9 +4,13 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <string>
 
 namespace kavr {
+
+// The calendar parts of a time in the user's time zone, on every system.
+std::tm LocalTimeParts(std::time_t seconds);
 
 // "15:20:01.123": the time of day in the user's time zone, to the millisecond.
 std::string LocalClockText(std::chrono::system_clock::time_point time);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kavr/controller_library.h"
@@ -54,6 +55,11 @@ struct LibraryCall {
 // as hex before and after, and the texts quoted with control characters
 // escaped. Fields are `name=value`, separated by single spaces.
 std::string TranscriptLine(const LibraryCall& call);
+
+// The call's text or scalar of that name (as the transcript names them:
+// "serials", "destination"...); null when it has none.
+const std::string* TextNamed(const LibraryCall& call, std::string_view name);
+const CallScalar* ScalarNamed(const LibraryCall& call, std::string_view name);
 
 // " name=sent>returned" for each scalar, in order: what a scalar was and
 // what the call left in it.
