@@ -66,20 +66,14 @@ void Apply(const KeptFields& kept, bool inMode, std::span<std::uint8_t> record) 
 
 KeptFields ParseKeptFields(std::string_view text, const std::function<void(const std::string&)>& warn) {
   KeptFields kept;
-  while (!text.empty()) {
-    const auto comma = text.find(',');
-    const std::string_view item = Trimmed(text.substr(0, comma));
-    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    if (item.empty()) continue;
-    const auto equals = item.find('=');
-    const std::string_view name = Trimmed(item.substr(0, equals));
+  for (const auto& [item, name, itemValue] : ListItems(text)) {
     auto field = Named(name);
-    if (!field || equals == std::string_view::npos) {
+    if (!field || !itemValue) {
       warn("KAVR_SIM_KEEP: " + Quoted(item) +
            " is not FIELD=VALUE with a field of KAVR_Mode or KAVR_Parameters; ignored");
       continue;
     }
-    const std::string_view value = item.substr(equals + 1);
+    const std::string_view value = *itemValue;
     if (field->field->kind == FieldKind::kFloat) {
       const auto real = ParseFloat(value);
       if (!real) {

@@ -39,4 +39,19 @@ std::optional<long long> ParseInteger(std::string_view text, long long low, long
   return value;
 }
 
+std::vector<ListItem> ListItems(std::string_view text) {
+  std::vector<ListItem> items;
+  while (!text.empty()) {
+    const auto comma = text.find(',');
+    const std::string_view item = Trimmed(text.substr(0, comma));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (item.empty()) continue;
+    const auto equals = item.find('=');
+    std::optional<std::string_view> value;
+    if (equals != std::string_view::npos) value = item.substr(equals + 1);
+    items.push_back({item, Trimmed(item.substr(0, equals)), value});
+  }
+  return items;
+}
+
 }  // namespace kavr::sim

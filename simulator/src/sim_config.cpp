@@ -78,14 +78,7 @@ std::optional<int> ParseDeviceCount(std::string_view text, const WarningSink& wa
 
 FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
   FaultPlan faults;
-  while (!text.empty()) {
-    const auto comma = text.find(',');
-    const std::string_view item = Trimmed(text.substr(0, comma));
-    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    if (item.empty()) continue;
-
-    const auto equals = item.find('=');
-    const std::string_view name = Trimmed(item.substr(0, equals));
+  for (const auto& [item, name, codeValue] : ListItems(text)) {
     const auto entry = EntryNamed(name);
     if (!entry) {
       warn("KAVR_SIM_FAIL: " + Quoted(name) + " is not an entry name (such as GetMode or Start); ignored");
@@ -96,8 +89,8 @@ FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
       continue;
     }
     std::int32_t code = kDefaultInjectedFault;
-    if (equals != std::string_view::npos) {
-      const std::string_view code_text = item.substr(equals + 1);
+    if (codeValue) {
+      const std::string_view code_text = *codeValue;
       const auto parsed = ParseInteger(code_text, std::numeric_limits<std::int32_t>::min(),
                                        std::numeric_limits<std::int32_t>::max());
       if (parsed && *parsed != 0) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavr::sim {
 
@@ -20,5 +21,16 @@ std::optional<long long> ParseInteger(std::string_view text, long long low, long
 
 // The text without leading and trailing blanks (spaces and tabs).
 std::string_view Trimmed(std::string_view text);
+
+// One item of a comma-separated list of NAME or NAME=VALUE, as the stand-in's
+// environment variables take them: the item, its name, and its value when
+// it has an '='; all trimmed of blanks.
+struct ListItem {
+  std::string_view item;
+  std::string_view name;
+  std::optional<std::string_view> value;
+};
+// The list's items, empty ones left out.
+std::vector<ListItem> ListItems(std::string_view text);
 
 }  // namespace kavr::sim
