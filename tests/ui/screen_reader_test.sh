@@ -8,13 +8,24 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 xvfb=
 trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$scratch"' EXIT
-# The server names a free display itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-xvfb=$!
-tries=0
-while [ ! -s "$scratch/display" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
-DISPLAY=:$(cat "$scratch/display")
-export DISPLAY
+# The server names a free display itself. It is used only once it answers:
+# a server that has named its display may still fail to come up (another
+# one took the display meanwhile, say), and then another is started.
+for attempt in 1 2 3; do
+  rm -f "$scratch/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+  xvfb=$!
+  tries=0
+  while [ ! -s "$scratch/display" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+  DISPLAY=:$(head -n 1 "$scratch/display" 2>/dev/null || true)
+  export DISPLAY
+  tries=0
+  while ! xdpyinfo >/dev/null 2>&1 && [ $tries -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+  xdpyinfo >/dev/null 2>&1 && break
+  echo "Xvfb on $DISPLAY did not answer (attempt $attempt)" >&2
+  kill "$xvfb" 2>/dev/null || true
+  xvfb=
+done
 export KAVR_SIM_FLASH_DIR="$scratch/flash" KAVR_SIM_STATE_DIR="$scratch/state"
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export XDG_CONFIG_HOME="$scratch/config"
