@@ -11,9 +11,11 @@ trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$scratch"' EXIT
 # The server names a free display itself. It is used only once it answers:
 # a server that has named its display may still fail to come up (another
 # one took the display meanwhile, say), and then another is started.
+# -noreset: by default the server resets when its last client leaves, and a
+# client connecting meanwhile (the program, right after xdpyinfo) is refused.
 for attempt in 1 2 3; do
   rm -f "$scratch/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" 2>/dev/null &
   xvfb=$!
   tries=0
   while [ ! -s "$scratch/display" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
