@@ -12,16 +12,16 @@ namespace {
 
 std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
   std::vector<RecordedCall> calls;
-  std::string error;
+  std::string problem;
   bool read = false;
   if (file == "-") {
-    read = ReadTranscript(console.in, calls, error);
+    read = ReadTranscript(console.in, calls, problem);
   } else {
     std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
     if (!in) throw Failure{kBadUsage, "Cannot read the transcript " + file};
-    read = ReadTranscript(in, calls, error);
+    read = ReadTranscript(in, calls, problem);
   }
-  if (!read) throw Failure{kBadUsage, TerminalSafe(file + ": " + error)};
+  if (!read) throw Failure{kBadUsage, TerminalSafe(file + ": " + problem)};
   if (calls.empty()) throw Failure{kBadUsage, TerminalSafe(file + ": the transcript holds no calls")};
   return calls;
 }

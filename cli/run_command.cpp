@@ -54,9 +54,9 @@ Plan ReadPlanFile(const std::string& planFile) {
   std::string problem;
   const auto text = FileText(path, problem);
   if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
-  const auto readSettings = [&](const std::string& file, std::string& why) {
-    const auto settings = FileText(path.parent_path() / PathOf(file), why);
-    if (!settings) why = file + ": " + why;
+  const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
+    const auto settings = FileText(path.parent_path() / PathOf(file), settingsProblem);
+    if (!settings) settingsProblem = file + ": " + settingsProblem;
     return settings;
   };
   PlanReading reading = ReadPlan(*text, readSettings);

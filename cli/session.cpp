@@ -39,13 +39,13 @@ std::string ListText(const DeviceList& list) {
 
 ControllerLibrary& Session::Library() {
   if (wiring_) return wiring_->Calls();
-  std::string error;
+  std::string problem;
   wiring_ = LibraryWiring::Build(request_.traceFile, nullptr, [this] {
     std::optional<std::filesystem::path> file;
     if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
     return openLibrary_(file);
-  }, error);
-  if (!wiring_) throw Failure{kBadUsage, error};
+  }, problem);
+  if (!wiring_) throw Failure{kBadUsage, problem};
   return wiring_->Calls();
 }
 

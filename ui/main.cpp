@@ -90,11 +90,11 @@ int main(int argc, char** argv) {
   kavr::CallLog log;
   std::optional<std::string> traceFile;
   if (options.trace) traceFile = options.trace->toStdString();
-  std::string error;
+  std::string problem;
   const auto wiring = kavr::LibraryWiring::Build(
-      traceFile, &log, [] { return std::make_shared<kavr::DynamicControllerLibrary>(); }, error);
+      traceFile, &log, [] { return std::make_shared<kavr::DynamicControllerLibrary>(); }, problem);
   if (!wiring) {
-    std::fprintf(stderr, "kavrtest: %s\n", error.c_str());
+    std::fprintf(stderr, "kavrtest: %s\n", problem.c_str());
     return 1;
   }
   kavr::RecordingControllerLibrary& library = wiring->Calls();

@@ -14,10 +14,10 @@ LibraryWiring::LibraryWiring(std::unique_ptr<TranscriptFile> transcript, std::sh
 }
 
 std::unique_ptr<LibraryWiring> LibraryWiring::Build(const std::optional<std::string>& traceFile, CallLog* log,
-                                                    const LibraryOpener& openLibrary, std::string& error) {
+                                                    const LibraryOpener& openLibrary, std::string& problem) {
   std::unique_ptr<TranscriptFile> transcript;
   if (traceFile) {
-    transcript = TranscriptFile::Open(*traceFile, error);
+    transcript = TranscriptFile::Open(*traceFile, problem);
     if (!transcript) return nullptr;
   }
   return std::unique_ptr<LibraryWiring>(new LibraryWiring(std::move(transcript), openLibrary(), log));

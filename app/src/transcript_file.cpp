@@ -7,13 +7,13 @@
 
 namespace kavr {
 
-std::unique_ptr<TranscriptFile> TranscriptFile::Open(const std::string& path, std::string& error) {
+std::unique_ptr<TranscriptFile> TranscriptFile::Open(const std::string& path, std::string& problem) {
   if (path == "-") return std::unique_ptr<TranscriptFile>(new TranscriptFile(path, std::cerr));
   const std::filesystem::path file(std::u8string(path.begin(), path.end()));
   errno = 0;
   auto stream = std::make_unique<std::ofstream>(file, std::ios::out | std::ios::trunc | std::ios::binary);
   if (!stream->is_open()) {
-    error =
+    problem =
         "Cannot write the transcript " + path + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
     return nullptr;
   }

@@ -93,7 +93,7 @@ std::optional<std::chrono::system_clock::time_point> TimestampIn(std::string_vie
 
 // The reverse of QuotedText, from the opening quote at `text[0]`; how much
 // it took in `used`.
-std::optional<std::string> UnquotedText(std::string_view text, std::size_t& used, std::string& error) {
+std::optional<std::string> UnquotedText(std::string_view text, std::size_t& used, std::string& problem) {
   std::string out;
   for (std::size_t i = 1; i < text.size(); ++i) {
     const char c = text[i];
@@ -116,7 +116,7 @@ std::optional<std::string> UnquotedText(std::string_view text, std::size_t& used
       break;
     }
   }
-  error = "a quoted text is not ended, or holds an escape other than \\\" \\\\ \\xNN";
+  problem = "a quoted text is not ended, or holds an escape other than \\\" \\\\ \\xNN";
   return std::nullopt;
 }
 
@@ -124,56 +124,56 @@ class LineParser {
  public:
   explicit LineParser(std::string_view line) : rest_(line) {}
 
-  std::optional<LibraryCall> Parse(std::string& error) {
+  std::optional<LibraryCall> Parse(std::string& problem) {
     LibraryCall call;
     const std::string_view time = Word();
     if (auto started = TimestampIn(time)) {
       call.started = *started;
     } else {
-      return Fail(error, "it does not start with a time like 2026-12-08T15:20:01.123456Z");
+      return Fail(problem, "it does not start with a time like 2026-12-08T15:20:01.123456Z");
     }
-    if (rest_.empty()) return Fail(error, "it names no entry");
+    if (rest_.empty()) return Fail(problem, "it names no entry");
     rest_.remove_prefix(1);
     const std::string_view name = Word();
     if (auto entry = EntryNamed(name)) {
       call.entry = *entry;
     } else {
-      return Fail(error, "\"" + std::string(name) + "\" is not an entry of the library");
+      return Fail(problem, "\"" + std::string(name) + "\" is not an entry of the library");
     }
     std::set<std::string, std::less<>> seen;
     bool timed = false;
     while (!rest_.empty()) {
       if (rest_.front() != ' ' || rest_.starts_with("  ") || rest_.size() == 1) {
-        return Fail(error, "fields must be separated by single spaces");
+        return Fail(problem, "fields must be separated by single spaces");
       }
       rest_.remove_prefix(1);
       const std::size_t equals = rest_.find('=');
       const std::size_t space = rest_.find(' ');
       if (equals == std::string_view::npos || (space != std::string_view::npos && space < equals) ||
           equals == 0) {
-        return Fail(error, "\"" + std::string(rest_.substr(0, space)) + "\" is not a NAME=VALUE field");
+        return Fail(problem, "\"" + std::string(rest_.substr(0, space)) + "\" is not a NAME=VALUE field");
       }
       const std::string field(rest_.substr(0, equals));
       rest_.remove_prefix(equals + 1);
-      if (!seen.insert(field).second) return Fail(error, "the field " + field + " appears twice");
+      if (!seen.insert(field).second) return Fail(problem, "the field " + field + " appears twice");
       if (!rest_.empty() && rest_.front() == '"') {
         std::size_t used = 0;
-        auto text = UnquotedText(rest_, used, error);
-        if (!text) return Fail(error, "in " + field + ", " + error);
+        auto text = UnquotedText(rest_, used, problem);
+        if (!text) return Fail(problem, "in " + field + ", " + problem);
         rest_.remove_prefix(used);
         call.texts.push_back({field, *text});
         continue;
       }
       const std::string_view value = Word();
-      if (!Field(call, field, value, timed, error)) return std::nullopt;
+      if (!Field(call, field, value, timed, problem)) return std::nullopt;
     }
-    if (!timed) return Fail(error, "it has no duration (us=)");
+    if (!timed) return Fail(problem, "it has no duration (us=)");
     if (call.recordType.empty() != call.sent.empty() || call.sent.size() != call.returned.size()) {
-      return Fail(error,
+      return Fail(problem,
                   "a record needs its type (record=) and its bytes as sent and returned (sent=, returned=)");
     }
     if (call.entry == Entry::GetLastErr ? call.result.has_value() : !call.result.has_value()) {
-      return Fail(error, call.entry == Entry::GetLastErr ? "GetLastErr returns no result code"
+      return Fail(problem, call.entry == Entry::GetLastErr ? "GetLastErr returns no result code"
                                                          : "it has no result code (rc=)");
     }
     return call;
@@ -187,15 +187,15 @@ class LineParser {
     return word;
   }
 
-  static std::nullopt_t Fail(std::string& error, std::string what) {
-    error = std::move(what);
+  static std::nullopt_t Fail(std::string& problem, std::string what) {
+    problem = std::move(what);
     return std::nullopt;
   }
 
   static bool Field(LibraryCall& call, const std::string& field, std::string_view value, bool& timed,
-                    std::string& error) {
+                    std::string& problem) {
     const auto bad = [&](std::string_view kind) {
-      error = field + "=" + std::string(value) + " is not " + std::string(kind);
+      problem = field + "=" + std::string(value) + " is not " + std::string(kind);
       return false;
     };
     if (field == "device" || field == "rc") {
@@ -238,11 +238,11 @@ class LineParser {
 
 }  // namespace
 
-std::optional<LibraryCall> ParseTranscriptLine(std::string_view line, std::string& error) {
-  return LineParser(line).Parse(error);
+std::optional<LibraryCall> ParseTranscriptLine(std::string_view line, std::string& problem) {
+  return LineParser(line).Parse(problem);
 }
 
-bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::string& error) {
+bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::string& problem) {
   std::size_t number = 0;
   for (std::string line; std::getline(in, line);) {
     ++number;
@@ -251,13 +251,13 @@ bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::str
     std::string what;
     auto call = ParseTranscriptLine(line, what);
     if (!call) {
-      error = "line " + std::to_string(number) + ": " + what;
+      problem = "line " + std::to_string(number) + ": " + what;
       return false;
     }
     calls.push_back({number, std::move(*call)});
   }
   if (in.bad()) {
-    error = "the transcript could not be read past line " + std::to_string(number);
+    problem = "the transcript could not be read past line " + std::to_string(number);
     return false;
   }
   return true;

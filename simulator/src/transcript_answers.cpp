@@ -125,12 +125,12 @@ std::optional<ReplayAnswer> ReplayedInit(std::int32_t* count, char* versions, st
       auto playback = std::make_unique<Playback>();
       playback->file = *file;
       std::ifstream in(std::filesystem::path(std::u8string(file->begin(), file->end())), std::ios::binary);
-      std::string error;
-      if (!in) error = "it cannot be opened";
-      if (in) ReadTranscript(in, playback->calls, error);
-      if (!error.empty()) {
+      std::string problem;
+      if (!in) problem = "it cannot be opened";
+      if (in) ReadTranscript(in, playback->calls, problem);
+      if (!problem.empty()) {
         return ReplayAnswer{kNotRecorded, "the transcript " + *file + " (" + kReplayVariable +
-                                              ") cannot be played back: " + error};
+                                              ") cannot be played back: " + problem};
       }
       playback->answered.assign(playback->calls.size(), false);
       player.playback = std::move(playback);

@@ -22,10 +22,10 @@ class LibraryWiring {
  public:
   // Opens the transcript on `traceFile` when given ("-" for standard error),
   // then the library through `openLibrary`; every call is told to `log` when
-  // given. Null, with the reason in `error`, when the transcript cannot be
+  // given. Null, with the reason in `problem`, when the transcript cannot be
   // opened: nothing is loaded then.
   static std::unique_ptr<LibraryWiring> Build(const std::optional<std::string>& traceFile, CallLog* log,
-                                              const LibraryOpener& openLibrary, std::string& error);
+                                              const LibraryOpener& openLibrary, std::string& problem);
 
   // What the shell calls.
   RecordingControllerLibrary& Calls() { return recording_; }

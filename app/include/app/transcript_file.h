@@ -18,8 +18,8 @@ namespace kavr {
 class TranscriptFile {
  public:
   // `path` is UTF-8; "-" writes to standard error. Null, with the reason in
-  // `error`, when the file cannot be opened for writing.
-  static std::unique_ptr<TranscriptFile> Open(const std::string& path, std::string& error);
+  // `problem`, when the file cannot be opened for writing.
+  static std::unique_ptr<TranscriptFile> Open(const std::string& path, std::string& problem);
 
   // After a write has failed (a full disk, say), the transcript is
   // incomplete: nothing more is written and Problem() says why.

@@ -14,10 +14,10 @@
 
 namespace kavr {
 
-// The call a line describes; nothing, with what is wrong in `error`, when
+// The call a line describes; nothing, with what is wrong in `problem`, when
 // it is not one. A scalar written without a direction is one that went in,
 // except in Init, which takes none and hands its count back.
-std::optional<LibraryCall> ParseTranscriptLine(std::string_view line, std::string& error);
+std::optional<LibraryCall> ParseTranscriptLine(std::string_view line, std::string& problem);
 
 // A recorded call and the line of the transcript it came from (1-based).
 struct RecordedCall {
@@ -26,8 +26,8 @@ struct RecordedCall {
 };
 
 // Every call of a transcript, in order. Blank lines are passed over. False,
-// with "line N: what is wrong" in `error`, at the first line that is not a
+// with "line N: what is wrong" in `problem`, at the first line that is not a
 // call.
-bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::string& error);
+bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::string& problem);
 
 }  // namespace kavr
