@@ -68,13 +68,6 @@ endfunction()
 
 function(kavr_forbid_links)
   cmake_parse_arguments(PARSE_ARGV 0 graph "" "" "TARGETS;FORBIDDEN")
-  set(forbiddenFolders "")
-  foreach(forbidden IN LISTS graph_FORBIDDEN)
-    get_target_property(folders "${forbidden}" INTERFACE_INCLUDE_DIRECTORIES)
-    if(folders)
-      list(APPEND forbiddenFolders ${folders})
-    endif()
-  endforeach()
   foreach(target IN LISTS graph_TARGETS)
     kavr_link_closure("${target}" closure)
     foreach(forbidden IN LISTS graph_FORBIDDEN)
@@ -100,13 +93,16 @@ function(kavr_forbid_links)
         list(APPEND folders ${interface})
       endif()
     endforeach()
-    foreach(folder IN LISTS folders)
-      if(folder IN_LIST forbiddenFolders)
-        message(FATAL_ERROR
-          "${target} has ${folder} on its include path, a folder of "
-          "${graph_FORBIDDEN}. The stand-in library includes the contract "
-          "and the targets that link only it, nothing else.")
-      endif()
+    foreach(forbidden IN LISTS graph_FORBIDDEN)
+      get_target_property(forbiddenFolders "${forbidden}" INTERFACE_INCLUDE_DIRECTORIES)
+      foreach(folder IN LISTS forbiddenFolders)
+        if(folder IN_LIST folders)
+          message(FATAL_ERROR
+            "${target} has ${folder}, the include folder of ${forbidden}, on "
+            "its include path. The stand-in library includes the contract and "
+            "the targets that link only it, nothing else.")
+        endif()
+      endforeach()
     endforeach()
   endforeach()
 endfunction()
