@@ -7,21 +7,12 @@
 #include <string>
 
 #include "kavr/entry_names.h"
+#include "kavr/library_text.h"
 #include "kavr/records.h"
+#include "kavr/result_code.h"
 #include "kavr/slots.h"
 
 namespace kavr {
-
-// 0 is success, anything else failure.
-using ResultCode = std::int32_t;
-
-// A library text buffer as the program holds it: one char32_t per
-// character, so that positions count characters whatever the code page
-// turned them into. The program hands over buffers of kLibraryTextLength.
-using LibraryText = std::u32string;
-
-// A buffer of kLibraryTextLength characters of code 0.
-inline LibraryText EmptyLibraryText() { return LibraryText(kLibraryTextLength, U'\0'); }
 
 // A method of ControllerLibrary and its overrides for each entry of a common
 // shape; Init, Start and GetLastErr are written out by hand.

@@ -3,6 +3,7 @@
 // what settings files hold, and what the call log shows field by field.
 //
 // Shells: kavrctl; kavrtest through the call log's details.
+// Also the stand-in library (KAVR_SIM_KEEP names fields with it).
 #pragma once
 
 #include <cstddef>

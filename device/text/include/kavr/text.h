@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/controller_library.h"
+#include "kavr/library_text.h"
 
 namespace kavr {
 
