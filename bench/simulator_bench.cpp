@@ -28,12 +28,12 @@ struct BenchFolder {
     const auto chosen = environment("KAVR_SIM_STATE_DIR");
     const auto parent =
         chosen ? std::filesystem::path(*chosen) : kavr::sim::DefaultStateDir(environment).parent_path();
-    config.state_dir = parent / ("kavrtest-simulator-bench-" + std::to_string(kavr::sim::CurrentProcessId()));
-    config.device_count = kDevices;
+    config.stateDir = parent / ("kavrtest-simulator-bench-" + std::to_string(kavr::sim::CurrentProcessId()));
+    config.deviceCount = kDevices;
   }
   ~BenchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(config.state_dir, ignored);
+    std::filesystem::remove_all(config.stateDir, ignored);
   }
   static constexpr int kDevices = 2;
   kavr::sim::SimulatorConfig config;
@@ -61,10 +61,10 @@ void GetStateInMemory(benchmark::State& run) {
 void GetStateShared(benchmark::State& run) {
   BenchFolder folder;
   KAVR_State record;
-  const auto get_state = [&](Simulator& simulator) { return simulator.GetState(1, &record); };
-  OnSharedState(run, folder.config, get_state);  // creates the state file
+  const auto getState = [&](Simulator& simulator) { return simulator.GetState(1, &record); };
+  OnSharedState(run, folder.config, getState);  // creates the state file
   for (auto _ : run) {
-    OnSharedState(run, folder.config, get_state);
+    OnSharedState(run, folder.config, getState);
     benchmark::DoNotOptimize(record);
   }
 }

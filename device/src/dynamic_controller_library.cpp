@@ -65,8 +65,8 @@ void WriteText(std::string_view utf8, LibraryText& buffer) {
 
 struct DynamicControllerLibrary::Impl {
   Impl(std::filesystem::path libraryFile, std::string whyNotAbsolute)
-      : file(std::move(libraryFile)), notAbsoluteReason(std::move(whyNotAbsolute)) {}
-  ~Impl() { detail::CloseLibrary(handle); }
+      : file(std::move(libraryFile)), notAbsoluteReason_(std::move(whyNotAbsolute)) {}
+  ~Impl() { detail::CloseLibrary(handle_); }
 
   // The entry, loading the file first if need be; null when the call cannot
   // reach the library, with the reason kept as the binding's own last error
@@ -74,69 +74,69 @@ struct DynamicControllerLibrary::Impl {
   // error the one to report again.
   template <Entry entry>
   EntryPointer<entry> Find(std::string* failure = nullptr) {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(mutex_);
     constexpr auto index = static_cast<std::size_t>(entry);
     if (!Load()) {
-      Fail(loadFailure, failure);
+      Fail(loadFailure_, failure);
       return nullptr;
     }
-    if (entries[index] == nullptr) {
+    if (entries_[index] == nullptr) {
       std::string reason;
-      entries[index] = detail::FindExport(handle, kEntryNames[index], reason);
-      if (entries[index] == nullptr) {
+      entries_[index] = detail::FindExport(handle_, kEntryNames[index], reason);
+      if (entries_[index] == nullptr) {
         Fail("The controller library " + detail::PathText(file) + " has no entry " + kEntryNames[index] +
                  ": " + reason,
              failure);
         return nullptr;
       }
     }
-    ownErrorIsLatest = false;
-    return reinterpret_cast<EntryPointer<entry>>(entries[index]);
+    ownErrorIsLatest_ = false;
+    return reinterpret_cast<EntryPointer<entry>>(entries_[index]);
   }
 
   // The binding's own last error when it is the latest failure, else nothing.
   bool OwnErrorIfLatest(std::string& text) {
-    std::lock_guard lock(mutex);
-    if (ownErrorIsLatest) text = ownError;
-    return ownErrorIsLatest;
+    std::lock_guard lock(mutex_);
+    if (ownErrorIsLatest_) text = ownError_;
+    return ownErrorIsLatest_;
   }
 
   std::string LoadFailure() {
-    std::lock_guard lock(mutex);
-    return loadFailure;
+    std::lock_guard lock(mutex_);
+    return loadFailure_;
   }
 
   const std::filesystem::path file;
 
  private:
   bool Load() {
-    if (handle != nullptr) return true;
+    if (handle_ != nullptr) return true;
     // A path that is not absolute is never handed to the loader: it would
     // resolve against the current folder or a search path.
-    std::string reason = notAbsoluteReason;
+    std::string reason = notAbsoluteReason_;
     if (reason.empty() && !file.is_absolute()) reason = "the path is not absolute";
-    if (reason.empty()) handle = detail::OpenLibrary(file, reason);
-    if (handle == nullptr) {
-      loadFailure = "Cannot load the controller library " + detail::PathText(file) + ": " + reason;
+    if (reason.empty()) handle_ = detail::OpenLibrary(file, reason);
+    if (handle_ == nullptr) {
+      loadFailure_ = "Cannot load the controller library " + detail::PathText(file) + ": " + reason;
       return false;
     }
-    loadFailure.clear();
+    loadFailure_.clear();
     return true;
   }
 
   void Fail(std::string text, std::string* failure) {
-    ownError = std::move(text);
-    ownErrorIsLatest = true;
-    if (failure != nullptr) *failure = ownError;
+    ownError_ = std::move(text);
+    ownErrorIsLatest_ = true;
+    if (failure != nullptr) *failure = ownError_;
   }
 
-  const std::string notAbsoluteReason;
-  std::mutex mutex;
-  detail::LibraryHandle handle = nullptr;
-  std::array<void*, kEntryCount> entries{};
-  std::string loadFailure;
-  std::string ownError;
-  bool ownErrorIsLatest = false;
+  const std::string notAbsoluteReason_;
+  std::mutex mutex_;
+  detail::LibraryHandle handle_ = nullptr;
+  std::array<void*, kEntryCount> entries_{};
+  std::string loadFailure_;
+  std::string ownError_;
+  bool ownErrorIsLatest_ = false;
 };
 
 namespace {

@@ -145,9 +145,9 @@ void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
 
 extern "C" {
 
-KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
-                                       char* serials, int32_t serials_capacity) {
-  return Forward<Entry::Init>(count, versions, versions_capacity, serials, serials_capacity);
+KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
+                                       char* serials, int32_t serialsCapacity) {
+  return Forward<Entry::Init>(count, versions, versionsCapacity, serials, serialsCapacity);
 }
 
 KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {

@@ -6,11 +6,11 @@ namespace kavr {
 namespace {
 constexpr std::string_view kModeTitle = "KAVR_SetMode Successful";
 
-constexpr std::string_view LevelWord(Flag true_high) { return FlagWord(true_high, "+3/+5 V", "0 V(GND)"); }
+constexpr std::string_view LevelWord(Flag trueHigh) { return FlagWord(trueHigh, "+3/+5 V", "0 V(GND)"); }
 }  // namespace
 
-std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimal_separator) {
-  ReportText report{std::string(decimal_separator)};
+std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimalSeparator) {
+  ReportText report{std::string(decimalSeparator)};
   report.Line("Mode parameters:");
 
   report.Append("Buttons - ").Line(FlagWord(mode.ButtonsDisabled, "Disabled", "Enabled"));
@@ -63,8 +63,8 @@ std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimal_separ
   return std::move(report).Take();
 }
 
-void PrintMode(const KAVR_Mode& mode, std::string_view decimal_separator, ReportDisplay& display) {
-  display.ShowReport(ModeReportText(mode, decimal_separator), std::string(kModeTitle));
+void PrintMode(const KAVR_Mode& mode, std::string_view decimalSeparator, ReportDisplay& display) {
+  display.ShowReport(ModeReportText(mode, decimalSeparator), std::string(kModeTitle));
 }
 
 }  // namespace kavr

@@ -17,10 +17,10 @@ struct BinaryParts {
 
 BinaryParts Decompose(double magnitude) {
   const auto bits = std::bit_cast<std::uint64_t>(magnitude);
-  const auto biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased_exponent == 0) return {fraction, -1074};  // zero and subnormals
-  return {fraction | (std::uint64_t{1} << 52), biased_exponent - 1075};
+  if (biasedExponent == 0) return {fraction, -1074};  // zero and subnormals
+  return {fraction | (std::uint64_t{1} << 52), biasedExponent - 1075};
 }
 
 constexpr std::array<std::uint64_t, NumberPattern::kMaxDecimals + 1> kPowersOfTen = {1, 10, 100, 1000};
@@ -40,11 +40,11 @@ class DigitBuffer {
     while (size() < count) Prepend('0');
   }
 
-  void PrependNineDigits(std::uint32_t chunk, bool is_leading) {
+  void PrependNineDigits(std::uint32_t chunk, bool isLeading) {
     for (int i = 0; i < 9; ++i) {
       Prepend(static_cast<char>('0' + chunk % 10));
       chunk /= 10;
-      if (is_leading && chunk == 0) return;
+      if (isLeading && chunk == 0) return;
     }
   }
 
@@ -99,7 +99,7 @@ void PrependShiftedDigits(DigitBuffer& digits, std::uint64_t value, int shift) {
 }  // namespace
 
 void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
-                  std::string_view decimal_separator) {
+                  std::string_view decimalSeparator) {
   if (std::isnan(value)) {
     out += "NaN";
     return;
@@ -117,7 +117,7 @@ void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
   const std::uint64_t scaled = parts.mantissa * kPowersOfTen[static_cast<std::size_t>(decimals)];
 
   DigitBuffer digits;
-  bool is_zero = false;
+  bool isZero = false;
   if (parts.exponent < 0) {
     const int shift = -parts.exponent;
     std::uint64_t rounded = 0;
@@ -127,10 +127,10 @@ void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
       const std::uint64_t half = std::uint64_t{1} << (shift - 1);
       rounded = (scaled >> shift) + (remainder >= half ? 1 : 0);
     }
-    is_zero = rounded == 0;
+    isZero = rounded == 0;
     digits.PrependUnsigned(rounded);
   } else if (scaled == 0 || parts.exponent < std::countl_zero(scaled)) {
-    is_zero = scaled == 0;
+    isZero = scaled == 0;
     digits.PrependUnsigned(scaled << parts.exponent);
   } else {
     PrependShiftedDigits(digits, scaled, parts.exponent);
@@ -138,21 +138,21 @@ void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
   digits.PadTo(static_cast<std::size_t>(decimals) + 1);
 
   const std::string_view all = digits.view();
-  const std::string_view integer_part = all.substr(0, all.size() - static_cast<std::size_t>(decimals));
-  const std::string_view fraction_part = all.substr(integer_part.size());
+  const std::string_view integerPart = all.substr(0, all.size() - static_cast<std::size_t>(decimals));
+  const std::string_view fractionPart = all.substr(integerPart.size());
 
-  if (std::signbit(value) && !is_zero) out += '-';
+  if (std::signbit(value) && !isZero) out += '-';
   // Under an all-'#' pattern a zero integer part prints nothing.
-  if (integer_part != "0" || pattern.leading_zero()) out += integer_part;
+  if (integerPart != "0" || pattern.leading_zero()) out += integerPart;
   if (decimals > 0) {
-    out += decimal_separator;
-    out += fraction_part;
+    out += decimalSeparator;
+    out += fractionPart;
   }
 }
 
-std::string RenderNumber(double value, const NumberPattern& pattern, std::string_view decimal_separator) {
+std::string RenderNumber(double value, const NumberPattern& pattern, std::string_view decimalSeparator) {
   std::string out;
-  AppendNumber(out, value, pattern, decimal_separator);
+  AppendNumber(out, value, pattern, decimalSeparator);
   return out;
 }
 

@@ -12,8 +12,8 @@ void TimeLine(ReportText& report, std::string_view label, float milliseconds) {
   report.Append(label).AppendNumber(milliseconds, "###0").Line(" ms");
 }
 
-void SpeedLine(ReportText& report, std::string_view label, float steps_per_second) {
-  report.Append(label).AppendNumber(steps_per_second, "###0.00").Line(" steps/s");
+void SpeedLine(ReportText& report, std::string_view label, float stepsPerSecond) {
+  report.Append(label).AppendNumber(stepsPerSecond, "###0.00").Line(" steps/s");
 }
 
 void DistanceLine(ReportText& report, std::string_view label, std::int16_t steps) {
@@ -21,8 +21,8 @@ void DistanceLine(ReportText& report, std::string_view label, std::int16_t steps
 }
 }  // namespace
 
-std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimal_separator) {
-  ReportText report{std::string(decimal_separator)};
+std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimalSeparator) {
+  ReportText report{std::string(decimalSeparator)};
   report.Line("The parameters are:");
   TimeLine(report, "Full acceleration time - ", parameters.AccelerationTime);
   TimeLine(report, "Full deceleration time - ", parameters.DecelerationTime);
@@ -56,18 +56,18 @@ std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_
   }
 
   report.Append("Speed of the last phase of the backlash operation - ");
-  const float last_phase_speed = parameters.BacklashLastPhaseSpeed;
-  if (last_phase_speed == 0.0f || std::isnan(last_phase_speed)) {
+  const float lastPhaseSpeed = parameters.BacklashLastPhaseSpeed;
+  if (lastPhaseSpeed == 0.0f || std::isnan(lastPhaseSpeed)) {
     report.Line("normal");
   } else {
-    report.AppendNumber(static_cast<double>(last_phase_speed) - 0.5, "###0.00").Line(" steps/s");
+    report.AppendNumber(static_cast<double>(lastPhaseSpeed) - 0.5, "###0.00").Line(" steps/s");
   }
   return std::move(report).Take();
 }
 
-void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimal_separator,
+void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimalSeparator,
                      ReportDisplay& display) {
-  display.ShowReport(ParametersReportText(parameters, decimal_separator), std::string(kParametersTitle));
+  display.ShowReport(ParametersReportText(parameters, decimalSeparator), std::string(kParametersTitle));
 }
 
 }  // namespace kavr

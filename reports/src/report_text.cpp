@@ -9,7 +9,7 @@ namespace {
 constexpr std::size_t kTypicalReportSize = 1024;
 }  // namespace
 
-ReportText::ReportText(std::string decimal_separator) : decimal_separator_(std::move(decimal_separator)) {
+ReportText::ReportText(std::string decimalSeparator) : decimalSeparator_(std::move(decimalSeparator)) {
   text_.reserve(kTypicalReportSize);
 }
 
@@ -19,7 +19,7 @@ ReportText& ReportText::Append(std::string_view text) {
 }
 
 ReportText& ReportText::AppendNumber(double value, const NumberPattern& pattern) {
-  kavr::AppendNumber(text_, value, pattern, decimal_separator_);
+  kavr::AppendNumber(text_, value, pattern, decimalSeparator_);
   return *this;
 }
 

@@ -8,8 +8,8 @@ constexpr std::string_view kStartTitle = "KAVR_Start Successful";
 }  // namespace
 
 std::string StartReportText(const std::int32_t& destination, const float& speed,
-                            const KAVR_StartParameters& start, std::string_view decimal_separator) {
-  ReportText report{std::string(decimal_separator)};
+                            const KAVR_StartParameters& start, std::string_view decimalSeparator) {
+  ReportText report{std::string(decimalSeparator)};
   report.Append("Destination position - ").AppendInteger(destination).EndLine();
   report.Append("Speed - ").AppendNumber(speed, "##.00").Line(" tacts/s");
   report.Append("Steps Divisor - ").AppendNumber(start.StepDivisor, "0").EndLine();
@@ -37,8 +37,8 @@ std::string StartReportText(const std::int32_t& destination, const float& speed,
 }
 
 void PrintStart(const std::int32_t& destination, const float& speed, const KAVR_StartParameters& start,
-                std::string_view decimal_separator, ReportDisplay& display) {
-  display.ShowReport(StartReportText(destination, speed, start, decimal_separator), std::string(kStartTitle));
+                std::string_view decimalSeparator, ReportDisplay& display) {
+  display.ShowReport(StartReportText(destination, speed, start, decimalSeparator), std::string(kStartTitle));
 }
 
 }  // namespace kavr

@@ -50,14 +50,14 @@ std::int64_t WriterOf(const std::string& name) {
   const auto dot = stem.rfind('.');
   if (dot == 0 || dot == std::string_view::npos) return 0;
   const std::string_view numbers = stem.substr(dot + 1);
-  const auto first_dash = numbers.find('-');
-  const auto last_dash = numbers.rfind('-');
-  if (first_dash == std::string_view::npos || first_dash == last_dash) return 0;
+  const auto firstDash = numbers.find('-');
+  const auto lastDash = numbers.rfind('-');
+  if (firstDash == std::string_view::npos || firstDash == lastDash) return 0;
   for (const std::string_view number :
-       {numbers.substr(first_dash + 1, last_dash - first_dash - 1), numbers.substr(last_dash + 1)}) {
+       {numbers.substr(firstDash + 1, lastDash - firstDash - 1), numbers.substr(lastDash + 1)}) {
     if (!ParseInteger(number, 0, std::numeric_limits<long long>::max())) return 0;
   }
-  return ParseInteger(numbers.substr(0, first_dash), 1, std::numeric_limits<std::int64_t>::max()).value_or(0);
+  return ParseInteger(numbers.substr(0, firstDash), 1, std::numeric_limits<std::int64_t>::max()).value_or(0);
 }
 
 std::string SystemReason(int code) { return std::system_category().message(code); }
@@ -133,20 +133,20 @@ Problem ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
   if (descriptor < 0) return "cannot create " + QuotedPath(temporary) + ": " + SystemReason(errno);
 
   const bool complete = WriteAll(descriptor, bytes) && (!options.durable || fsync(descriptor) == 0);
-  const int write_error = errno;
+  const int writeError = errno;
   const bool closed = close(descriptor) == 0;
   if (!complete || !closed) {
     unlink(temporary.c_str());
-    return "cannot write " + QuotedPath(temporary) + ": " + SystemReason(complete ? errno : write_error);
+    return "cannot write " + QuotedPath(temporary) + ": " + SystemReason(complete ? errno : writeError);
   }
-  if (options.before_rename && !options.before_rename(temporary)) {
+  if (options.beforeRename && !options.beforeRename(temporary)) {
     return "the write was abandoned before the rename";
   }
   if (rename(temporary.c_str(), path.c_str()) != 0) {
-    const int rename_error = errno;
+    const int renameError = errno;
     unlink(temporary.c_str());
     return "cannot rename " + QuotedPath(temporary) + " to " + QuotedPath(path) + ": " +
-           SystemReason(rename_error);
+           SystemReason(renameError);
   }
   if (!options.durable) return std::nullopt;
   // The rename itself lives in the folder: flush it too so that it survives

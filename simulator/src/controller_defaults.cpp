@@ -58,6 +58,6 @@ KAVR_StartParameters FactoryStartParameters() {
   return start;
 }
 
-double MaxSpeed(int step_divisor) { return 5000.0 * step_divisor; }
+double MaxSpeed(int stepDivisor) { return 5000.0 * stepDivisor; }
 
 }  // namespace kavr::sim

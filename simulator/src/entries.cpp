@@ -82,14 +82,14 @@ struct OwnError {
     length = 0;
     for (const std::string_view part : parts) {
       if (part.empty()) continue;
-      const std::size_t room = std::min(part.size(), sizeof text_bytes - length);
-      std::memcpy(text_bytes + length, part.data(), room);
+      const std::size_t room = std::min(part.size(), sizeof textBytes - length);
+      std::memcpy(textBytes + length, part.data(), room);
       length += room;
     }
   }
-  std::string Text() const { return std::string(text_bytes, length); }
+  std::string Text() const { return std::string(textBytes, length); }
 
-  char text_bytes[1024] = {};
+  char textBytes[1024] = {};
   std::size_t length = 0;
 };
 thread_local OwnError own_error;
@@ -102,11 +102,11 @@ KAVR_ResultCode FailHere(Entry entry, KAVR_ResultCode code, std::string_view rea
 
 // No exception may cross into the caller, which is not C++.
 template <typename Call>
-KAVR_ResultCode Run(Entry entry, const SimulatorConfig& config, bool at_init, Call call) {
+KAVR_ResultCode Run(Entry entry, const SimulatorConfig& config, bool atInit, Call call) {
   try {
     KAVR_ResultCode code = kavr::sim::kSuccess;
     if (auto problem = kavr::sim::CallOnSharedState(config, machine_clock, kavr::sim::WarnOnStandardError,
-                                                    at_init, call, code)) {
+                                                    atInit, call, code)) {
       return FailHere(entry, kavr::sim::kStateUnavailable, *problem);
     }
     // The controllers' last error is now the newer failure.
@@ -140,11 +140,11 @@ KAVR_ResultCode Answered(Entry entry, const kavr::sim::ReplayAnswer& answer) {
 
 extern "C" {
 
-KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versions_capacity,
-                                       char* serials, int32_t serials_capacity) {
+KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
+                                       char* serials, int32_t serialsCapacity) {
   try {
     if (auto answer =
-            kavr::sim::ReplayedInit(count, versions, versions_capacity, serials, serials_capacity)) {
+            kavr::sim::ReplayedInit(count, versions, versionsCapacity, serials, serialsCapacity)) {
       return Answered(Entry::Init, *answer);
     }
   } catch (const std::exception& error) {
@@ -161,7 +161,7 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
   }
   own_error.length = 0;
   return Run(Entry::Init, *config, true, [&](Simulator& simulator) {
-    return simulator.Init(count, versions, versions_capacity, serials, serials_capacity);
+    return simulator.Init(count, versions, versionsCapacity, serials, serialsCapacity);
   });
 }
 

@@ -14,20 +14,20 @@ ControllerState::ControllerState(Clock::TimePoint now)
 
 LiveState PowerCycle(const SimulatorConfig& config, Clock::TimePoint now, const WarningSink& warn) {
   LiveState state;
-  state.powered_on = now;
+  state.poweredOn = now;
   // Switching on reads the flash folder: saves killed before their rename
   // are cleared now, not only at the next save.
-  if (!config.flash_dir.empty()) RemoveAbandonedWrites(config.flash_dir);
-  const int count = std::clamp(config.device_count.value_or(kDefaultDeviceCount), 0, kMaxDeviceCount);
+  if (!config.flashDir.empty()) RemoveAbandonedWrites(config.flashDir);
+  const int count = std::clamp(config.deviceCount.value_or(kDefaultDeviceCount), 0, kMaxDeviceCount);
   state.controllers.reserve(static_cast<std::size_t>(count));
   for (int index = 0; index < count; ++index) {
     ControllerState& controller = state.controllers.emplace_back(now);
-    if (config.flash_dir.empty()) continue;
+    if (config.flashDir.empty()) continue;
     const std::string serial = SerialNumber(index);
     std::optional<KAVR_Parameters> saved;
-    if (auto problem = ReadFlash(config.flash_dir, serial, saved)) {
+    if (auto problem = ReadFlash(config.flashDir, serial, saved)) {
       if (warn) {
-        warn("the flash file " + QuotedPath(FlashFilePath(config.flash_dir, serial)) + " is unusable (" +
+        warn("the flash file " + QuotedPath(FlashFilePath(config.flashDir, serial)) + " is unusable (" +
              *problem + "); controller " + serial + " starts with factory parameters");
       }
     } else if (saved) {

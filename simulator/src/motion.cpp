@@ -46,56 +46,56 @@ double SecondsSince(Clock::TimePoint from, Clock::TimePoint now) {
 
 Motion::Motion(Clock::TimePoint now, std::int32_t position) {
   plan_.start = now;
-  plan_.start_position = position;
-  plan_.rest_position = position;
+  plan_.startPosition = position;
+  plan_.restPosition = position;
 }
 
 void Motion::Replan(Clock::TimePoint now) {
   const Kinematics here = KinematicsAt(now);
   plan_.start = now;
-  plan_.start_position = here.position;
-  plan_.start_velocity = here.velocity;
-  plan_.phase_count = 0;
-  planned_position_ = here.position;
-  planned_velocity_ = here.velocity;
+  plan_.startPosition = here.position;
+  plan_.startVelocity = here.velocity;
+  plan_.phaseCount = 0;
+  plannedPosition_ = here.position;
+  plannedVelocity_ = here.velocity;
 }
 
-void Motion::AddPhase(double seconds, double end_velocity, bool full_speed) {
+void Motion::AddPhase(double seconds, double endVelocity, bool fullSpeed) {
   // MoveTo and Stop add at most kMostPhases after a Replan.
-  if (plan_.phase_count == MotionPlan::kMostPhases) return;
-  planned_position_ += (planned_velocity_ + end_velocity) / 2.0 * seconds;
-  planned_velocity_ = end_velocity;
-  plan_.phases[plan_.phase_count++] = {seconds, end_velocity, full_speed};
-  if (end_velocity != 0.0) plan_.counter_clockwise = end_velocity < 0.0;
+  if (plan_.phaseCount == MotionPlan::kMostPhases) return;
+  plannedPosition_ += (plannedVelocity_ + endVelocity) / 2.0 * seconds;
+  plannedVelocity_ = endVelocity;
+  plan_.phases[plan_.phaseCount++] = {seconds, endVelocity, fullSpeed};
+  if (endVelocity != 0.0) plan_.counterClockwise = endVelocity < 0.0;
 }
 
-void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double acceleration_ms,
-                    double deceleration_ms) {
+void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double accelerationMs,
+                    double decelerationMs) {
   Replan(now);
   const double target = destination;
-  const double acceleration = Rate(speed, acceleration_ms);
-  const double deceleration = Rate(speed, deceleration_ms);
-  plan_.cruise_speed = speed;
-  plan_.rest_position = target;
+  const double acceleration = Rate(speed, accelerationMs);
+  const double deceleration = Rate(speed, decelerationMs);
+  plan_.cruiseSpeed = speed;
+  plan_.restPosition = target;
 
-  double direction = Sign(target - planned_position_);
-  const bool heading_there = direction != 0.0 && Sign(planned_velocity_) == direction;
-  if (planned_velocity_ != 0.0 && (!heading_there || BrakingDistance(planned_velocity_, deceleration) >
-                                                         std::abs(target - planned_position_))) {
+  double direction = Sign(target - plannedPosition_);
+  const bool headingThere = direction != 0.0 && Sign(plannedVelocity_) == direction;
+  if (plannedVelocity_ != 0.0 && (!headingThere || BrakingDistance(plannedVelocity_, deceleration) >
+                                                         std::abs(target - plannedPosition_))) {
     // Wrong way, or too fast to stop in time: come to rest first (an
     // overshoot that is then driven back, as a real motor would).
-    AddPhase(SecondsToChange(planned_velocity_, deceleration), 0.0);
-    direction = Sign(target - planned_position_);
+    AddPhase(SecondsToChange(plannedVelocity_, deceleration), 0.0);
+    direction = Sign(target - plannedPosition_);
   }
   if (direction == 0.0) return;
-  plan_.counter_clockwise = direction < 0.0;
+  plan_.counterClockwise = direction < 0.0;
 
-  double current = std::abs(planned_velocity_);
+  double current = std::abs(plannedVelocity_);
   if (current > speed) {
     AddPhase(SecondsToChange(current - speed, deceleration), direction * speed);
     current = speed;
   }
-  const double remaining = std::abs(target - planned_position_);
+  const double remaining = std::abs(target - plannedPosition_);
   // The highest speed that still leaves room to slow down: a triangle
   // instead of a trapezoid on short moves.
   double peak = speed;
@@ -106,9 +106,9 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
         (remaining + (std::isinf(acceleration) ? 0.0 : current * current / (2.0 * acceleration))) / halves);
     peak = std::clamp(reach, current, speed);
   }
-  const double speeding_up =
+  const double speedingUp =
       std::isinf(acceleration) ? 0.0 : (peak * peak - current * current) / (2.0 * acceleration);
-  const double cruising = std::max(0.0, remaining - speeding_up - BrakingDistance(peak, deceleration));
+  const double cruising = std::max(0.0, remaining - speedingUp - BrakingDistance(peak, deceleration));
   const bool full = peak >= speed;
 
   AddPhase(SecondsToChange(peak - current, acceleration), direction * peak);
@@ -116,67 +116,67 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
   AddPhase(SecondsToChange(peak, deceleration), 0.0);
 }
 
-void Motion::Stop(Clock::TimePoint now, double deceleration_ms) {
+void Motion::Stop(Clock::TimePoint now, double decelerationMs) {
   Replan(now);
-  if (planned_velocity_ == 0.0) {
-    plan_.rest_position = std::nearbyint(planned_position_);
+  if (plannedVelocity_ == 0.0) {
+    plan_.restPosition = std::nearbyint(plannedPosition_);
     return;
   }
   const double deceleration =
-      Rate(plan_.cruise_speed > 0.0 ? plan_.cruise_speed : std::abs(planned_velocity_), deceleration_ms);
-  AddPhase(SecondsToChange(planned_velocity_, deceleration), 0.0);
-  plan_.rest_position = std::nearbyint(planned_position_);
+      Rate(plan_.cruiseSpeed > 0.0 ? plan_.cruiseSpeed : std::abs(plannedVelocity_), decelerationMs);
+  AddPhase(SecondsToChange(plannedVelocity_, deceleration), 0.0);
+  plan_.restPosition = std::nearbyint(plannedPosition_);
 }
 
 void Motion::Halt(Clock::TimePoint now) {
   Replan(now);
-  plan_.start_velocity = 0.0;
-  plan_.rest_position = std::nearbyint(plan_.start_position);
-  plan_.start_position = plan_.rest_position;
+  plan_.startVelocity = 0.0;
+  plan_.restPosition = std::nearbyint(plan_.startPosition);
+  plan_.startPosition = plan_.restPosition;
 }
 
 double Motion::SecondsAtRest(Clock::TimePoint now) const {
   double seconds = SecondsSince(plan_.start, now);
-  for (std::size_t index = 0; index < plan_.phase_count; ++index) seconds -= plan_.phases[index].seconds;
+  for (std::size_t index = 0; index < plan_.phaseCount; ++index) seconds -= plan_.phases[index].seconds;
   return seconds;
 }
 
 Motion::Kinematics Motion::KinematicsAt(Clock::TimePoint now) const {
   double left = SecondsSince(plan_.start, now);
-  Kinematics here{plan_.start_position, plan_.start_velocity};
-  for (std::size_t index = 0; index < plan_.phase_count; ++index) {
+  Kinematics here{plan_.startPosition, plan_.startVelocity};
+  for (std::size_t index = 0; index < plan_.phaseCount; ++index) {
     const MotionPhase& phase = plan_.phases[index];
     if (left < phase.seconds) {
-      const double rate = (phase.end_velocity - here.velocity) / phase.seconds;
+      const double rate = (phase.endVelocity - here.velocity) / phase.seconds;
       here.position += here.velocity * left + rate * left * left / 2.0;
       here.velocity += rate * left;
       return here;
     }
-    here.position += (here.velocity + phase.end_velocity) / 2.0 * phase.seconds;
-    here.velocity = phase.end_velocity;
+    here.position += (here.velocity + phase.endVelocity) / 2.0 * phase.seconds;
+    here.velocity = phase.endVelocity;
     left -= phase.seconds;
   }
-  return {plan_.rest_position, 0.0};
+  return {plan_.restPosition, 0.0};
 }
 
 MotionSample Motion::At(Clock::TimePoint now) const {
   MotionSample sample;
-  sample.counter_clockwise = plan_.counter_clockwise;
+  sample.counterClockwise = plan_.counterClockwise;
   double left = SecondsSince(plan_.start, now);
-  for (std::size_t index = 0; index < plan_.phase_count; ++index) {
+  for (std::size_t index = 0; index < plan_.phaseCount; ++index) {
     const MotionPhase& phase = plan_.phases[index];
     if (left < phase.seconds) {
       const Kinematics here = KinematicsAt(now);
       sample.position = WholeSteps(here.position);
       sample.velocity = here.velocity;
       sample.running = true;
-      sample.full_speed = phase.full_speed;
-      if (here.velocity != 0.0) sample.counter_clockwise = here.velocity < 0.0;
+      sample.fullSpeed = phase.fullSpeed;
+      if (here.velocity != 0.0) sample.counterClockwise = here.velocity < 0.0;
       return sample;
     }
     left -= phase.seconds;
   }
-  sample.position = WholeSteps(plan_.rest_position);
+  sample.position = WholeSteps(plan_.restPosition);
   return sample;
 }
 

@@ -13,12 +13,12 @@
 namespace kavr::sim {
 namespace {
 
-std::filesystem::path StateFile(const SimulatorConfig& config) { return config.state_dir / "state"; }
+std::filesystem::path StateFile(const SimulatorConfig& config) { return config.stateDir / "state"; }
 
 // The latest moment the state speaks of. A clock now behind it has started
 // again from zero: the machine restarted since the state was written.
 Clock::TimePoint LatestMoment(const LiveState& state) {
-  Clock::TimePoint latest = state.powered_on;
+  Clock::TimePoint latest = state.poweredOn;
   for (const ControllerState& controller : state.controllers) {
     latest = std::max(latest, controller.motion.Plan().start);
   }
@@ -27,11 +27,11 @@ Clock::TimePoint LatestMoment(const LiveState& state) {
 
 }  // namespace
 
-Problem SharedState::Open(bool at_init) {
-  if (config_.state_dir.empty()) {
+Problem SharedState::Open(bool atInit) {
+  if (config_.stateDir.empty()) {
     return "no folder for the controllers' state is known (set KAVR_SIM_STATE_DIR)";
   }
-  if (auto problem = lock_.Acquire(config_.state_dir / "lock")) return problem;
+  if (auto problem = lock_.Acquire(config_.stateDir / "lock")) return problem;
   const std::filesystem::path path = StateFile(config_);
   std::optional<std::string> bytes;
   if (auto problem = ReadFileStart(path, kLongestStateFile, bytes)) {
@@ -47,17 +47,17 @@ Problem SharedState::Open(bool at_init) {
   } else {
     stored_ = std::move(*bytes);
   }
-  if (at_init) ApplyInitSettings();
+  if (atInit) ApplyInitSettings();
   return std::nullopt;
 }
 
 void SharedState::ApplyInitSettings() {
   // Just switched on, these settings already count.
-  if (switched_on_) return;
-  if (config_.power_cycle) return SwitchOn({});
+  if (switchedOn_) return;
+  if (config_.powerCycle) return SwitchOn({});
   const auto attached = static_cast<int>(state_.controllers.size());
-  if (config_.device_count && *config_.device_count != attached) {
-    SwitchOn("KAVR_SIM_DEVICES asks for " + IntText(*config_.device_count) + " controllers where " +
+  if (config_.deviceCount && *config_.deviceCount != attached) {
+    SwitchOn("KAVR_SIM_DEVICES asks for " + IntText(*config_.deviceCount) + " controllers where " +
              IntText(attached) + " are attached; all are power-cycled");
   }
 }
@@ -65,13 +65,13 @@ void SharedState::ApplyInitSettings() {
 void SharedState::SwitchOn(const std::string& why) {
   if (!why.empty() && warn_) warn_(why);
   state_ = PowerCycle(config_, clock_.Now(), warn_);
-  switched_on_ = true;
+  switchedOn_ = true;
 }
 
 Problem SharedState::Close() {
   // The test hook: a process killed now dies holding the lock, its change
   // not yet written.
-  if (config_.hold_lock_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(config_.hold_lock_ms));
+  if (config_.holdLockMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(config_.holdLockMs));
   const std::string payload = EncodeStatePayload(state_);
   Problem problem;
   // The folder is emptied at the next start of the machine anyway: the

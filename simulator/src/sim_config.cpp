@@ -90,13 +90,13 @@ FaultPlan ParseFaults(std::string_view text, const WarningSink& warn) {
     }
     std::int32_t code = kDefaultInjectedFault;
     if (codeValue) {
-      const std::string_view code_text = *codeValue;
-      const auto parsed = ParseInteger(code_text, std::numeric_limits<std::int32_t>::min(),
+      const std::string_view codeText = *codeValue;
+      const auto parsed = ParseInteger(codeText, std::numeric_limits<std::int32_t>::min(),
                                        std::numeric_limits<std::int32_t>::max());
       if (parsed && *parsed != 0) {
         code = static_cast<std::int32_t>(*parsed);
       } else {
-        warn("KAVR_SIM_FAIL: the code " + Quoted(code_text) + " for " + std::string(name) +
+        warn("KAVR_SIM_FAIL: the code " + Quoted(codeText) + " for " + std::string(name) +
              " is not a nonzero 32-bit whole number; using " + IntText(kDefaultInjectedFault));
       }
     }
@@ -133,17 +133,17 @@ std::filesystem::path DefaultStateDir(const EnvironmentLookup& environment) {
 SimulatorConfig ReadConfig(const EnvironmentLookup& environment, const WarningSink& warn) {
   SimulatorConfig config;
   if (const auto devices = environment("KAVR_SIM_DEVICES"); devices && !Trimmed(*devices).empty()) {
-    config.device_count = ParseDeviceCount(*devices, warn);
+    config.deviceCount = ParseDeviceCount(*devices, warn);
   }
-  config.flash_dir = FolderSetting(environment, "KAVR_SIM_FLASH_DIR", DefaultFlashDir, warn);
-  config.state_dir = FolderSetting(environment, "KAVR_SIM_STATE_DIR", DefaultStateDir, warn);
+  config.flashDir = FolderSetting(environment, "KAVR_SIM_FLASH_DIR", DefaultFlashDir, warn);
+  config.stateDir = FolderSetting(environment, "KAVR_SIM_STATE_DIR", DefaultStateDir, warn);
   if (const auto reset = environment("KAVR_SIM_RESET"); reset && !Trimmed(*reset).empty()) {
-    config.power_cycle = ParseReset(*reset, warn);
+    config.powerCycle = ParseReset(*reset, warn);
   }
   if (const auto faults = environment("KAVR_SIM_FAIL")) config.faults = ParseFaults(*faults, warn);
   if (const auto device = environment("KAVR_SIM_FAIL_DEVICE"); device && !Trimmed(*device).empty()) {
     if (const auto number = ParseInteger(*device, 1, kMaxDeviceCount)) {
-      config.fault_device = static_cast<int>(*number - 1);
+      config.faultDevice = static_cast<int>(*number - 1);
     } else {
       warn("KAVR_SIM_FAIL_DEVICE=" + Quoted(*device) + " is not a controller number from 1 to " +
            IntText(kMaxDeviceCount) + "; the faults strike every controller");
@@ -151,7 +151,7 @@ SimulatorConfig ReadConfig(const EnvironmentLookup& environment, const WarningSi
   }
   if (const auto kept = environment("KAVR_SIM_KEEP")) config.kept = ParseKeptFields(*kept, warn);
   if (const auto hold = environment("KAVR_SIM_HOLD_LOCK_MS"); hold && !Trimmed(*hold).empty()) {
-    config.hold_lock_ms = ParseHoldMs(*hold, warn);
+    config.holdLockMs = ParseHoldMs(*hold, warn);
   }
   return config;
 }

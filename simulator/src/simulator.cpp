@@ -45,9 +45,9 @@ float InputVoltageAt(double seconds, int device, bool running) {
 }
 
 // Zeroed slots are what a record that no read ever filled carries.
-std::string ZeroSlotsHint(bool all_zero, const char* read_entry) {
-  if (!all_zero) return {};
-  return std::string(" (they are all zero: the record was not filled by a successful ") + read_entry + ")";
+std::string ZeroSlotsHint(bool allZero, const char* readEntry) {
+  if (!allZero) return {};
+  return std::string(" (they are all zero: the record was not filled by a successful ") + readEntry + ")";
 }
 
 }  // namespace
@@ -60,18 +60,18 @@ void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
 }
 
 void Simulator::GetLastErr(char* buffer, std::int32_t capacity) const {
-  CopyText(state_.last_error, buffer, capacity);
+  CopyText(state_.lastError, buffer, capacity);
 }
 
 KAVR_ResultCode Simulator::Refuse(Entry entry, KAVR_ResultCode code, const std::string& reason) {
-  state_.last_error = std::string(EntryName(entry)) + ": " + reason;
+  state_.lastError = std::string(EntryName(entry)) + ": " + reason;
   return code;
 }
 
 KAVR_ResultCode Simulator::InjectedFault(Entry entry, std::int32_t device) {
   const auto fault = config_.faults.find(entry);
   if (fault == config_.faults.end()) return kSuccess;
-  if (config_.fault_device && device >= 0 && device != *config_.fault_device) return kSuccess;
+  if (config_.faultDevice && device >= 0 && device != *config_.faultDevice) return kSuccess;
   return Refuse(entry, fault->second,
                 "injected fault (KAVR_SIM_FAIL), failing with code " + IntText(fault->second));
 }
@@ -90,24 +90,24 @@ KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* 
   return kSuccess;
 }
 
-KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versions_capacity,
-                                char* serials, std::int32_t serials_capacity) {
+KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versionsCapacity,
+                                char* serials, std::int32_t serialsCapacity) {
   if (const auto code = InjectedFault(Entry::Init, -1)) return code;
   if (count == nullptr) return Refuse(Entry::Init, kNullPointer, "the count pointer is null");
-  if (versions == nullptr && versions_capacity > 0) {
+  if (versions == nullptr && versionsCapacity > 0) {
     return Refuse(Entry::Init, kNullPointer, "the version buffer is null");
   }
-  if (serials == nullptr && serials_capacity > 0) {
+  if (serials == nullptr && serialsCapacity > 0) {
     return Refuse(Entry::Init, kNullPointer, "the serial number buffer is null");
   }
-  std::vector<std::string> version_texts;
-  std::vector<std::string> serial_texts;
+  std::vector<std::string> versionTexts;
+  std::vector<std::string> serialTexts;
   for (int index = 0; index < DeviceCount(); ++index) {
-    version_texts.push_back(FirmwareVersion(index));
-    serial_texts.push_back(SerialNumber(index));
+    versionTexts.push_back(FirmwareVersion(index));
+    serialTexts.push_back(SerialNumber(index));
   }
-  WriteSlots(version_texts, kVersionSlot, versions, versions_capacity);
-  WriteSlots(serial_texts, kSerialSlot, serials, serials_capacity);
+  WriteSlots(versionTexts, kVersionSlot, versions, versionsCapacity);
+  WriteSlots(serialTexts, kSerialSlot, serials, serialsCapacity);
   *count = DeviceCount();
   return kSuccess;
 }
@@ -117,24 +117,24 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
   const ControllerState& controller = Controller(device);
   const Clock::TimePoint now = clock_.Now();
   const MotionSample motion = controller.motion.At(now);
-  const double seconds = SecondsBetween(state_.powered_on, now);
-  const bool power_on = !IsSet(controller.mode.PowerOff);
+  const double seconds = SecondsBetween(state_.poweredOn, now);
+  const bool powerOn = !IsSet(controller.mode.PowerOff);
   // With current reduction on, a motor at rest drops to half power once the
   // reduction timeout has passed.
-  const double resting_ms = controller.motion.SecondsAtRest(now) * 1000.0;
+  const double restingMs = controller.motion.SecondsAtRest(now) * 1000.0;
   const bool reduced = IsSet(controller.mode.CurrentReduction) && !motion.running &&
-                       resting_ms >= controller.parameters.PowerReductionTimeout;
+                       restingMs >= controller.parameters.PowerReductionTimeout;
 
   KAVR_State filled;
   filled.CurrentPosition = motion.position;
   filled.Temperature = TemperatureAt(seconds, device);
-  filled.StepDivisor = controller.step_divisor;
+  filled.StepDivisor = controller.stepDivisor;
   filled.LoftIndefinite = ToFlag(false);
-  filled.FullPower = ToFlag(power_on && !reduced);
-  filled.DirectionCCW = ToFlag(motion.counter_clockwise);
-  filled.PowerOn = ToFlag(power_on);
-  filled.FullSpeed = ToFlag(motion.full_speed);
-  filled.AfterReset = ToFlag(controller.after_reset);
+  filled.FullPower = ToFlag(powerOn && !reduced);
+  filled.DirectionCCW = ToFlag(motion.counterClockwise);
+  filled.PowerOn = ToFlag(powerOn);
+  filled.FullSpeed = ToFlag(motion.fullSpeed);
+  filled.AfterReset = ToFlag(controller.afterReset);
   filled.Running = ToFlag(motion.running);
   filled.InputVoltage = InputVoltageAt(seconds, device, motion.running);
   *state = filled;
@@ -143,9 +143,9 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
 
 KAVR_ResultCode Simulator::GetMode(std::int32_t device, KAVR_Mode* mode) {
   if (const auto code = Screen(Entry::GetMode, device, mode)) return code;
-  KAVR_Mode handed_out = Controller(device).mode;
-  FillReservedSlots(handed_out, device);
-  *mode = handed_out;
+  KAVR_Mode handedOut = Controller(device).mode;
+  FillReservedSlots(handedOut, device);
+  *mode = handedOut;
   return kSuccess;
 }
 
@@ -159,19 +159,19 @@ KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
   }
   if (const auto problem = ModeProblem(*mode)) return Refuse(Entry::SetMode, kInvalidValue, *problem);
   ControllerState& controller = Controller(device);
-  const bool was_on = !IsSet(controller.mode.PowerOff);
+  const bool wasOn = !IsSet(controller.mode.PowerOff);
   controller.mode = *mode;
   ApplyKeptFields(config_.kept, controller.mode);
   // A motor without power cannot hold or finish a move.
-  if (was_on && IsSet(mode->PowerOff)) controller.motion.Halt(clock_.Now());
+  if (wasOn && IsSet(mode->PowerOff)) controller.motion.Halt(clock_.Now());
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::GetParameters(std::int32_t device, KAVR_Parameters* parameters) {
   if (const auto code = Screen(Entry::GetParameters, device, parameters)) return code;
-  KAVR_Parameters handed_out = Controller(device).parameters;
-  FillReservedSlots(handed_out, device);
-  *parameters = handed_out;
+  KAVR_Parameters handedOut = Controller(device).parameters;
+  FillReservedSlots(handedOut, device);
+  *parameters = handedOut;
   return kSuccess;
 }
 
@@ -221,8 +221,8 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
 
   controller.motion.MoveTo(clock_.Now(), destination, *speed, controller.parameters.AccelerationTime,
                            controller.parameters.DecelerationTime);
-  controller.after_reset = false;
-  controller.step_divisor = static_cast<std::uint8_t>(divisor);
+  controller.afterReset = false;
+  controller.stepDivisor = static_cast<std::uint8_t>(divisor);
   controller.start = *start;
   return kSuccess;
 }
@@ -238,7 +238,7 @@ KAVR_ResultCode Simulator::Stop(std::int32_t device) {
 KAVR_ResultCode Simulator::SaveParametersToFlash(std::int32_t device) {
   if (const auto code = Screen(Entry::SaveParametersToFlash, device, this)) return code;
   const std::string serial = SerialNumber(device);
-  if (auto problem = WriteFlash(config_.flash_dir, serial, Controller(device).parameters)) {
+  if (auto problem = WriteFlash(config_.flashDir, serial, Controller(device).parameters)) {
     return Refuse(Entry::SaveParametersToFlash, kFlashFailure,
                   "the parameters of " + serial + " were not saved: " + *problem);
   }

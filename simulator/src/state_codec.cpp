@@ -25,16 +25,16 @@ Clock::TimePoint FromNanoseconds(std::int64_t nanoseconds) {
 
 void PutPlan(PayloadWriter& out, const MotionPlan& plan) {
   out.Put(Nanoseconds(plan.start));
-  out.Put(plan.start_position);
-  out.Put(plan.start_velocity);
-  out.Put(plan.rest_position);
-  out.Put(plan.cruise_speed);
-  out.Put(static_cast<std::uint8_t>(plan.counter_clockwise));
-  out.Put(static_cast<std::uint8_t>(plan.phase_count));
-  for (std::size_t index = 0; index < plan.phase_count; ++index) {
+  out.Put(plan.startPosition);
+  out.Put(plan.startVelocity);
+  out.Put(plan.restPosition);
+  out.Put(plan.cruiseSpeed);
+  out.Put(static_cast<std::uint8_t>(plan.counterClockwise));
+  out.Put(static_cast<std::uint8_t>(plan.phaseCount));
+  for (std::size_t index = 0; index < plan.phaseCount; ++index) {
     out.Put(plan.phases[index].seconds);
-    out.Put(plan.phases[index].end_velocity);
-    out.Put(static_cast<std::uint8_t>(plan.phases[index].full_speed));
+    out.Put(plan.phases[index].endVelocity);
+    out.Put(static_cast<std::uint8_t>(plan.phases[index].fullSpeed));
   }
 }
 
@@ -75,22 +75,22 @@ class Checker {
 MotionPlan GetPlan(Checker& check) {
   MotionPlan plan;
   plan.start = check.Time("a move's start");
-  plan.start_position = check.Finite("a start position");
-  plan.start_velocity = check.Finite("a start velocity");
-  plan.rest_position = check.Finite("a rest position");
-  plan.cruise_speed = check.Finite("a cruise speed");
-  plan.counter_clockwise = check.Flag("a direction");
-  plan.phase_count = check.In().Get<std::uint8_t>();
-  if (plan.phase_count > MotionPlan::kMostPhases) {
-    check.Fail("a move has " + IntText(static_cast<long long>(plan.phase_count)) + " phases");
-    plan.phase_count = 0;
+  plan.startPosition = check.Finite("a start position");
+  plan.startVelocity = check.Finite("a start velocity");
+  plan.restPosition = check.Finite("a rest position");
+  plan.cruiseSpeed = check.Finite("a cruise speed");
+  plan.counterClockwise = check.Flag("a direction");
+  plan.phaseCount = check.In().Get<std::uint8_t>();
+  if (plan.phaseCount > MotionPlan::kMostPhases) {
+    check.Fail("a move has " + IntText(static_cast<long long>(plan.phaseCount)) + " phases");
+    plan.phaseCount = 0;
   }
-  for (std::size_t index = 0; index < plan.phase_count; ++index) {
+  for (std::size_t index = 0; index < plan.phaseCount; ++index) {
     MotionPhase& phase = plan.phases[index];
     phase.seconds = check.Finite("a phase's length");
     if (phase.seconds < 0.0) check.Fail("a phase's length is negative");
-    phase.end_velocity = check.Finite("a phase's velocity");
-    phase.full_speed = check.Flag("a full-speed mark");
+    phase.endVelocity = check.Finite("a phase's velocity");
+    phase.fullSpeed = check.Flag("a full-speed mark");
   }
   return plan;
 }
@@ -104,14 +104,14 @@ std::string SealStatePayload(std::string_view payload) { return SealRecord(kMagi
 std::string EncodeStatePayload(const LiveState& state) {
   PayloadWriter out;
   out.Put(static_cast<std::uint32_t>(state.controllers.size()));
-  out.Put(Nanoseconds(state.powered_on));
-  out.PutText(std::string_view(state.last_error).substr(0, kLongestError));
+  out.Put(Nanoseconds(state.poweredOn));
+  out.PutText(std::string_view(state.lastError).substr(0, kLongestError));
   for (const ControllerState& controller : state.controllers) {
     out.Put(controller.mode);
     out.Put(controller.parameters);
     out.Put(controller.start);
-    out.Put(static_cast<std::uint8_t>(controller.after_reset));
-    out.Put(controller.step_divisor);
+    out.Put(static_cast<std::uint8_t>(controller.afterReset));
+    out.Put(controller.stepDivisor);
     PutPlan(out, controller.motion.Plan());
   }
   return out.Take();
@@ -127,20 +127,20 @@ Problem DecodeState(std::string_view bytes, LiveState& state) {
     return "it holds " + IntText(count) + " controllers, more than " + IntText(kMaxDeviceCount);
   }
   LiveState read;
-  read.powered_on = check.Time("the switch-on time");
-  read.last_error = in.GetText(kLongestError);
+  read.poweredOn = check.Time("the switch-on time");
+  read.lastError = in.GetText(kLongestError);
   read.controllers.reserve(count);
   for (std::uint32_t index = 0; index < count; ++index) {
-    ControllerState& controller = read.controllers.emplace_back(read.powered_on);
+    ControllerState& controller = read.controllers.emplace_back(read.poweredOn);
     controller.mode = in.Get<KAVR_Mode>();
     controller.parameters = in.Get<KAVR_Parameters>();
     controller.start = in.Get<KAVR_StartParameters>();
-    controller.after_reset = check.Flag("an After Reset mark");
-    controller.step_divisor = in.Get<std::uint8_t>();
+    controller.afterReset = check.Flag("an After Reset mark");
+    controller.stepDivisor = in.Get<std::uint8_t>();
     controller.motion = Motion(GetPlan(check));
     check.Check(ModeProblem(controller.mode));
     check.Check(ParametersProblem(controller.parameters));
-    if (!IsStepDivisor(controller.step_divisor)) check.Fail("a step divisor is not 1, 2, 4 or 8");
+    if (!IsStepDivisor(controller.stepDivisor)) check.Fail("a step divisor is not 1, 2, 4 or 8");
   }
   if (!in.Complete()) return "its contents are cut short or run on";
   if (auto& problem = check.Result()) return "it holds a bad value: " + *problem;

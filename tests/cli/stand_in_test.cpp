@@ -15,15 +15,15 @@ class KavrctlOnStandIn : public ::testing::Test {
  protected:
   ProgramRun Kavrctl(std::vector<std::string> args, const std::string& input = {}) {
     args.insert(args.begin(), {"-d", "1"});
-    return RunProgram(program_, args, scratch_.folder.path, input);
+    return RunProgram(program, args, scratch.folder.path, input);
   }
 
-  test_support::StandInScratch scratch_;
-  test_support::EnvironmentOverride numbers_{"LC_ALL", "C"};
+  test_support::StandInScratch scratch;
+  test_support::EnvironmentOverride numbers{"LC_ALL", "C"};
 #ifdef _WIN32
   const std::filesystem::path program_ = kavr::ExecutableFolder() / "kavrctl.exe";
 #else
-  const std::filesystem::path program_ = kavr::ExecutableFolder() / "kavrctl";
+  const std::filesystem::path program = kavr::ExecutableFolder() / "kavrctl";
 #endif
 };
 
@@ -49,7 +49,7 @@ TEST_F(KavrctlOnStandIn, StartWaitStateStopSetSaveAndTheLastError) {
   EXPECT_TRUE(Holds(set.out, "Button speedup timeout 1 - 1000 ms\n"));
   EXPECT_TRUE(Holds(set.out, "Duration of the output synchronization pulse - 3.5 * [Tact Period]\n"));
   EXPECT_EQ(Kavrctl({"save"}).out, "Parameters Should be Saved\n");
-  EXPECT_FALSE(std::filesystem::is_empty(scratch_.folder.path / "flash"));
+  EXPECT_FALSE(std::filesystem::is_empty(scratch.folder.path / "flash"));
 
   EXPECT_EQ(Kavrctl({"set-mode", "PowerOff=1"}).code, 0);
   const ProgramRun refused = Kavrctl({"start", "0", "100"});
@@ -66,28 +66,28 @@ TEST_F(KavrctlOnStandIn, SettingsCopiedFromOneControllerToAnother) {
   const ProgramRun first = Kavrctl({"parameters", "--json"});
   ASSERT_EQ(first.code, 0) << first.err;
   EXPECT_EQ(
-      RunProgram(program_, {"-d", "2", "set-parameters", "--file", "-"}, scratch_.folder.path, first.out)
+      RunProgram(program, {"-d", "2", "set-parameters", "--file", "-"}, scratch.folder.path, first.out)
           .code,
       0);
-  EXPECT_EQ(RunProgram(program_, {"parameters", "--json", "--device", "2"}, scratch_.folder.path).out,
+  EXPECT_EQ(RunProgram(program, {"parameters", "--json", "--device", "2"}, scratch.folder.path).out,
             first.out);
 
-  const ProgramRun notChosen = RunProgram(program_, {"state"}, scratch_.folder.path);
+  const ProgramRun notChosen = RunProgram(program, {"state"}, scratch.folder.path);
   EXPECT_EQ(notChosen.code, 4);
-  EXPECT_EQ(RunProgram(program_, {"list"}, scratch_.folder.path).out,
+  EXPECT_EQ(RunProgram(program, {"list"}, scratch.folder.path).out,
             "Device - 1 Serial Number - KAVRSIM000000001 Version - 2.14\n"
             "Device - 2 Serial Number - KAVRSIM000000002 Version - 2.15\n");
 }
 
 TEST_F(KavrctlOnStandIn, APlanOverFiveControllersWithOneMadeToFailItsMove) {
   const test_support::EnvironmentOverride five{"KAVR_SIM_DEVICES", "5"};
-  const std::filesystem::path plan = scratch_.folder.path / "plan.json";
+  const std::filesystem::path plan = scratch.folder.path / "plan.json";
   std::ofstream(plan) << R"({"name": "eol", "steps": [
     {"step": "set-parameters", "fields": {"AccelerationTime": 50, "DecelerationTime": 50}, "verify": true},
     {"step": "start", "destination": 300, "speed": 5000},
     {"step": "wait", "seconds": 10},
     {"step": "expect", "position": 300, "running": false}]})";
-  const ProgramRun passed = RunProgram(program_, {"run", plan.string(), "--all"}, scratch_.folder.path);
+  const ProgramRun passed = RunProgram(program, {"run", plan.string(), "--all"}, scratch.folder.path);
   EXPECT_EQ(passed.code, 0) << passed.out << passed.err;
   EXPECT_TRUE(Holds(passed.out, "plan \"eol\": 5 of 5 controllers passed\n")) << passed.out;
 
@@ -96,17 +96,17 @@ TEST_F(KavrctlOnStandIn, APlanOverFiveControllersWithOneMadeToFailItsMove) {
   const test_support::EnvironmentOverride third{"KAVR_SIM_FAIL_DEVICE", "3"};
   std::ofstream(plan) << R"({"name": "eol", "steps": [{"step": "start", "destination": 0, "speed": 5000},
     {"step": "wait", "seconds": 10}, {"step": "expect", "position": 0}]})";
-  const ProgramRun failed = RunProgram(program_, {"run", plan.string(), "--all"}, scratch_.folder.path);
+  const ProgramRun failed = RunProgram(program, {"run", plan.string(), "--all"}, scratch.folder.path);
   EXPECT_EQ(failed.code, 7) << failed.out << failed.err;
   EXPECT_TRUE(Holds(failed.out, "KAVRSIM000000003 step 1/3 start: FAILED")) << failed.out;
   EXPECT_TRUE(Holds(failed.out, "KAVRSIM000000003 stopped\n")) << failed.out;
   EXPECT_TRUE(Holds(failed.out, "4 of 5 controllers passed; failed: KAVRSIM000000003\n")) << failed.out;
   for (const char* device : {"1", "2", "4", "5"}) {
-    const ProgramRun state = RunProgram(program_, {"-d", device, "state"}, scratch_.folder.path);
+    const ProgramRun state = RunProgram(program, {"-d", device, "state"}, scratch.folder.path);
     EXPECT_TRUE(Holds(state.out, "- Current Position in microsteps - 0\n")) << device << state.out;
   }
-  const ProgramRun third_state = RunProgram(program_, {"-d", "3", "state"}, scratch_.folder.path);
-  EXPECT_TRUE(Holds(third_state.out, "- Current Position in microsteps - 300\n")) << third_state.out;
+  const ProgramRun thirdState = RunProgram(program, {"-d", "3", "state"}, scratch.folder.path);
+  EXPECT_TRUE(Holds(thirdState.out, "- Current Position in microsteps - 300\n")) << thirdState.out;
 }
 
 TEST_F(KavrctlOnStandIn, VerifyNamesTheFieldTheControllerKeptOtherwise) {
@@ -122,23 +122,23 @@ TEST_F(KavrctlOnStandIn, VerifyNamesTheFieldTheControllerKeptOtherwise) {
 // What only a real process shows: a full disk behind standard output, and
 // SIGTERM while a move is waited for.
 TEST_F(KavrctlOnStandIn, AFullDiskAndSigtermAreReportedWithTheirCodes) {
-  const std::string kavrctl = Quoted(program_.string());
-  const std::string err = Quoted((scratch_.folder.path / "err").string());
+  const std::string kavrctl = Quoted(program.string());
+  const std::string err = Quoted((scratch.folder.path / "err").string());
   const int full = std::system((kavrctl + " -d 1 state >/dev/full 2>" + err).c_str());
   EXPECT_EQ(WEXITSTATUS(full), 8);
-  EXPECT_EQ(FileText(scratch_.folder.path / "err"),
+  EXPECT_EQ(FileText(scratch.folder.path / "err"),
             "kavrctl: cannot write to standard output: No space left on device\n");
 
   // SIGTERM once the start report is out: from then on it is caught.
-  const std::string out = Quoted((scratch_.folder.path / "out").string());
+  const std::string out = Quoted((scratch.folder.path / "out").string());
   const int terminated =
       std::system(("(" + kavrctl + " -d 1 start 100000 100 --wait 2>" + err + " >" + out + " & until [ -s " +
                    out + " ]; do sleep 0.05; done; kill -TERM $!; wait $!)")
                       .c_str());
   EXPECT_EQ(WEXITSTATUS(terminated), 130);
-  EXPECT_TRUE(FileText(scratch_.folder.path / "err")
+  EXPECT_TRUE(FileText(scratch.folder.path / "err")
                   .starts_with("kavrctl: interrupted; controller 1 still running at "))
-      << FileText(scratch_.folder.path / "err");
+      << FileText(scratch.folder.path / "err");
   EXPECT_EQ(Kavrctl({"stop"}).code, 0);
 }
 #endif
@@ -148,13 +148,13 @@ TEST_F(KavrctlOnStandIn, AFullDiskAndSigtermAreReportedWithTheirCodes) {
 // replays on the stand-in alone with no difference; a parameter changed
 // since shows as exactly one.
 TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference) {
-  const std::filesystem::path rig = scratch_.folder.path / "rig";
+  const std::filesystem::path rig = scratch.folder.path / "rig";
   const std::filesystem::path library(kavr::LibraryFileName());
   std::filesystem::create_directories(rig);
   std::filesystem::copy_file(kavr::ExecutableFolder() / "recorder" / library, rig / library);
   std::filesystem::copy_file(kavr::ExecutableFolder() / library,
                              rig / (library.stem().string() + "-original" + library.extension().string()));
-  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  const std::string transcript = (scratch.folder.path / "calls.log").string();
   // The run then finds what it leaves, and its replay finds the same.
   EXPECT_EQ(Kavrctl({"set-parameters", "ButtonTimeout1=1500"}).code, 0);
   {
@@ -186,7 +186,7 @@ TEST_F(KavrctlOnStandIn, ARecordedRunReplaysAndAChangedParameterIsOneDifference)
 // Playing a transcript back, the stand-in gives each call what the recorded
 // run got, failures included, and says what it holds when a call is not there.
 TEST_F(KavrctlOnStandIn, TheStandInPlaysARecordedRunBack) {
-  const std::string transcript = (scratch_.folder.path / "calls.log").string();
+  const std::string transcript = (scratch.folder.path / "calls.log").string();
   const ProgramRun state = Kavrctl({"--trace", transcript, "state"});
   ASSERT_EQ(state.code, 0) << state.err;
   ProgramRun failed;

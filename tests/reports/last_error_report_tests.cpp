@@ -19,7 +19,7 @@ class LastErrorLibrary : public fakes::FakeLibrary {
  public:
   void GetLastErr(LibraryText& buffer) override {
     received.push_back(buffer);
-    if (resize_buffer) {
+    if (resizeBuffer) {
       buffer = error;
     } else {
       buffer.replace(0, error.size(), error);
@@ -27,7 +27,7 @@ class LastErrorLibrary : public fakes::FakeLibrary {
   }
 
   LibraryText error;           // written over the buffer's start
-  bool resize_buffer = false;  // or handed back in its place, as a faulty binding might
+  bool resizeBuffer = false;  // or handed back in its place, as a faulty binding might
   std::vector<LibraryText> received;
 };
 
@@ -45,7 +45,7 @@ TEST(LastErrorReportTest, AFreshZeroedThousandCharacterBufferAndNothingBeyondIt)
   library.error = LibraryText(1000, U'x');
   EXPECT_EQ(LastErrorText(library), std::string(1000, 'x'));
 
-  library.resize_buffer = true;
+  library.resizeBuffer = true;
   library.error += U"beyond";
   EXPECT_EQ(LastErrorText(library), std::string(1000, 'x'));
   ASSERT_EQ(library.received.size(), 2u);

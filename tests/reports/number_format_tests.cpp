@@ -103,11 +103,11 @@ TEST(NumberPatternTest, AgreesWithExactFixedRenderingAwayFromTies) {
   int ties = 0;
   for (int i = 0; i < 4000; ++i) {
     const std::uint64_t bits = random();
-    float any_float;
-    double any_double;
-    std::memcpy(&any_float, &bits, sizeof any_float);
-    std::memcpy(&any_double, &bits, sizeof any_double);
-    for (double value : {double{any_float}, any_double, (static_cast<double>(bits >> 40) - 8388608) / 1000}) {
+    float anyFloat;
+    double anyDouble;
+    std::memcpy(&anyFloat, &bits, sizeof anyFloat);
+    std::memcpy(&anyDouble, &bits, sizeof anyDouble);
+    for (double value : {double{anyFloat}, anyDouble, (static_cast<double>(bits >> 40) - 8388608) / 1000}) {
       for (int decimals = 0; decimals < 3 && std::isfinite(value); ++decimals) {
         if (IsTie(value, decimals)) {
           ++ties;

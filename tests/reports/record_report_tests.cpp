@@ -138,8 +138,8 @@ TEST(StateReportTest, AnyNonzeroFlagReadsAsTrueAndNumbersKeepTheirSigns) {
                 "- Trailer 2 Press State - Pushed", "- Input Voltage - 0.0"}));
 }
 
-KAVR_State Moving(Flag ccw, std::uint8_t divisor, Flag full_speed) {
-  return {.StepDivisor = divisor, .DirectionCCW = ccw, .FullSpeed = full_speed, .Running = 1};
+KAVR_State Moving(Flag ccw, std::uint8_t divisor, Flag fullSpeed) {
+  return {.StepDivisor = divisor, .DirectionCCW = ccw, .FullSpeed = fullSpeed, .Running = 1};
 }
 
 TEST(StateReportTest, MotionPowerAndVoltageLines) {
@@ -195,14 +195,14 @@ TEST(ParametersReportTest, WorkedExampleShowsTwentyLinesUnderItsTitle) {
 
 TEST(ParametersReportTest, PulseAndLastPhaseSpeedShowHalfAUnitBelowTheStoredValue) {
   const std::string pulse = "Duration of the output synchronization pulse - ";
-  const std::string last_phase = "Speed of the last phase of the backlash operation - ";
+  const std::string lastPhase = "Speed of the last phase of the backlash operation - ";
   ExpectLines(ParametersReportText, 20,
               {{{.SyncOutPulse = 1}, 18, pulse + "0.5 * [Tact Period]"},
                {{.SyncOutPulse = 255}, 18, pulse + "254.5 * [Tact Period]"},
-               {{.BacklashLastPhaseSpeed = -0.0f}, 19, last_phase + "normal"},
-               {{.BacklashLastPhaseSpeed = kNaN}, 19, last_phase + "normal"},
-               {{.BacklashLastPhaseSpeed = 0.5f}, 19, last_phase + "0.00 steps/s"},
-               {{.BacklashLastPhaseSpeed = 0.25f}, 19, last_phase + "-0.25 steps/s"}});
+               {{.BacklashLastPhaseSpeed = -0.0f}, 19, lastPhase + "normal"},
+               {{.BacklashLastPhaseSpeed = kNaN}, 19, lastPhase + "normal"},
+               {{.BacklashLastPhaseSpeed = 0.5f}, 19, lastPhase + "0.00 steps/s"},
+               {{.BacklashLastPhaseSpeed = 0.25f}, 19, lastPhase + "-0.25 steps/s"}});
 }
 
 TEST(StartReportTest, WorkedExamplesShowSixAndEightLines) {
@@ -244,9 +244,9 @@ TEST(StartReportTest, DivisorOneShowsSlowStartAndEveryOtherDivisorTheBacklashLin
   }
 
   start.AutoBacklash = 0;  // hides direction and force, whatever they hold
-  const std::vector<std::string> short_form = LinesOf(StartReportText(7, 30, start, "."));
-  ASSERT_EQ(short_form.size(), 6u);
-  EXPECT_EQ(short_form[3], "Automatic backlash operation - Disabled");
+  const std::vector<std::string> shortForm = LinesOf(StartReportText(7, 30, start, "."));
+  ASSERT_EQ(shortForm.size(), 6u);
+  EXPECT_EQ(shortForm[3], "Automatic backlash operation - Disabled");
 }
 
 }  // namespace

@@ -109,8 +109,8 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
     EXPECT_EQ(warnings.lines.size(), c.warnings) << c.text;
   }
   Warnings warnings;
-  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.sink()).fault_device, 2);
-  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.sink()).fault_device, std::nullopt);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.sink()).faultDevice, 2);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.sink()).faultDevice, std::nullopt);
   EXPECT_EQ(warnings.lines.size(), 1u);
 }
 
@@ -125,21 +125,21 @@ TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
   EXPECT_EQ(read({{"LOCALAPPDATA", "C:/local"}, {"XDG_DATA_HOME", "C:/data"}}).flash_dir,
             "C:/local/kavrtest-simulator");
 #else
-  EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "/srv/flash"}, {"XDG_DATA_HOME", "/data"}}).flash_dir, "/srv/flash");
-  EXPECT_EQ(read({{"XDG_DATA_HOME", "/data"}, {"HOME", "/home/u"}}).flash_dir, "/data/kavrtest-simulator");
+  EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "/srv/flash"}, {"XDG_DATA_HOME", "/data"}}).flashDir, "/srv/flash");
+  EXPECT_EQ(read({{"XDG_DATA_HOME", "/data"}, {"HOME", "/home/u"}}).flashDir, "/data/kavrtest-simulator");
   // A relative data folder does not count; a relative flash folder is pinned down.
-  EXPECT_EQ(read({{"XDG_DATA_HOME", "data"}, {"HOME", "/home/u"}}).flash_dir,
+  EXPECT_EQ(read({{"XDG_DATA_HOME", "data"}, {"HOME", "/home/u"}}).flashDir,
             "/home/u/.local/share/kavrtest-simulator");
 #endif
-  EXPECT_EQ(read({}).flash_dir, "");
-  EXPECT_TRUE(read({{"KAVR_SIM_FLASH_DIR", "flash"}}).flash_dir.is_absolute());
+  EXPECT_EQ(read({}).flashDir, "");
+  EXPECT_TRUE(read({{"KAVR_SIM_FLASH_DIR", "flash"}}).flashDir.is_absolute());
   const SimulatorConfig defaults =
       read({{"KAVR_SIM_DEVICES", ""}, {"KAVR_SIM_FAIL", ""}, {"KAVR_SIM_RESET", ""}});
-  EXPECT_EQ(defaults.device_count, std::nullopt);
+  EXPECT_EQ(defaults.deviceCount, std::nullopt);
   EXPECT_TRUE(defaults.faults.empty());
-  EXPECT_FALSE(defaults.power_cycle);
-  EXPECT_TRUE(read({{"KAVR_SIM_RESET", " 1"}, {"KAVR_SIM_HOLD_LOCK_MS", "25"}}).power_cycle);
-  EXPECT_EQ(read({{"KAVR_SIM_HOLD_LOCK_MS", "25"}}).hold_lock_ms, 25);
+  EXPECT_FALSE(defaults.powerCycle);
+  EXPECT_TRUE(read({{"KAVR_SIM_RESET", " 1"}, {"KAVR_SIM_HOLD_LOCK_MS", "25"}}).powerCycle);
+  EXPECT_EQ(read({{"KAVR_SIM_HOLD_LOCK_MS", "25"}}).holdLockMs, 25);
   EXPECT_TRUE(warnings.lines.empty());
 }
 
@@ -148,17 +148,17 @@ TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
 // for each user.
 TEST(Settings, StateFolderIsTheRuntimeFolderOrAPerUserTemporaryOne) {
   Warnings warnings;
-  const auto state_dir = [&](std::map<std::string, std::string> variables) {
-    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink()).state_dir;
+  const auto stateDir = [&](std::map<std::string, std::string> variables) {
+    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink()).stateDir;
   };
-  EXPECT_EQ(state_dir({{"KAVR_SIM_STATE_DIR", "/srv/state"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}),
+  EXPECT_EQ(stateDir({{"KAVR_SIM_STATE_DIR", "/srv/state"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}),
             "/srv/state");
-  EXPECT_EQ(state_dir({{"XDG_RUNTIME_DIR", "/run/user/7"}, {"TMPDIR", "/scratch"}}),
+  EXPECT_EQ(stateDir({{"XDG_RUNTIME_DIR", "/run/user/7"}, {"TMPDIR", "/scratch"}}),
             "/run/user/7/kavrtest-simulator");
   const std::string user = "kavrtest-simulator-" + std::to_string(CurrentUserId());
-  EXPECT_EQ(state_dir({{"XDG_RUNTIME_DIR", "run"}, {"TMPDIR", "/scratch"}}), "/scratch/" + user);
-  EXPECT_EQ(state_dir({}), "/tmp/" + user);
-  EXPECT_TRUE(state_dir({{"KAVR_SIM_STATE_DIR", "state"}}).is_absolute());
+  EXPECT_EQ(stateDir({{"XDG_RUNTIME_DIR", "run"}, {"TMPDIR", "/scratch"}}), "/scratch/" + user);
+  EXPECT_EQ(stateDir({}), "/tmp/" + user);
+  EXPECT_TRUE(stateDir({{"KAVR_SIM_STATE_DIR", "state"}}).is_absolute());
   EXPECT_TRUE(warnings.lines.empty());
 }
 #endif

@@ -18,9 +18,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
-KAVR_Parameters Changed(float button_timeout, int device = 0) {
+KAVR_Parameters Changed(float buttonTimeout, int device = 0) {
   KAVR_Parameters parameters = FactoryParameters();
-  parameters.ButtonTimeout1 = button_timeout;
+  parameters.ButtonTimeout1 = buttonTimeout;
   parameters.AccelerationTime = 350.0f;
   parameters.BacklashDistance = -12;
   FillReservedSlots(parameters, device);  // as the controller hands them out
@@ -67,9 +67,9 @@ TEST(Flash, EveryTruncationOrDamageGivesFactoryDefaultsAndAWarning) {
     damaged.push_back(good);
     damaged.back()[at] ^= 0x01;
   }
-  KAVR_Parameters not_a_number = FactoryParameters();  // intact file, a value no controller takes
-  not_a_number.DecelerationTime = std::numeric_limits<float>::quiet_NaN();
-  damaged.push_back(EncodeFlash(not_a_number));
+  KAVR_Parameters notANumber = FactoryParameters();  // intact file, a value no controller takes
+  notANumber.DecelerationTime = std::numeric_limits<float>::quiet_NaN();
+  damaged.push_back(EncodeFlash(notANumber));
 
   for (const std::string& bytes : damaged) {
     SCOPED_TRACE(bytes.size());
@@ -89,16 +89,16 @@ TEST(Flash, EveryTruncationOrDamageGivesFactoryDefaultsAndAWarning) {
 TEST(Flash, SaveInterruptedBeforeTheRenameLeavesTheOldFlash) {
   ScratchFolder scratch;
   ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(111.0f)), std::nullopt);
-  std::filesystem::path left_over;
+  std::filesystem::path leftOver;
   AtomicWriteOptions crash;
-  crash.before_rename = [&](const std::filesystem::path& temporary) {
-    left_over = temporary;
+  crash.beforeRename = [&](const std::filesystem::path& temporary) {
+    leftOver = temporary;
     return false;
   };
   EXPECT_NE(WriteFlash(scratch.path, SerialNumber(0), Changed(222.0f), crash), std::nullopt);
   // The complete temporary file sits beside the old one, which is intact.
-  ASSERT_TRUE(std::filesystem::exists(left_over));
-  EXPECT_EQ(left_over.parent_path(), scratch.path);
+  ASSERT_TRUE(std::filesystem::exists(leftOver));
+  EXPECT_EQ(leftOver.parent_path(), scratch.path);
   SimulatorRig rig(1, scratch.path);
   ExpectParameters(rig.simulator, 0, Changed(111.0f));
   EXPECT_TRUE(rig.warnings.empty());
@@ -122,16 +122,16 @@ TEST(Flash, NextSaveRemovesTemporaryFilesOfWritersThatAreGone) {
     return scratch.path / name;
   };
   const auto dead = temporary(gone, "KAVRSIM000000007.flash");
-  const auto dead_state = temporary(gone, "state");
+  const auto deadState = temporary(gone, "state");
   const auto running = temporary(CurrentProcessId(), "KAVRSIM000000001.flash");
-  const auto not_ours = scratch.path / "notes.2147483000-1-0.tmp";
-  WriteBytes(not_ours, "someone else's");
+  const auto notOurs = scratch.path / "notes.2147483000-1-0.tmp";
+  WriteBytes(notOurs, "someone else's");
 
   ASSERT_EQ(WriteFlash(scratch.path, SerialNumber(0), Changed(1.0f)), std::nullopt);
   EXPECT_FALSE(std::filesystem::exists(dead));
-  EXPECT_FALSE(std::filesystem::exists(dead_state));
+  EXPECT_FALSE(std::filesystem::exists(deadState));
   EXPECT_TRUE(std::filesystem::exists(running));
-  EXPECT_TRUE(std::filesystem::exists(not_ours));
+  EXPECT_TRUE(std::filesystem::exists(notOurs));
 }
 
 TEST(Flash, SaveThatCannotWriteFailsWithTheReason) {

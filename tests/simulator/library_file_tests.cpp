@@ -41,20 +41,20 @@ const std::filesystem::path kLibrary = kavr::ExecutableFolder() / kavr::LibraryF
 class LibraryFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetEnvironment("KAVR_SIM_FLASH_DIR", flash_dir_.string());
-    SetEnvironment("KAVR_SIM_STATE_DIR", state_dir_.string());
-    ASSERT_NE(handle_, nullptr) << load_failure_;
+    SetEnvironment("KAVR_SIM_FLASH_DIR", flashDir.string());
+    SetEnvironment("KAVR_SIM_STATE_DIR", stateDir.string());
+    ASSERT_NE(handle, nullptr) << loadFailure;
   }
   void TearDown() override {
     for (const char* name :
          {"KAVR_SIM_FLASH_DIR", "KAVR_SIM_STATE_DIR", "KAVR_SIM_DEVICES", "KAVR_SIM_FAIL"}) {
       UnsetEnvironment(name);
     }
-    kavr::detail::CloseLibrary(handle_);
+    kavr::detail::CloseLibrary(handle);
   }
   void* Find(const char* name) {
     std::string reason;
-    void* address = kavr::detail::FindExport(handle_, name, reason);
+    void* address = kavr::detail::FindExport(handle, name, reason);
     EXPECT_NE(address, nullptr) << name << ": " << reason;
     return address;
   }
@@ -100,11 +100,11 @@ class LibraryFileTest : public ::testing::Test {
     return lost;
   }
 
-  ScratchFolder scratch_;
-  const std::filesystem::path flash_dir_ = scratch_.path / "flash";
-  const std::filesystem::path state_dir_ = scratch_.path / "state";
-  std::string load_failure_;
-  kavr::detail::LibraryHandle handle_ = kavr::detail::OpenLibrary(kLibrary, load_failure_);
+  ScratchFolder scratch;
+  const std::filesystem::path flashDir = scratch.path / "flash";
+  const std::filesystem::path stateDir = scratch.path / "state";
+  std::string loadFailure;
+  kavr::detail::LibraryHandle handle = kavr::detail::OpenLibrary(kLibrary, loadFailure);
 };
 
 // Every entry of the list, and nothing else: no C++ runtime symbol leaks out.
@@ -135,7 +135,7 @@ TEST_F(LibraryFileTest, EntriesWorkAndEachInitRereadsTheEnvironmentAndTheFlash) 
   parameters.ButtonTimeout1 = 1000.0f;
   ASSERT_EQ(ENTRY(SetParameters)(1, &parameters), kSuccess);
   ASSERT_EQ(ENTRY(SaveParametersToFlash)(1), kSuccess) << LastError();
-  EXPECT_FALSE(std::filesystem::is_empty(flash_dir_));  // where KAVR_SIM_FLASH_DIR says
+  EXPECT_FALSE(std::filesystem::is_empty(flashDir));  // where KAVR_SIM_FLASH_DIR says
 
   SetEnvironment("KAVR_SIM_DEVICES", "5");
   SetEnvironment("KAVR_SIM_FAIL", "GetMode");
@@ -217,13 +217,13 @@ TEST_F(LibraryFileTest, AProcessKilledInsideACallLeavesAWholeStateAndNoLock) {
     ASSERT_EQ(ExitCode(other), 128 + SIGKILL);
 
     std::optional<std::string> bytes;
-    ASSERT_EQ(ReadFileStart(state_dir_ / "state", kLongestStateFile, bytes), std::nullopt);
+    ASSERT_EQ(ReadFileStart(stateDir / "state", kLongestStateFile, bytes), std::nullopt);
     LiveState state;
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(DecodeState(*bytes, state), std::nullopt);
     ASSERT_EQ(ENTRY(Stop)(0), kSuccess) << LastError();
   }
-  for (const auto& entry : std::filesystem::directory_iterator(state_dir_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(stateDir)) {
     EXPECT_THAT(entry.path().filename().string(), ::testing::AnyOf("lock", "state"));
   }
 }

@@ -21,20 +21,20 @@ class MotionTest : public ::testing::Test {
   // What the state shows `after` seconds more.
   struct Sample {
     double after, position;
-    bool running, full_speed;
+    bool running, fullSpeed;
     double tolerance = 1.0;
   };
 
   KAVR_ResultCode Go(std::int32_t destination, float speed = 3000.0f, std::uint8_t divisor = 1) {
     KAVR_StartParameters start;
     start.StepDivisor = divisor;
-    granted_ = speed;
-    return rig_.simulator.Start(0, destination, &granted_, &start);
+    granted = speed;
+    return rig.simulator.Start(0, destination, &granted, &start);
   }
   KAVR_State After(double seconds, int device = 0) {
-    rig_.clock.Advance(seconds);
+    rig.clock.Advance(seconds);
     KAVR_State state;
-    EXPECT_EQ(rig_.simulator.GetState(device, &state), kSuccess);
+    EXPECT_EQ(rig.simulator.GetState(device, &state), kSuccess);
     return state;
   }
   void Expect(std::initializer_list<Sample> samples) {
@@ -43,18 +43,18 @@ class MotionTest : public ::testing::Test {
       const KAVR_State state = After(s.after);
       EXPECT_NEAR(state.CurrentPosition, s.position, s.tolerance);
       EXPECT_EQ(IsSet(state.Running), s.running);
-      EXPECT_EQ(IsSet(state.FullSpeed), s.full_speed);
+      EXPECT_EQ(IsSet(state.FullSpeed), s.fullSpeed);
     }
   }
   void SetPowerOff(bool off) {
     KAVR_Mode mode;
-    ASSERT_EQ(rig_.simulator.GetMode(0, &mode), kSuccess);
+    ASSERT_EQ(rig.simulator.GetMode(0, &mode), kSuccess);
     mode.PowerOff = ToFlag(off);
-    ASSERT_EQ(rig_.simulator.SetMode(0, &mode), kSuccess);
+    ASSERT_EQ(rig.simulator.SetMode(0, &mode), kSuccess);
   }
 
-  SimulatorRig rig_{2};
-  float granted_ = 0.0f;
+  SimulatorRig rig{2};
+  float granted = 0.0f;
 };
 
 TEST_F(MotionTest, MoveAcceleratesCruisesAndArrives) {
@@ -80,10 +80,10 @@ TEST_F(MotionTest, ShortMoveNeverReachesFullSpeed) {
 TEST_F(MotionTest, StopMidMoveDeceleratesToRest) {
   ASSERT_EQ(Go(3000), kSuccess);
   Expect({{0.6, 1500, true, true}});
-  ASSERT_EQ(rig_.simulator.Stop(0), kSuccess);
+  ASSERT_EQ(rig.simulator.Stop(0), kSuccess);
   // 300 steps to stop from 3000 steps/s.
   Expect({{0.1, 1725, true, false}, {0.2, 1800, false, false, 0}, {5.0, 1800, false, false, 0}});
-  EXPECT_EQ(rig_.simulator.Stop(0), kSuccess);  // at rest already: nothing to do
+  EXPECT_EQ(rig.simulator.Stop(0), kSuccess);  // at rest already: nothing to do
   Expect({{1.0, 1800, false, false, 0}});
 }
 
@@ -108,7 +108,7 @@ TEST_F(MotionTest, SpeedAboveTheDivisorsMaximumIsLoweredThroughThePointer) {
                                                 {8, 1e9f, 40000},
                                                 {4, 3000, 3000}}) {
     ASSERT_EQ(Go(-200000, asked, divisor), kSuccess);
-    EXPECT_EQ(granted_, granted) << int{divisor} << " " << asked;
+    EXPECT_EQ(granted, granted) << int{divisor} << " " << asked;
     EXPECT_EQ(After(0.0).StepDivisor, divisor);
   }
   // The move really runs at the lowered speed: 5000 steps/s, reached in 0.2 s over 500 steps.
@@ -125,7 +125,7 @@ TEST_F(MotionTest, PowerOffRefusesAStartAndCutsARunningMove) {
   EXPECT_EQ(state.CurrentPosition, where);
 
   EXPECT_EQ(Go(0), kPowerOff);
-  EXPECT_THAT(rig_.simulator.LastError(), ::testing::HasSubstr("power is off"));
+  EXPECT_THAT(rig.simulator.LastError(), ::testing::HasSubstr("power is off"));
   EXPECT_EQ(After(1.0).CurrentPosition, where);
 
   SetPowerOff(false);
@@ -136,13 +136,13 @@ TEST_F(MotionTest, PowerOffRefusesAStartAndCutsARunningMove) {
 
 TEST_F(MotionTest, ZeroRampTimesChangeSpeedAtOnce) {
   KAVR_Parameters parameters;
-  ASSERT_EQ(rig_.simulator.GetParameters(0, &parameters), kSuccess);
+  ASSERT_EQ(rig.simulator.GetParameters(0, &parameters), kSuccess);
   parameters.AccelerationTime = parameters.DecelerationTime = 0.0f;
-  ASSERT_EQ(rig_.simulator.SetParameters(0, &parameters), kSuccess);
+  ASSERT_EQ(rig.simulator.SetParameters(0, &parameters), kSuccess);
   ASSERT_EQ(Go(-3000), kSuccess);
   Expect({{0.5, -1500, true, true}});
   EXPECT_TRUE(IsSet(After(0.0).DirectionCCW));
-  ASSERT_EQ(rig_.simulator.Stop(0), kSuccess);
+  ASSERT_EQ(rig.simulator.Stop(0), kSuccess);
   Expect({{0.0, -1500, false, false}, {1.0, -1500, false, false}});
 }
 
@@ -166,9 +166,9 @@ TEST_F(MotionTest, IdleMotorDropsToReducedPowerAndStatusStaysPlausible) {
 // reduction without an overflow (which the sanitizer build would stop at).
 TEST_F(MotionTest, LongestRampsAndSlowestSpeedsStayInRange) {
   KAVR_Parameters parameters;
-  ASSERT_EQ(rig_.simulator.GetParameters(0, &parameters), kSuccess);
+  ASSERT_EQ(rig.simulator.GetParameters(0, &parameters), kSuccess);
   parameters.AccelerationTime = parameters.DecelerationTime = kLongestTimeMs;
-  ASSERT_EQ(rig_.simulator.SetParameters(0, &parameters), kSuccess);
+  ASSERT_EQ(rig.simulator.SetParameters(0, &parameters), kSuccess);
   for (const float speed : {std::numeric_limits<float>::denorm_min(), 1e-3f, 40000.0f}) {
     for (const std::int32_t destination :
          {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
@@ -177,7 +177,7 @@ TEST_F(MotionTest, LongestRampsAndSlowestSpeedsStayInRange) {
         const KAVR_State state = After(later);
         EXPECT_TRUE(IsSet(state.Running) || state.CurrentPosition == destination) << speed << " " << later;
       }
-      ASSERT_EQ(rig_.simulator.Stop(0), kSuccess);
+      ASSERT_EQ(rig.simulator.Stop(0), kSuccess);
     }
   }
 }

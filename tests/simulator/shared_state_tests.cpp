@@ -28,14 +28,14 @@ using ::testing::IsEmpty;
 class SharedStateTest : public ::testing::Test {
  protected:
   SharedStateTest() {
-    config.state_dir = scratch.path / "state";
-    config.flash_dir = scratch.path / "flash";
+    config.stateDir = scratch.path / "state";
+    config.flashDir = scratch.path / "flash";
   }
 
   // One entry call, as the library makes it.
-  KAVR_ResultCode Call(const std::function<KAVR_ResultCode(Simulator&)>& call, bool at_init = false) {
+  KAVR_ResultCode Call(const std::function<KAVR_ResultCode(Simulator&)>& call, bool atInit = false) {
     KAVR_ResultCode code = -1;
-    EXPECT_EQ(CallOnSharedState(config, clock, warnings.sink(), at_init, call, code), std::nullopt);
+    EXPECT_EQ(CallOnSharedState(config, clock, warnings.sink(), atInit, call, code), std::nullopt);
     return code;
   }
   std::int32_t Init() {
@@ -92,10 +92,10 @@ class SharedStateTest : public ::testing::Test {
     EXPECT_EQ(ButtonTimeout(1), 555.0f);  // back from its flash
   }
   void Overwrite(const std::string& bytes) {
-    std::ofstream(config.state_dir / "state", std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(config.stateDir / "state", std::ios::binary | std::ios::trunc) << bytes;
   }
   std::string Stored() {
-    std::ifstream file(config.state_dir / "state", std::ios::binary);
+    std::ifstream file(config.stateDir / "state", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
 
@@ -109,27 +109,27 @@ TEST_F(SharedStateTest, ControllersKeepRunningAcrossCallsAndInitsThatAskForNothi
   Use();
   ExpectStillRunning();
   EXPECT_EQ(Init(), 2);
-  config.device_count = 2;
+  config.deviceCount = 2;
   EXPECT_EQ(Init(), 2);
   ExpectStillRunning();
   EXPECT_THAT(warnings.lines, IsEmpty());
 }
 
 TEST_F(SharedStateTest, EveryKindOfPowerCycleBringsTheControllersBackFromTheirFlash) {
-  LiveState bad_values;
-  bad_values.controllers.emplace_back(clock.Now());
+  LiveState badValues;
+  badValues.controllers.emplace_back(clock.Now());
   MotionPlan nowhere;
-  nowhere.start_position = std::numeric_limits<double>::quiet_NaN();
-  bad_values.controllers.back().motion = Motion(nowhere);
+  nowhere.startPosition = std::numeric_limits<double>::quiet_NaN();
+  badValues.controllers.back().motion = Motion(nowhere);
   struct Cause {
     const char* name;
     std::function<void()> apply;
     std::size_t warnings;
   };
   for (const Cause& cause : std::vector<Cause>{
-           {"folder deleted", [&] { std::filesystem::remove_all(config.state_dir); }, 0},
-           {"KAVR_SIM_RESET", [&] { config.power_cycle = true; }, 0},
-           {"another count", [&] { config.device_count = 3; }, 1},
+           {"folder deleted", [&] { std::filesystem::remove_all(config.stateDir); }, 0},
+           {"KAVR_SIM_RESET", [&] { config.powerCycle = true; }, 0},
+           {"another count", [&] { config.deviceCount = 3; }, 1},
            {"machine restarted", [&] { clock.Advance(-3.0); }, 0},
            {"empty file", [&] { Overwrite(""); }, 1},
            {"cut short", [&] { Overwrite(Stored().substr(0, 150)); }, 1},
@@ -142,19 +142,19 @@ TEST_F(SharedStateTest, EveryKindOfPowerCycleBringsTheControllersBackFromTheirFl
             },
             1},
            {"not a state file", [&] { Overwrite(EncodeFlash(FactoryParameters())); }, 1},
-           {"impossible values", [&] { Overwrite(EncodeState(bad_values)); }, 1},
+           {"impossible values", [&] { Overwrite(EncodeState(badValues)); }, 1},
        }) {
     SCOPED_TRACE(cause.name);
     Use();
     warnings.lines.clear();
     cause.apply();
     Init();
-    config.power_cycle = false;
-    config.device_count.reset();
+    config.powerCycle = false;
+    config.deviceCount.reset();
     ExpectPowerCycled();
     ASSERT_EQ(warnings.lines.size(), cause.warnings);
     for (const std::string& line : warnings.lines) EXPECT_THAT(line, HasSubstr("power-cycled"));
-    std::filesystem::remove_all(config.state_dir);
+    std::filesystem::remove_all(config.stateDir);
   }
 }
 
@@ -180,7 +180,7 @@ TEST_F(SharedStateTest, InterleavedCallsLoseNoWrite) {
 
 TEST_F(SharedStateTest, AStateFolderThatCannotBeMadeFailsTheCallWithTheReason) {
   std::ofstream(scratch.path / "a-file") << "not a folder";
-  config.state_dir = scratch.path / "a-file" / "state";
+  config.stateDir = scratch.path / "a-file" / "state";
   KAVR_ResultCode code = kSuccess;
   const Problem problem = CallOnSharedState(
       config, clock, warnings.sink(), true, [](Simulator&) { return kSuccess; }, code);
@@ -192,8 +192,8 @@ TEST_F(SharedStateTest, AStateFolderThatCannotBeMadeFailsTheCallWithTheReason) {
 // Only root can hand a folder to another user, so only a run as root shows it.
 TEST_F(SharedStateTest, AStateFolderOfAnotherUserIsNeverUsed) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give a folder away";
-  std::filesystem::create_directories(config.state_dir);
-  ASSERT_EQ(chown(config.state_dir.c_str(), 65534, 65534), 0);
+  std::filesystem::create_directories(config.stateDir);
+  ASSERT_EQ(chown(config.stateDir.c_str(), 65534, 65534), 0);
   KAVR_ResultCode code = kSuccess;
   const Problem problem = CallOnSharedState(
       config, clock, warnings.sink(), true, [](Simulator&) { return kSuccess; }, code);

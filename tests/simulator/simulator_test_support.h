@@ -39,17 +39,17 @@ struct Warnings {
   std::vector<std::string> lines;
 };
 
-inline SimulatorConfig Settings(int devices, std::filesystem::path flash_dir = {}, FaultPlan faults = {}) {
+inline SimulatorConfig Settings(int devices, std::filesystem::path flashDir = {}, FaultPlan faults = {}) {
   SimulatorConfig config;
-  config.device_count = devices;
-  config.flash_dir = std::move(flash_dir);
+  config.deviceCount = devices;
+  config.flashDir = std::move(flashDir);
   config.faults = std::move(faults);
   return config;
 }
 
 struct SimulatorRig {
-  explicit SimulatorRig(int devices, std::filesystem::path flash_dir = {}, FaultPlan faults = {})
-      : config(Settings(devices, std::move(flash_dir), std::move(faults))),
+  explicit SimulatorRig(int devices, std::filesystem::path flashDir = {}, FaultPlan faults = {})
+      : config(Settings(devices, std::move(flashDir), std::move(faults))),
         state(
             PowerCycle(config, clock.Now(), [this](const std::string& line) { warnings.push_back(line); })) {}
 

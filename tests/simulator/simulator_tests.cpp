@@ -30,8 +30,8 @@ const std::string kNul(1, '\0');
 
 class SimulatorTest : public ::testing::Test {
  protected:
-  SimulatorRig rig_{2};
-  Simulator& sim = rig_.simulator;
+  SimulatorRig rig{2};
+  Simulator& sim = rig.simulator;
   KAVR_State state;
   KAVR_Mode mode;
   KAVR_Parameters params;
@@ -184,7 +184,7 @@ TEST_F(SimulatorTest, ValuesAControllerRefusesFailNamingTheFieldAndChangeNothing
     EXPECT_EQ(sim.Start(0, 500, &speed, &start), kInvalidValue) << asked;
     EXPECT_THAT(sim.LastError(), HasSubstr("speed"));
   }
-  rig_.clock.Advance(1.0);
+  rig.clock.Advance(1.0);
   ASSERT_EQ(sim.GetState(0, &state), kSuccess);
   EXPECT_EQ(state.CurrentPosition, 0);
   EXPECT_TRUE(IsSet(state.AfterReset));

@@ -61,12 +61,12 @@ struct LineCase {
 };
 
 template <class Record>
-void ExpectLines(std::string (*build)(const Record&, std::string_view), std::size_t line_count,
+void ExpectLines(std::string (*build)(const Record&, std::string_view), std::size_t lineCount,
                  const std::vector<LineCase<Record>>& cases) {
   for (const LineCase<Record>& c : cases) {
     SCOPED_TRACE(c.line);
     const std::vector<std::string> lines = LinesOf(build(c.record, "."));
-    ASSERT_EQ(lines.size(), line_count);
+    ASSERT_EQ(lines.size(), lineCount);
     EXPECT_EQ(lines[c.index], c.line);
   }
 }

@@ -35,16 +35,16 @@ class NumberPattern {
       throw std::invalid_argument("number pattern: too many decimals");
     }
     decimals_ = static_cast<int>(after.size());
-    leading_zero_ = !before.empty() && before.back() == '0';
+    leadingZero_ = !before.empty() && before.back() == '0';
   }
   constexpr NumberPattern(const char* text) : NumberPattern(std::string_view(text)) {}  // NOLINT
 
   constexpr int decimals() const { return decimals_; }
-  constexpr bool leading_zero() const { return leading_zero_; }
+  constexpr bool leading_zero() const { return leadingZero_; }
 
  private:
   int decimals_ = 0;
-  bool leading_zero_ = false;
+  bool leadingZero_ = false;
 };
 
 // Appends the value rounded to the pattern's decimals. Rounding works on the
@@ -53,8 +53,8 @@ class NumberPattern {
 // infinities print as "NaN", "Infinity" and "-Infinity". A float field is
 // widened to double first, which keeps its exact value.
 void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
-                  std::string_view decimal_separator);
-std::string RenderNumber(double value, const NumberPattern& pattern, std::string_view decimal_separator);
+                  std::string_view decimalSeparator);
+std::string RenderNumber(double value, const NumberPattern& pattern, std::string_view decimalSeparator);
 
 // Plain decimal digits, "-" first when negative, no grouping.
 void AppendInteger(std::string& out, std::int64_t value);

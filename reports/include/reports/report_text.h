@@ -21,7 +21,7 @@ inline constexpr char kLineEnd = '\r';
 class ReportText {
  public:
   // Numbers are printed with the given decimal separator.
-  explicit ReportText(std::string decimal_separator);
+  explicit ReportText(std::string decimalSeparator);
 
   ReportText& Append(std::string_view text);
   ReportText& AppendNumber(double value, const NumberPattern& pattern);
@@ -34,13 +34,13 @@ class ReportText {
   std::string Take() && { return std::move(text_); }
 
  private:
-  std::string decimal_separator_;
+  std::string decimalSeparator_;
   std::string text_;
 };
 
 // The word for a flag: any nonzero value is true.
-constexpr std::string_view FlagWord(Flag flag, std::string_view when_set, std::string_view when_clear) {
-  return IsSet(flag) ? when_set : when_clear;
+constexpr std::string_view FlagWord(Flag flag, std::string_view whenSet, std::string_view whenClear) {
+  return IsSet(flag) ? whenSet : whenClear;
 }
 
 }  // namespace kavr

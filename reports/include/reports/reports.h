@@ -14,20 +14,20 @@
 
 namespace kavr {
 
-std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimal_separator);
-void PrintMode(const KAVR_Mode& mode, std::string_view decimal_separator, ReportDisplay& display);
+std::string ModeReportText(const KAVR_Mode& mode, std::string_view decimalSeparator);
+void PrintMode(const KAVR_Mode& mode, std::string_view decimalSeparator, ReportDisplay& display);
 
-std::string StateReportText(const KAVR_State& state, std::string_view decimal_separator);
-void PrintState(const KAVR_State& state, std::string_view decimal_separator, ReportDisplay& display);
+std::string StateReportText(const KAVR_State& state, std::string_view decimalSeparator);
+void PrintState(const KAVR_State& state, std::string_view decimalSeparator, ReportDisplay& display);
 
-std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimal_separator);
-void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimal_separator,
+std::string ParametersReportText(const KAVR_Parameters& parameters, std::string_view decimalSeparator);
+void PrintParameters(const KAVR_Parameters& parameters, std::string_view decimalSeparator,
                      ReportDisplay& display);
 
 std::string StartReportText(const std::int32_t& destination, const float& speed,
-                            const KAVR_StartParameters& start, std::string_view decimal_separator);
+                            const KAVR_StartParameters& start, std::string_view decimalSeparator);
 void PrintStart(const std::int32_t& destination, const float& speed, const KAVR_StartParameters& start,
-                std::string_view decimal_separator, ReportDisplay& display);
+                std::string_view decimalSeparator, ReportDisplay& display);
 
 // Asks the library for its last error text and shows it under "Error".
 std::string LastErrorText(ControllerLibrary& library);

@@ -19,7 +19,7 @@ struct AtomicWriteOptions {
   // Runs once the temporary file is complete, just before the rename;
   // returning false abandons the write there, temporary file and all, as a
   // crash at that moment would.
-  std::function<bool(const std::filesystem::path& temporary)> before_rename;
+  std::function<bool(const std::filesystem::path& temporary)> beforeRename;
   // Flushes the file and the rename to the disk, so that they survive a
   // power cut too. A file that the next start of the machine throws away
   // anyway needs only to survive the death of its writer, which the rename

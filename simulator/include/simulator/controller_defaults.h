@@ -27,6 +27,6 @@ KAVR_StartParameters FactoryStartParameters();
 // The fastest a move may go, in (micro)steps per second of the divisor: the
 // motor turns no faster than 25 revolutions a second of 200 full steps, so
 // finer steps allow proportionally more of them.
-double MaxSpeed(int step_divisor);
+double MaxSpeed(int stepDivisor);
 
 }  // namespace kavr::sim

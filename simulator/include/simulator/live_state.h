@@ -20,16 +20,16 @@ struct ControllerState {
   KAVR_Parameters parameters;  // as set, saved to the flash or not
   KAVR_StartParameters start;
   Motion motion;
-  bool after_reset = true;
-  std::uint8_t step_divisor = 1;
+  bool afterReset = true;
+  std::uint8_t stepDivisor = 1;
 };
 
 struct LiveState {
   // When the controllers were last switched on: their temperature drifts
   // from then, the same for every process.
-  Clock::TimePoint powered_on;
+  Clock::TimePoint poweredOn;
   std::vector<ControllerState> controllers;
-  std::string last_error;
+  std::string lastError;
 };
 
 // Every controller just switched on: "After Reset", at position 0, with the

@@ -20,14 +20,14 @@ struct MotionSample {
   std::int32_t position = 0;
   double velocity = 0.0;  // steps per second, signed
   bool running = false;
-  bool full_speed = false;         // cruising at the speed the move asked for
-  bool counter_clockwise = false;  // of the current move, or of the last one
+  bool fullSpeed = false;         // cruising at the speed the move asked for
+  bool counterClockwise = false;  // of the current move, or of the last one
 };
 
 struct MotionPhase {
   double seconds = 0.0;
-  double end_velocity = 0.0;
-  bool full_speed = false;
+  double endVelocity = 0.0;
+  bool fullSpeed = false;
 };
 
 // Everything a position is read from, as plain values.
@@ -36,14 +36,14 @@ struct MotionPlan {
   static constexpr std::size_t kMostPhases = 5;
 
   Clock::TimePoint start;
-  double start_position = 0.0;
-  double start_velocity = 0.0;
+  double startPosition = 0.0;
+  double startVelocity = 0.0;
   std::array<MotionPhase, kMostPhases> phases{};
-  std::size_t phase_count = 0;
+  std::size_t phaseCount = 0;
   // Where the plan ends, exactly: a whole step, never a rounding error.
-  double rest_position = 0.0;
-  double cruise_speed = 0.0;
-  bool counter_clockwise = false;
+  double restPosition = 0.0;
+  double cruiseSpeed = 0.0;
+  bool counterClockwise = false;
 };
 
 class Motion {
@@ -55,10 +55,10 @@ class Motion {
   // `speed` steps/s, reaching it from rest in `acceleration_ms` and coming
   // back to rest from it in `deceleration_ms` (0: at once). A motor still
   // moving the wrong way, or too fast to stop in time, first comes to rest.
-  void MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double acceleration_ms,
-              double deceleration_ms);
+  void MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double accelerationMs,
+              double decelerationMs);
   // Brings a running move to rest at its deceleration.
-  void Stop(Clock::TimePoint now, double deceleration_ms);
+  void Stop(Clock::TimePoint now, double decelerationMs);
   // Stops dead where it is (the motor lost its power).
   void Halt(Clock::TimePoint now);
 
@@ -77,12 +77,12 @@ class Motion {
 
   Kinematics KinematicsAt(Clock::TimePoint now) const;
   void Replan(Clock::TimePoint now);
-  void AddPhase(double seconds, double end_velocity, bool full_speed = false);
+  void AddPhase(double seconds, double endVelocity, bool fullSpeed = false);
 
   MotionPlan plan_;
   // Planning state while phases are being added.
-  double planned_position_ = 0.0;
-  double planned_velocity_ = 0.0;
+  double plannedPosition_ = 0.0;
+  double plannedVelocity_ = 0.0;
 };
 
 }  // namespace kavr::sim

@@ -31,7 +31,7 @@ class SharedState {
   // machine restarted), when it cannot be used (with a warning) and, at
   // Init, when the settings ask for it: KAVR_SIM_RESET, or a count other
   // than the one attached (with a warning).
-  Problem Open(bool at_init);
+  Problem Open(bool atInit);
   LiveState& State() { return state_; }
   // Writes the state back when it changed, then lets the lock go.
   Problem Close();
@@ -45,7 +45,7 @@ class SharedState {
   const SimulatorConfig& config_;
   const Clock& clock_;
   const WarningSink warn_;
-  bool switched_on_ = false;
+  bool switchedOn_ = false;
   FileLock lock_;
   LiveState state_;
   // The state file as read, so that a call that changed nothing (most are
@@ -57,9 +57,9 @@ class SharedState {
 // controllers and returns the entry's result, which goes to `code`.
 template <typename Call>
 Problem CallOnSharedState(const SimulatorConfig& config, const Clock& clock, const WarningSink& warn,
-                          bool at_init, Call&& call, KAVR_ResultCode& code) {
+                          bool atInit, Call&& call, KAVR_ResultCode& code) {
   SharedState shared(config, clock, warn);
-  if (auto problem = shared.Open(at_init)) return problem;
+  if (auto problem = shared.Open(atInit)) return problem;
   Simulator simulator(config, shared.State(), clock);
   code = call(simulator);
   return shared.Close();

@@ -48,16 +48,16 @@ using FaultPlan = std::map<Entry, std::int32_t>;
 
 struct SimulatorConfig {
   // Nothing when the environment does not ask for a count.
-  std::optional<int> device_count;
+  std::optional<int> deviceCount;
   // Empty when no folder could be worked out (no HOME): saving then fails.
-  std::filesystem::path flash_dir;
-  std::filesystem::path state_dir;
+  std::filesystem::path flashDir;
+  std::filesystem::path stateDir;
   FaultPlan faults;
   // 0-based; nothing: the faults strike every controller.
-  std::optional<int> fault_device;
+  std::optional<int> faultDevice;
   KeptFields kept;
-  bool power_cycle = false;
-  int hold_lock_ms = 0;
+  bool powerCycle = false;
+  int holdLockMs = 0;
 
   bool operator==(const SimulatorConfig&) const = default;
 };

@@ -27,8 +27,8 @@ class Simulator {
   Simulator(const SimulatorConfig& config, LiveState& state, const Clock& clock)
       : config_(config), state_(state), clock_(clock) {}
 
-  KAVR_ResultCode Init(std::int32_t* count, char* versions, std::int32_t versions_capacity, char* serials,
-                       std::int32_t serials_capacity);
+  KAVR_ResultCode Init(std::int32_t* count, char* versions, std::int32_t versionsCapacity, char* serials,
+                       std::int32_t serialsCapacity);
   KAVR_ResultCode GetState(std::int32_t device, KAVR_State* state);
   KAVR_ResultCode GetMode(std::int32_t device, KAVR_Mode* mode);
   KAVR_ResultCode SetMode(std::int32_t device, KAVR_Mode* mode);
@@ -41,7 +41,7 @@ class Simulator {
   KAVR_ResultCode SaveParametersToFlash(std::int32_t device);
   void GetLastErr(char* buffer, std::int32_t capacity) const;
 
-  const std::string& LastError() const { return state_.last_error; }
+  const std::string& LastError() const { return state_.lastError; }
   int DeviceCount() const { return static_cast<int>(state_.controllers.size()); }
 
  private:
