@@ -23,20 +23,23 @@ constexpr std::chrono::milliseconds kInterruptCheck{50};
 // Numbers on the command line are in C notation, whatever the locale.
 constexpr std::string_view kCommandLineSeparator = ".";
 
+// The number read from `text`, or the command refused for `problem`.
 template <typename T>
-T Converted(const TypedNumber<T>& number, const char* name, const std::string& text) {
-  if (!number.value) throw Failure{kBadUsage, std::string(name) + ": \"" + text + "\" " + number.problem};
-  return *number.value;
+T Converted(const std::optional<T>& number, const char* name, const std::string& text,
+            const std::string& problem) {
+  if (!number) throw Failure{kBadUsage, std::string(name) + ": \"" + text + "\" " + problem};
+  return *number;
 }
 
 FieldWrites StartFieldWrites(const Request& request) {
   for (const std::string& text : request.assignments) {
     if (text.starts_with("StepDivisor=")) throw Failure{kBadUsage, "StepDivisor is set with --divisor"};
   }
-  FieldWrites named =
-      ParseAssignments(StartFields(), RecordName<KAVR_StartParameters>(), request.assignments);
-  if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
-  return named;
+  std::string problem;
+  std::optional<FieldWrites> named =
+      ParseAssignments(StartFields(), RecordName<KAVR_StartParameters>(), request.assignments, problem);
+  if (!named) throw Failure{kBadUsage, problem};
+  return std::move(*named);
 }
 
 // What Ctrl+C leaves behind, read afresh: the motor may well run on.
@@ -106,9 +109,12 @@ std::string StartMove(Session& session, std::int32_t device, std::int32_t destin
 }
 
 int StartCommand(const Request& request, Session& session, Console& console) {
+  std::string problem;
   const std::int32_t typedDestination =
-      Converted(ReadDestination(request.destination, kCommandLineSeparator), "DEST", request.destination);
-  const float typedSpeed = Converted(ReadSpeed(request.speed, kCommandLineSeparator), "SPEED", request.speed);
+      Converted(ReadDestination(request.destination, kCommandLineSeparator, problem), "DEST",
+                request.destination, problem);
+  const float typedSpeed =
+      Converted(ReadSpeed(request.speed, kCommandLineSeparator, problem), "SPEED", request.speed, problem);
   if (!(typedSpeed > 0.0f)) throw Failure{kBadUsage, "SPEED: \"" + request.speed + "\" is not above 0"};
   const FieldWrites named = StartFieldWrites(request);
   // Caught from before the start, so that no Ctrl+C leaves a move unreported.

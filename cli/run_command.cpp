@@ -59,9 +59,9 @@ Plan ReadPlanFile(const std::string& planFile) {
     if (!settings) settingsProblem = file + ": " + settingsProblem;
     return settings;
   };
-  PlanReading reading = ReadPlan(*text, readSettings);
-  if (!reading.plan) throw Failure{kBadUsage, planFile + ": " + reading.problem};
-  return std::move(*reading.plan);
+  std::optional<Plan> plan = ReadPlan(*text, readSettings, problem);
+  if (!plan) throw Failure{kBadUsage, planFile + ": " + problem};
+  return std::move(*plan);
 }
 
 // Every controller named, in the order named and each once; all of them

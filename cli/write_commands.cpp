@@ -35,15 +35,16 @@ std::string ReadSettingsText(const std::string& file, std::istream& standardInpu
 template <typename Record>
 FieldWrites RequestedValues(const Request& request, Console& console) {
   FieldWrites requested;
+  std::string problem;
   if (request.settingsFile) {
-    requested = FieldWritesFromJson<Record>(ReadSettingsText(*request.settingsFile, console.in));
-    if (!requested.problem.empty())
-      throw Failure{kBadUsage, *request.settingsFile + ": " + requested.problem};
+    auto fromFile = FieldWritesFromJson<Record>(ReadSettingsText(*request.settingsFile, console.in), problem);
+    if (!fromFile) throw Failure{kBadUsage, *request.settingsFile + ": " + problem};
+    requested = std::move(*fromFile);
   }
-  const FieldWrites named = ParseAssignments<Record>(request.assignments);
-  if (!named.problem.empty()) throw Failure{kBadUsage, named.problem};
-  requested.values.insert(requested.values.end(), named.values.begin(), named.values.end());
-  requested.notes.insert(requested.notes.end(), named.notes.begin(), named.notes.end());
+  const std::optional<FieldWrites> named = ParseAssignments<Record>(request.assignments, problem);
+  if (!named) throw Failure{kBadUsage, problem};
+  requested.values.insert(requested.values.end(), named->values.begin(), named->values.end());
+  requested.notes.insert(requested.notes.end(), named->notes.begin(), named->notes.end());
   for (const std::string& note : requested.notes)
     PrintText(console.err, "kavrctl: " + note, "standard error");
   return requested;

@@ -15,10 +15,10 @@ bool Succeeded(ResultCode result, ControllerLibrary& library, ReportDisplay& dis
 
 // Shows `Field: "text" problem` when a conversion failed.
 template <typename T>
-bool Converted(const TypedNumber<T>& number, const char* field, const std::string& text,
-               ReportDisplay& display) {
-  if (number.value) return true;
-  display.ShowRefusal(std::string(field) + ": \"" + text + "\" " + number.problem, kStartInputTitle);
+bool Converted(const std::optional<T>& number, const char* field, const std::string& text,
+               const std::string& problem, ReportDisplay& display) {
+  if (number) return true;
+  display.ShowRefusal(std::string(field) + ": \"" + text + "\" " + problem, kStartInputTitle);
   return false;
 }
 
@@ -80,18 +80,19 @@ void StartAction(ControllerLibrary& library, ReportDisplay& display, std::int32_
   float speed = 0.0f;
   if (!Succeeded(library.GetStartParameters(device, start), library, display)) return;
 
-  const TypedNumber<std::uint8_t> divisor = ReadStepDivisor(controls.stepDivisor);
-  if (!Converted(divisor, "Step Divisor", controls.stepDivisor, display)) return;
-  start.StepDivisor = *divisor.value;
+  std::string problem;
+  const std::optional<std::uint8_t> divisor = ReadStepDivisor(controls.stepDivisor, problem);
+  if (!Converted(divisor, "Step Divisor", controls.stepDivisor, problem, display)) return;
+  start.StepDivisor = *divisor;
 
-  const TypedNumber<std::int32_t> typedDestination =
-      ReadDestination(controls.destination, controls.decimalSeparator);
-  if (!Converted(typedDestination, "DestPos", controls.destination, display)) return;
-  destination = *typedDestination.value;
+  const std::optional<std::int32_t> typedDestination =
+      ReadDestination(controls.destination, controls.decimalSeparator, problem);
+  if (!Converted(typedDestination, "DestPos", controls.destination, problem, display)) return;
+  destination = *typedDestination;
 
-  const TypedNumber<float> typedSpeed = ReadSpeed(controls.speed, controls.decimalSeparator);
-  if (!Converted(typedSpeed, "Speed", controls.speed, display)) return;
-  speed = *typedSpeed.value;
+  const std::optional<float> typedSpeed = ReadSpeed(controls.speed, controls.decimalSeparator, problem);
+  if (!Converted(typedSpeed, "Speed", controls.speed, problem, display)) return;
+  speed = *typedSpeed;
 
   // The library may lower the speed through its reference; the report shows
   // what it left there.

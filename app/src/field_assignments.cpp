@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "app/problem.h"
 #include "app/typed_numbers.h"
 #include "reports/number_format.h"
 
@@ -175,10 +176,9 @@ std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_
       problem = Problem(field, Quoted(text), "is not a flag (0, 1, true, false, on or off)");
       return std::nullopt;
     case FieldKind::kFloat: {
-      const TypedNumber<float> number = ReadSpeed(text, ".");
-      if (number.value) return FieldValue{&field, 0, *number.value};
-      problem = Problem(field, Quoted(text), number.problem);
-      return std::nullopt;
+      std::string why;
+      if (const auto number = ReadSpeed(text, ".", why)) return FieldValue{&field, 0, *number};
+      return Fail(problem, Problem(field, Quoted(text), why));
     }
     case FieldKind::kInt32:
     case FieldKind::kInt16:
@@ -191,22 +191,21 @@ std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_
   return std::nullopt;
 }
 
-FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
-                             std::span<const std::string> texts) {
+std::optional<FieldWrites> ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
+                                            std::span<const std::string> texts, std::string& problem) {
   FieldWrites parsed;
   for (const std::string& text : texts) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
-      return RefusedWrites(Quoted(text) + " is not FIELD=VALUE; the fields of " + std::string(recordName) +
-                           " are: " + WritableFieldNames(fields));
+      return Fail(problem, Quoted(text) + " is not FIELD=VALUE; the fields of " + std::string(recordName) +
+                               " are: " + WritableFieldNames(fields));
     }
-    std::string problem;
     const RecordField* field =
         WritableField(fields, recordName, std::string_view(text).substr(0, equals), problem);
-    if (field == nullptr) return RefusedWrites(problem);
+    if (field == nullptr) return std::nullopt;
     const std::string_view valueText = std::string_view(text).substr(equals + 1);
     const auto value = ParseFieldValue(*field, valueText, problem);
-    if (!value) return RefusedWrites(problem);
+    if (!value) return std::nullopt;
     parsed.values.push_back(*value);
     if (field->kind != FieldKind::kFloat) continue;
     if (auto note = FloatSentNote(field->name, valueText, value->real))

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "app/problem.h"
 #include "app/record_json.h"
 
 namespace kavr {
@@ -91,11 +92,13 @@ bool Boolean(const Json& value, std::string_view name) {
 }
 
 std::vector<FieldValue> RecordValues(const std::string& settings, PlanRecord record) {
-  const FieldWrites writes = record == PlanRecord::kMode ? FieldWritesFromJson<KAVR_Mode>(settings)
-                                                         : FieldWritesFromJson<KAVR_Parameters>(settings);
-  if (!writes.problem.empty()) Refuse(writes.problem);
-  if (writes.values.empty()) Refuse("names no field to write");
-  return writes.values;
+  std::string problem;
+  const std::optional<FieldWrites> writes = record == PlanRecord::kMode
+                                                ? FieldWritesFromJson<KAVR_Mode>(settings, problem)
+                                                : FieldWritesFromJson<KAVR_Parameters>(settings, problem);
+  if (!writes) Refuse(problem);
+  if (writes->values.empty()) Refuse("names no field to write");
+  return writes->values;
 }
 
 void ParseWrite(const Json& step, PlanStep& parsed, PlanRecord record) {
@@ -316,16 +319,17 @@ std::string_view PlanStepName(PlanStepKind kind) {
   return "?";
 }
 
-PlanReading ReadPlan(std::string_view text, const SettingsFileReader& readSettings) {
+std::optional<Plan> ReadPlan(std::string_view text, const SettingsFileReader& readSettings,
+                             std::string& problem) {
   try {
-    return {ParsePlan(text, readSettings), {}};
+    return ParsePlan(text, readSettings);
   } catch (const Refusal& refusal) {
-    return {std::nullopt, refusal.text};
+    return Fail(problem, refusal.text);
   } catch (const nlohmann::json::exception& error) {
     // Every check above comes first; this is the last guard at the file's edge.
-    return {std::nullopt, std::string("cannot be read: ") + error.what()};
+    return Fail(problem, std::string("cannot be read: ") + error.what());
   } catch (const std::bad_alloc&) {
-    return {std::nullopt, "too large to read"};
+    return Fail(problem, "too large to read");
   }
 }
 

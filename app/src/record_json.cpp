@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "app/problem.h"
 #include "reports/number_format.h"
 
 namespace kavr {
@@ -195,27 +196,26 @@ std::string RecordJson(RecordBytes record, std::span<const RecordField> fields) 
   return object.dump(2);
 }
 
-FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
-                                std::string_view recordName) {
+std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
+                                               std::string_view recordName, std::string& problem) {
   TextCheck check([&](const std::string& number, bool tooLarge, const std::string& name) {
     return NumberProblem(number, tooLarge, name, fields, recordName);
   });
   Json json;
   try {
-    if (!Json::sax_parse(text, &check)) return RefusedWrites(check.Problem());
+    if (!Json::sax_parse(text, &check)) return Fail(problem, check.Problem());
     json = Json::parse(text);
   } catch (const Json::exception& error) {
     // Whatever the check let through and the parser did not take.
-    return RefusedWrites(std::string("not JSON: ") + error.what());
+    return Fail(problem, std::string("not JSON: ") + error.what());
   }
-  if (!json.is_object()) return RefusedWrites("not a JSON object of " + std::string(recordName) + " fields");
+  if (!json.is_object()) return Fail(problem, "not a JSON object of " + std::string(recordName) + " fields");
   FieldWrites parsed;
   for (const auto& [name, value] : json.items()) {
-    std::string problem;
     const RecordField* field = WritableField(fields, recordName, name, problem);
-    if (field == nullptr) return RefusedWrites(problem);
+    if (field == nullptr) return std::nullopt;
     const auto checked = ValueFromJson(*field, value, problem);
-    if (!checked) return RefusedWrites(problem);
+    if (!checked) return std::nullopt;
     parsed.values.push_back(*checked);
     if (field->kind == FieldKind::kFloat && value.is_number()) {
       if (auto note = FloatSentNote(field->name, Shown(value), checked->real))

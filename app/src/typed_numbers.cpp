@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+#include "app/problem.h"
+
 namespace kavr {
 namespace {
 
@@ -81,11 +83,6 @@ std::optional<Decimal> ParseDecimal(std::string_view text, std::string_view deci
   return number;
 }
 
-template <typename T>
-TypedNumber<T> Failure(std::string problem) {
-  return TypedNumber<T>{std::nullopt, std::move(problem)};
-}
-
 // A text that reads as a number with the other usual separator was most
 // likely typed in the other notation: say which one is expected.
 std::string NotANumber(std::string_view text, std::string_view decimalSeparator) {
@@ -98,22 +95,24 @@ std::string NotANumber(std::string_view text, std::string_view decimalSeparator)
   return std::string(kNotANumber);
 }
 
-TypedNumber<Decimal> ReadDecimal(std::string_view text, std::string_view decimalSeparator) {
-  if (TrimSpaces(text).empty()) return Failure<Decimal>("is empty");
+std::optional<Decimal> ReadDecimal(std::string_view text, std::string_view decimalSeparator,
+                                   std::string& problem) {
+  if (TrimSpaces(text).empty()) return Fail(problem, "is empty");
   std::optional<Decimal> number = ParseDecimal(text, decimalSeparator);
-  if (!number) return Failure<Decimal>(NotANumber(text, decimalSeparator));
-  return TypedNumber<Decimal>{std::move(number), {}};
+  if (!number) return Fail(problem, NotANumber(text, decimalSeparator));
+  return number;
 }
 
 }  // namespace
 
-TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator) {
-  const TypedNumber<Decimal> typed = ReadDecimal(text, decimalSeparator);
-  if (!typed.value) return Failure<std::int32_t>(typed.problem);
-  const Decimal& number = *typed.value;
+std::optional<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator,
+                                            std::string& problem) {
+  const std::optional<Decimal> typed = ReadDecimal(text, decimalSeparator, problem);
+  if (!typed) return std::nullopt;
+  const Decimal& number = *typed;
   // Below 0.1 nothing rounds up; above ten whole digits nothing fits.
-  if (number.digits.empty() || number.pointAt < 0) return TypedNumber<std::int32_t>{0, {}};
-  if (number.pointAt > 10) return Failure<std::int32_t>("is outside -2147483648 to 2147483647");
+  if (number.digits.empty() || number.pointAt < 0) return 0;
+  if (number.pointAt > 10) return Fail(problem, "is outside -2147483648 to 2147483647");
 
   const auto wholeDigits = static_cast<std::size_t>(number.pointAt);
   std::int64_t magnitude = 0;
@@ -124,15 +123,16 @@ TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_vie
   if (wholeDigits < number.digits.size() && number.digits[wholeDigits] >= '5') ++magnitude;
   const std::int64_t value = number.negative ? -magnitude : magnitude;
   if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-    return Failure<std::int32_t>("is outside -2147483648 to 2147483647");
+    return Fail(problem, "is outside -2147483648 to 2147483647");
   }
-  return TypedNumber<std::int32_t>{static_cast<std::int32_t>(value), {}};
+  return static_cast<std::int32_t>(value);
 }
 
-TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator) {
-  const TypedNumber<Decimal> typed = ReadDecimal(text, decimalSeparator);
-  if (!typed.value) return Failure<float>(typed.problem);
-  const Decimal& number = *typed.value;
+std::optional<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator,
+                               std::string& problem) {
+  const std::optional<Decimal> typed = ReadDecimal(text, decimalSeparator, problem);
+  if (!typed) return std::nullopt;
+  const Decimal& number = *typed;
   float magnitude = 0.0f;
   if (!number.digits.empty()) {
     // The C notation of the same digits, which from_chars rounds correctly
@@ -141,24 +141,24 @@ TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSepa
     const std::from_chars_result read = std::from_chars(plain.data(), plain.data() + plain.size(), magnitude);
     if (read.ec == std::errc::result_out_of_range) {
       // A magnitude of 0.1 or more cannot underflow, below that it cannot overflow.
-      return Failure<float>(number.pointAt > 0 ? "is outside the range of a 32-bit float"
-                                               : "is too small for a 32-bit float (it would be sent as 0)");
+      return Fail(problem, number.pointAt > 0 ? "is outside the range of a 32-bit float"
+                                              : "is too small for a 32-bit float (it would be sent as 0)");
     }
-    if (read.ec != std::errc()) return Failure<float>(std::string(kNotANumber));
+    if (read.ec != std::errc()) return Fail(problem, std::string(kNotANumber));
   }
-  return TypedNumber<float>{number.negative ? -magnitude : magnitude, {}};
+  return number.negative ? -magnitude : magnitude;
 }
 
-TypedNumber<std::uint8_t> ReadStepDivisor(std::string_view text) {
+std::optional<std::uint8_t> ReadStepDivisor(std::string_view text, std::string& problem) {
   const std::string_view number = TrimSpaces(text);
-  if (number.empty()) return Failure<std::uint8_t>("is empty");
+  if (number.empty()) return Fail(problem, "is empty");
   unsigned value = 0;
   const char* end = number.data() + number.size();
   const auto [stop, error] = std::from_chars(number.data(), end, value);
-  if (error == std::errc::result_out_of_range) return Failure<std::uint8_t>("is outside 0 to 255");
-  if (error != std::errc() || stop != end) return Failure<std::uint8_t>(std::string(kNotANumber));
-  if (value > std::numeric_limits<std::uint8_t>::max()) return Failure<std::uint8_t>("is outside 0 to 255");
-  return TypedNumber<std::uint8_t>{static_cast<std::uint8_t>(value), {}};
+  if (error == std::errc::result_out_of_range) return Fail(problem, "is outside 0 to 255");
+  if (error != std::errc() || stop != end) return Fail(problem, std::string(kNotANumber));
+  if (value > std::numeric_limits<std::uint8_t>::max()) return Fail(problem, "is outside 0 to 255");
+  return static_cast<std::uint8_t>(value);
 }
 
 }  // namespace kavr

@@ -9,6 +9,7 @@
 #include "app/field_assignments.h"
 #include "app/record_json.h"
 #include "fakes.h"
+#include "returned.h"
 
 namespace kavr {
 namespace {
@@ -16,10 +17,18 @@ namespace {
 using fakes::BytesOf;
 using fakes::Patterned;
 
-// The values of FIELD=VALUE texts for a record.
+using test_support::Call;
+
+// The values of FIELD=VALUE texts for a record, or why they are refused.
 template <typename Record>
-FieldWrites Parsed(std::vector<std::string> texts) {
-  return ParseAssignments<Record>(texts);
+test_support::Returned<FieldWrites> Parsed(std::vector<std::string> texts) {
+  return Call([&](std::string& problem) { return ParseAssignments<Record>(texts, problem); });
+}
+
+// The values of a settings text for a record, or why it is refused.
+template <typename Record>
+test_support::Returned<FieldWrites> FromJson(std::string_view json) {
+  return Call([&](std::string& problem) { return FieldWritesFromJson<Record>(json, problem); });
 }
 
 TEST(FieldWrites, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
@@ -29,20 +38,19 @@ TEST(FieldWrites, TextsWithinTheirKindsRangeAreWrittenAndNothingElse) {
   expected.BacklashDistance = -32768;
   expected.SyncOutPulse = 255;
   expected.PowerOffTemperature = 0.1f;
-  const FieldWrites values = Parsed<KAVR_Parameters>(
+  const auto values = Parsed<KAVR_Parameters>(
       {"ButtonTimeout1=1e3", "BacklashDistance=-32768", "SyncOutPulse=+255", "PowerOffTemperature=0.1"});
   ASSERT_EQ(values.problem, "");
-  ApplyFieldValues(WritableBytesOf(parameters), values.values);
+  ApplyFieldValues(WritableBytesOf(parameters), values.value->values);
   EXPECT_EQ(BytesOf(parameters), BytesOf(expected));
 
   KAVR_Mode mode{};
   mode.ButtonsDisabled = -1;
   mode.CurrentReduction = 255;
-  const FieldWrites flags =
-      Parsed<KAVR_Mode>({"ButtonsDisabled=on", "CurrentReduction=False", "PowerOff=TRUE", "EmergencyOff=1",
-                         "SyncOutCount=-2147483648"});
+  const auto flags = Parsed<KAVR_Mode>({"ButtonsDisabled=on", "CurrentReduction=False", "PowerOff=TRUE",
+                                        "EmergencyOff=1", "SyncOutCount=-2147483648"});
   ASSERT_EQ(flags.problem, "");
-  ApplyFieldValues(WritableBytesOf(mode), flags.values);
+  ApplyFieldValues(WritableBytesOf(mode), flags.value->values);
   // A flag that is already set keeps the value read; one that changes is 1 or 0.
   EXPECT_EQ(mode.ButtonsDisabled, -1);
   EXPECT_EQ(mode.CurrentReduction, 0);
@@ -85,9 +93,9 @@ TEST(FieldWrites, RefusesWhatDoesNotFitNamingTheField) {
       {"ButtonSpeed1=1e39", "ButtonSpeed1: \"1e39\" is outside the range of a 32-bit float"},
   };
   for (const auto& c : parameterCases) {
-    const FieldWrites values = Parsed<KAVR_Parameters>({c.text});
+    const auto values = Parsed<KAVR_Parameters>({c.text});
     EXPECT_EQ(values.problem, c.problem);
-    EXPECT_TRUE(values.values.empty());
+    EXPECT_FALSE(values.value);
   }
 }
 
@@ -105,16 +113,16 @@ TEST(SettingsFile, ARecordWrittenBackFromItsOwnJsonKeepsEveryByte) {
   EXPECT_NE(json.find("\"ButtonSpeed3\": \"Infinity\""), std::string::npos);
   EXPECT_EQ(json.find("Reserved"), std::string::npos);
 
-  const FieldWrites values = FieldWritesFromJson<KAVR_Parameters>(json);
+  const auto values = FromJson<KAVR_Parameters>(json);
   ASSERT_EQ(values.problem, "");
   KAVR_Parameters written = read;
-  ApplyFieldValues(WritableBytesOf(written), values.values);
+  ApplyFieldValues(WritableBytesOf(written), values.value->values);
   EXPECT_EQ(BytesOf(written), BytesOf(read));
 
   // Onto another controller's record every named field is written, the
   // not-read slots stay that record's own.
   KAVR_Parameters other = Patterned<KAVR_Parameters>(90);
-  ApplyFieldValues(WritableBytesOf(other), values.values);
+  ApplyFieldValues(WritableBytesOf(other), values.value->values);
   EXPECT_EQ(RecordJson(other), json);
   EXPECT_EQ(std::memcmp(other.Reserved80, Patterned<KAVR_Parameters>(90).Reserved80, sizeof other.Reserved80),
             0);
@@ -140,9 +148,9 @@ TEST(SettingsFile, RefusesTheWholeFileAtItsFirstProblem) {
        "SyncOutInverted"},
   };
   for (const auto& c : cases) {
-    const FieldWrites values = FieldWritesFromJson<KAVR_Mode>(c.json);
+    const auto values = FromJson<KAVR_Mode>(c.json);
     EXPECT_EQ(values.problem, c.problem);
-    EXPECT_TRUE(values.values.empty());
+    EXPECT_FALSE(values.value);
   }
   const struct {
     const char *json, *problem;
@@ -152,10 +160,10 @@ TEST(SettingsFile, RefusesTheWholeFileAtItsFirstProblem) {
       {R"({"ButtonSpeed1": "nan"})", "ButtonSpeed1: \"nan\" is not a number"},
       {R"({"ButtonSpeed1": null})", "ButtonSpeed1: null is not a number"},
   };
-  for (const auto& c : floatCases) EXPECT_EQ(FieldWritesFromJson<KAVR_Parameters>(c.json).problem, c.problem);
+  for (const auto& c : floatCases) EXPECT_EQ(FromJson<KAVR_Parameters>(c.json).problem, c.problem);
   // Where the text stops being JSON, in the parser's words.
-  EXPECT_TRUE(FieldWritesFromJson<KAVR_Mode>("PowerOff=1")
-                  .problem.starts_with("not JSON: parse error at line 1, column 1:"));
+  EXPECT_TRUE(
+      FromJson<KAVR_Mode>("PowerOff=1").problem.starts_with("not JSON: parse error at line 1, column 1:"));
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Plans are checked whole before anything is sent: every bad plan is
 // refused with the step and the reason, and no text makes the reader throw.
+#include "app/plan.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "app/plan.h"
 #include "app/write_check.h"
+#include "returned.h"
 
 namespace {
 
@@ -21,8 +23,13 @@ std::optional<std::string> Settings(const std::string& file, std::string& proble
   return std::nullopt;
 }
 
-kavr::PlanReading Read(const std::string& steps) {
-  return kavr::ReadPlan(R"({"name": "t", "steps": [)" + steps + "]}", Settings);
+// A plan, or the problem that refused it.
+test_support::Returned<kavr::Plan> ReadText(const std::string& text) {
+  return test_support::Call([&](std::string& problem) { return kavr::ReadPlan(text, Settings, problem); });
+}
+
+test_support::Returned<kavr::Plan> Read(const std::string& steps) {
+  return ReadText(R"({"name": "t", "steps": [)" + steps + "]}");
 }
 
 constexpr const char* kEveryStep = R"(
@@ -37,9 +44,9 @@ constexpr const char* kEveryStep = R"(
   {"step": "stop"}, {"step": "save"}, {"step": "verify"})";
 
 TEST(Plan, EveryStepIsReadWithItsValues) {
-  const kavr::PlanReading reading = Read(kEveryStep);
-  ASSERT_TRUE(reading.plan) << reading.problem;
-  const auto& steps = reading.plan->steps;
+  const auto reading = Read(kEveryStep);
+  ASSERT_TRUE(reading.value) << reading.problem;
+  const auto& steps = reading.value->steps;
   ASSERT_EQ(steps.size(), 10u);
   EXPECT_EQ(steps[0].values.size(), 2u);
   EXPECT_TRUE(steps[0].verify);
@@ -115,8 +122,8 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
   };
   for (const Case& c : cases) {
     const bool stepsOnly = c.text.starts_with(R"({"step")");
-    const kavr::PlanReading reading = stepsOnly ? Read(c.text) : kavr::ReadPlan(c.text, Settings);
-    EXPECT_FALSE(reading.plan) << c.text;
+    const auto reading = stepsOnly ? Read(c.text) : ReadText(c.text);
+    EXPECT_FALSE(reading.value) << c.text;
     EXPECT_THAT(reading.problem, HasSubstr(c.problem)) << c.text;
   }
 }
@@ -138,8 +145,8 @@ TEST(Plan, DamagedPlansNeverThrow) {
       }
       if (text.empty()) text.push_back('{');
     }
-    const kavr::PlanReading reading = kavr::ReadPlan(text, Settings);
-    EXPECT_NE(reading.plan.has_value(), !reading.problem.empty()) << text;
+    SCOPED_TRACE(text);
+    ReadText(text);  // which checks that it says why exactly when it returns nothing
   }
 }
 

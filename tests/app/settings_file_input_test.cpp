@@ -8,16 +8,18 @@
 #include "app/field_assignments.h"
 #include "app/record_json.h"
 #include "fakes.h"
+#include "returned.h"
 
 namespace kavr {
 namespace {
 
 // Either values and no problem, or a problem and no values; never a throw.
 template <typename Record>
-FieldWrites Read(const std::string& text) {
-  FieldWrites read;
-  EXPECT_NO_THROW(read = FieldWritesFromJson<Record>(text)) << text.substr(0, 80);
-  EXPECT_TRUE(read.problem.empty() || read.values.empty()) << text.substr(0, 80);
+test_support::Returned<FieldWrites> Read(const std::string& text) {
+  SCOPED_TRACE(text.substr(0, 80));
+  test_support::Returned<FieldWrites> read;
+  EXPECT_NO_THROW(read = test_support::Call(
+                      [&](std::string& problem) { return FieldWritesFromJson<Record>(text, problem); }));
   return read;
 }
 
@@ -66,9 +68,14 @@ TEST(SettingsFileInput, AFloatSentOtherThanGivenIsNoted) {
       {"16777217", {"ButtonTimeout1: 16777217 is sent as 16777216, the nearest 32-bit float"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ParseAssignments<KAVR_Parameters>(std::vector<std::string>{"ButtonTimeout1=" + c.given}).notes,
-              c.notes);
-    EXPECT_EQ(Read<KAVR_Parameters>("{\"ButtonTimeout1\": " + c.given + "}").notes, c.notes);
+    std::string problem;
+    const auto typed =
+        ParseAssignments<KAVR_Parameters>(std::vector<std::string>{"ButtonTimeout1=" + c.given}, problem);
+    ASSERT_TRUE(typed) << problem;
+    EXPECT_EQ(typed->notes, c.notes);
+    const auto read = Read<KAVR_Parameters>("{\"ButtonTimeout1\": " + c.given + "}");
+    ASSERT_TRUE(read.value) << read.problem;
+    EXPECT_EQ(read.value->notes, c.notes);
   }
 }
 

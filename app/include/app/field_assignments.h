@@ -2,6 +2,7 @@
 // and the values of a settings file, checked against the records' field
 // tables before anything reaches a controller, and written into a record
 // that was read from it. Also each field's value as text, for the way back.
+// Failure: see app/problem.h; the words name the field.
 //
 // Shells: kavrctl.
 #pragma once
@@ -25,21 +26,12 @@ struct FieldValue {
   float real = 0.0f;
 };
 
-// The values of one request, or the first reason to refuse it (which
-// names the field); `values` is empty then.
+// The checked values of one request.
 struct FieldWrites {
   std::vector<FieldValue> values;
-  std::string problem;
   // Values that go out other than given, each saying what is sent and why.
   std::vector<std::string> notes;
 };
-
-// A request refused for `problem`.
-inline FieldWrites RefusedWrites(std::string problem) {
-  FieldWrites refused;
-  refused.problem = std::move(problem);
-  return refused;
-}
 
 // The names that may be written, in record order: every field but the
 // slots the program never reads. "A, B, C".
@@ -70,13 +62,14 @@ std::optional<std::string> FloatSentNote(std::string_view name, std::string_view
 std::optional<FieldValue> ParseFieldValue(const RecordField& field, std::string_view text,
                                           std::string& problem);
 
-// "Name=Value" texts, each checked, in order.
-FieldWrites ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
-                             std::span<const std::string> texts);
+// "Name=Value" texts, each checked, in order; refused at the first that
+// does not fit.
+std::optional<FieldWrites> ParseAssignments(std::span<const RecordField> fields, std::string_view recordName,
+                                            std::span<const std::string> texts, std::string& problem);
 
 template <typename Record>
-FieldWrites ParseAssignments(std::span<const std::string> texts) {
-  return ParseAssignments(RecordFields<Record>(), RecordName<Record>(), texts);
+std::optional<FieldWrites> ParseAssignments(std::span<const std::string> texts, std::string& problem) {
+  return ParseAssignments(RecordFields<Record>(), RecordName<Record>(), texts, problem);
 }
 
 // Writes each value into the record, later ones over earlier ones. A field

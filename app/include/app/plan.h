@@ -80,17 +80,13 @@ struct Plan {
   std::vector<PlanStep> steps;
 };
 
-// A plan, or the first reason to refuse it: "step 3 (start): speed: ...".
-struct PlanReading {
-  std::optional<Plan> plan;
-  std::string problem;
-};
-
-// The text of a settings file a load step names, or nothing and why not.
+// The text of a settings file a load step names. Failure: see app/problem.h.
 using SettingsFileReader = std::function<std::optional<std::string>(const std::string& file, std::string& problem)>;
 
+// A plan, or the first reason to refuse it: "step 3 (start): speed: ...".
 // Never throws, whatever the text: duplicate names, numbers beyond any
 // range and values of the wrong kind are refused like unknown names.
-PlanReading ReadPlan(std::string_view text, const SettingsFileReader& readSettings);
+std::optional<Plan> ReadPlan(std::string_view text, const SettingsFileReader& readSettings,
+                             std::string& problem);
 
 }  // namespace kavr

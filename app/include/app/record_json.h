@@ -8,6 +8,7 @@
 // Shells: kavrctl (--json, --file).
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,13 +31,13 @@ std::string RecordJson(const Record& record) {
 // The values of a settings text: one object whose every member names a
 // writable field with a value of its kind (a flag: true, false, 0 or 1).
 // The first problem (not JSON, not an object, an unknown name, a value that
-// does not fit) refuses the whole text.
-FieldWrites FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
-                                std::string_view recordName);
+// does not fit) refuses the whole text. Failure: see app/problem.h.
+std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
+                                               std::string_view recordName, std::string& problem);
 
 template <typename Record>
-FieldWrites FieldWritesFromJson(std::string_view text) {
-  return FieldWritesFromJson(text, RecordFields<Record>(), RecordName<Record>());
+std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::string& problem) {
+  return FieldWritesFromJson(text, RecordFields<Record>(), RecordName<Record>(), problem);
 }
 
 }  // namespace kavr

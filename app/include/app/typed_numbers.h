@@ -13,12 +13,7 @@
 
 namespace kavr {
 
-// A conversion's value, or why the text has none (e.g. "is not a number").
-template <typename T>
-struct TypedNumber {
-  std::optional<T> value;
-  std::string problem;
-};
+// Failure: see app/problem.h; the words follow the text ("is not a number").
 
 // Destination and speed accept surrounding spaces, one leading sign, digits
 // with at most one decimal separator (the locale's, UTF-8; any other
@@ -29,13 +24,15 @@ struct TypedNumber {
 // A destination in whole microsteps: rounded to nearest, halfway away from
 // zero, and within the signed 32-bit range. A value too small to reach 0.5
 // is 0.
-TypedNumber<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator);
+std::optional<std::int32_t> ReadDestination(std::string_view text, std::string_view decimalSeparator,
+                                            std::string& problem);
 
 // A speed: the 32-bit float nearest to the text. Refused when it lies beyond
 // the largest float, or when a nonzero text would be sent as 0.
-TypedNumber<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator);
+std::optional<float> ReadSpeed(std::string_view text, std::string_view decimalSeparator,
+                               std::string& problem);
 
 // A step divisor as the divisor list holds it: a whole number 0 to 255.
-TypedNumber<std::uint8_t> ReadStepDivisor(std::string_view text);
+std::optional<std::uint8_t> ReadStepDivisor(std::string_view text, std::string& problem);
 
 }  // namespace kavr
