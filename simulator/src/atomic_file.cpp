@@ -80,29 +80,29 @@ Problem ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
   DWORD written = 0;
   const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                         written == bytes.size() && (!options.durable || FlushFileBuffers(file));
-  const DWORD write_error = GetLastError();
+  const DWORD writeError = GetLastError();
   CloseHandle(file);
   if (!complete) {
     DeleteFileW(temporary.c_str());
-    return "cannot write " + QuotedPath(temporary) + ": " + SystemReason(static_cast<int>(write_error));
+    return "cannot write " + QuotedPath(temporary) + ": " + SystemReason(static_cast<int>(writeError));
   }
-  if (options.before_rename && !options.before_rename(temporary)) {
+  if (options.beforeRename && !options.beforeRename(temporary)) {
     return "the write was abandoned before the rename";
   }
   // A virus scanner or an indexer may hold the old file open for a moment.
   bool renamed = false;
-  DWORD rename_error = ERROR_SUCCESS;
+  DWORD renameError = ERROR_SUCCESS;
   for (int attempt = 0; attempt < 20 && !renamed; ++attempt) {
     renamed =
         MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    rename_error = renamed ? ERROR_SUCCESS : GetLastError();
-    if (rename_error != ERROR_ACCESS_DENIED && rename_error != ERROR_SHARING_VIOLATION) break;
+    renameError = renamed ? ERROR_SUCCESS : GetLastError();
+    if (renameError != ERROR_ACCESS_DENIED && renameError != ERROR_SHARING_VIOLATION) break;
     Sleep(5);
   }
   if (!renamed) {
     DeleteFileW(temporary.c_str());
     return "cannot rename " + QuotedPath(temporary) + " to " + QuotedPath(path) + ": " +
-           SystemReason(static_cast<int>(rename_error));
+           SystemReason(static_cast<int>(renameError));
   }
   return std::nullopt;
 }

@@ -34,8 +34,8 @@ bool ProcessIsGone(std::int64_t id) {
 // %LOCALAPPDATA% may hold any character.
 EnvironmentLookup ProcessEnvironment() {
   return [](const char* name) -> std::optional<std::string> {
-    const std::wstring wide_name(name, name + std::char_traits<char>::length(name));
-    const wchar_t* value = _wgetenv(wide_name.c_str());
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    const wchar_t* value = _wgetenv(wideName.c_str());
     if (value == nullptr) return std::nullopt;
     const int length = static_cast<int>(std::wcslen(value));
     if (length == 0) return std::string();

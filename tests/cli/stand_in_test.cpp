@@ -21,7 +21,7 @@ class KavrctlOnStandIn : public ::testing::Test {
   test_support::StandInScratch scratch;
   test_support::EnvironmentOverride numbers{"LC_ALL", "C"};
 #ifdef _WIN32
-  const std::filesystem::path program_ = kavr::ExecutableFolder() / "kavrctl.exe";
+  const std::filesystem::path program = kavr::ExecutableFolder() / "kavrctl.exe";
 #else
   const std::filesystem::path program = kavr::ExecutableFolder() / "kavrctl";
 #endif

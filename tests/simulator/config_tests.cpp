@@ -121,8 +121,8 @@ TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
     return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink());
   };
 #if defined(_WIN32)
-  EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "D:/flash"}, {"LOCALAPPDATA", "C:/local"}}).flash_dir, "D:/flash");
-  EXPECT_EQ(read({{"LOCALAPPDATA", "C:/local"}, {"XDG_DATA_HOME", "C:/data"}}).flash_dir,
+  EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "D:/flash"}, {"LOCALAPPDATA", "C:/local"}}).flashDir, "D:/flash");
+  EXPECT_EQ(read({{"LOCALAPPDATA", "C:/local"}, {"XDG_DATA_HOME", "C:/data"}}).flashDir,
             "C:/local/kavrtest-simulator");
 #else
   EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "/srv/flash"}, {"XDG_DATA_HOME", "/data"}}).flashDir, "/srv/flash");
