@@ -9,12 +9,21 @@ foreach(required PROGRAM REPORT)
   endif()
 endforeach()
 
-file(REMOVE ${REPORT})
-execute_process(
-  COMMAND ${EMULATOR} ${PROGRAM} --gtest_output=xml:${REPORT} ${ARGUMENTS}
-  RESULT_VARIABLE exit_code
-  OUTPUT_VARIABLE output ECHO_OUTPUT_VARIABLE
-  ERROR_VARIABLE errors ECHO_ERROR_VARIABLE)
+# Wine's client can lose its server while connecting ("wine client error:
+# ... Connection reset by peer"), before the program runs a line of its own.
+# That is wine's failure, not the program's: it is started once more.
+foreach(attempt 1 2)
+  file(REMOVE ${REPORT})
+  execute_process(
+    COMMAND ${EMULATOR} ${PROGRAM} --gtest_output=xml:${REPORT} ${ARGUMENTS}
+    RESULT_VARIABLE exit_code
+    OUTPUT_VARIABLE output ECHO_OUTPUT_VARIABLE
+    ERROR_VARIABLE errors ECHO_ERROR_VARIABLE)
+  if(output MATCHES "\\[==========\\]" OR NOT errors MATCHES "wine client error" OR attempt EQUAL 2)
+    break()
+  endif()
+  message(STATUS "${PROGRAM}: wine lost its server before the program started; starting it again")
+endforeach()
 
 # A program that never got as far as GoogleTest's first line did not start
 # (wine could not run it, say): what wine said is the reason.
