@@ -55,9 +55,9 @@ typedef int32_t KAVR_ResultCode;
  */
 #define KAVR_FOR_EACH_ENTRY(X)                                                                         \
   X(Init, Init, void, KAVR_ResultCode,                                                               \
-    (int32_t * count, char* versions, int32_t versionsCapacity, char* serials,                      \
-     int32_t serialsCapacity),                                                                      \
-    (count, versions, versionsCapacity, serials, serialsCapacity))                                 \
+    (int32_t * count, char* versions, int32_t versionsCapacity, char* serials,                       \
+     int32_t serialsCapacity),                                                                       \
+    (count, versions, versionsCapacity, serials, serialsCapacity))                                   \
   X(GetState, RecordGet, KAVR_State, KAVR_ResultCode, (int32_t device, struct KAVR_State * state),   \
     (device, state))                                                                                 \
   X(GetMode, RecordGet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),       \
