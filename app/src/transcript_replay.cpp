@@ -44,36 +44,28 @@ class Replay {
       case Entry::Init:
         Init(recorded);
         break;
-      case Entry::GetState:
-        RecordCall(recorded, *device, &ControllerLibrary::GetState);
-        break;
-      case Entry::GetMode:
-        RecordCall(recorded, *device, &ControllerLibrary::GetMode);
-        break;
-      case Entry::SetMode:
-        RecordCall(recorded, *device, &ControllerLibrary::SetMode);
-        break;
-      case Entry::GetParameters:
-        RecordCall(recorded, *device, &ControllerLibrary::GetParameters);
-        break;
-      case Entry::SetParameters:
-        RecordCall(recorded, *device, &ControllerLibrary::SetParameters);
-        break;
-      case Entry::GetStartParameters:
-        RecordCall(recorded, *device, &ControllerLibrary::GetStartParameters);
-        break;
       case Entry::Start:
         Start(recorded, *device);
-        break;
-      case Entry::Stop:
-        Result(recorded, library_.Stop(*device));
-        break;
-      case Entry::SaveParametersToFlash:
-        Result(recorded, library_.SaveParametersToFlash(*device));
         break;
       case Entry::GetLastErr:
         LastError(recorded);
         break;
+// The entries of the common shapes: a controller number, and a record.
+#define KAVR_REPLAYING(...) KAVR_ENTRY_BY_SHAPE(KAVR_REPLAYING, __VA_ARGS__)
+#define KAVR_REPLAYING_ControllerOnly(name, ...)   \
+  case Entry::name:                                \
+    Result(recorded, library_.name(*device));      \
+    break;
+#define KAVR_REPLAYING_RecordGet(name, ...)                            \
+  case Entry::name:                                                    \
+    RecordCall(recorded, *device, &ControllerLibrary::name);           \
+    break;
+#define KAVR_REPLAYING_RecordSet KAVR_REPLAYING_RecordGet
+#define KAVR_REPLAYING_Init(...)
+#define KAVR_REPLAYING_Start(...)
+#define KAVR_REPLAYING_GetLastErr(...)
+      KAVR_FOR_EACH_ENTRY(KAVR_REPLAYING)
+#undef KAVR_REPLAYING
     }
     return !(options_.firstDifferenceOnly && outcome_.differences > before);
   }
