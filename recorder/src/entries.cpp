@@ -145,45 +145,18 @@ void CopyText(const std::string& text, char* buffer, std::int32_t capacity) {
 
 extern "C" {
 
-KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
-                                       char* serials, int32_t serialsCapacity) {
-  return Forward<Entry::Init>(count, versions, versionsCapacity, serials, serialsCapacity);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetState(int32_t device, struct KAVR_State* state) {
-  return Forward<Entry::GetState>(device, state);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetMode(int32_t device, struct KAVR_Mode* mode) {
-  return Forward<Entry::GetMode>(device, mode);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetMode(int32_t device, struct KAVR_Mode* mode) {
-  return Forward<Entry::SetMode>(device, mode);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  return Forward<Entry::GetParameters>(device, parameters);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SetParameters(int32_t device, struct KAVR_Parameters* parameters) {
-  return Forward<Entry::SetParameters>(device, parameters);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_GetStartParameters(int32_t device, struct KAVR_StartParameters* start) {
-  return Forward<Entry::GetStartParameters>(device, start);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Start(int32_t device, int32_t destination, float* speed,
-                                        struct KAVR_StartParameters* start) {
-  return Forward<Entry::Start>(device, destination, speed, start);
-}
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_Stop(int32_t device) { return Forward<Entry::Stop>(device); }
-
-KAVR_ResultCode KAVR_CALL _KAVRVB_SaveParametersToFlash(int32_t device) {
-  return Forward<Entry::SaveParametersToFlash>(device);
-}
+// Every entry that returns a result code is forwarded as it came.
+#define KAVR_RECORDER(...) KAVR_ENTRY_BY_SHAPE(KAVR_RECORDER, __VA_ARGS__)
+#define KAVR_RECORDER_FORWARD(name, record, result, parameters, arguments) \
+  result KAVR_CALL _KAVRVB_##name parameters { return Forward<Entry::name> arguments; }
+#define KAVR_RECORDER_ControllerOnly KAVR_RECORDER_FORWARD
+#define KAVR_RECORDER_RecordGet KAVR_RECORDER_FORWARD
+#define KAVR_RECORDER_RecordSet KAVR_RECORDER_FORWARD
+#define KAVR_RECORDER_Init KAVR_RECORDER_FORWARD
+#define KAVR_RECORDER_Start KAVR_RECORDER_FORWARD
+#define KAVR_RECORDER_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_RECORDER)
+#undef KAVR_RECORDER
 
 // Returns nothing; the text is the recorder's own while its failure is the
 // thread's latest, else the maker's library's.
