@@ -139,33 +139,43 @@ struct EntryCase {
   std::function<Outcome(RawLibrary&, std::int32_t)> call;
 };
 
-const std::array<EntryCase, kavr::kEntryCount> kEntryCases = {{
-    {Entry::Init,
-     [](RawLibrary& l, std::int32_t) {
-       Outcome o;
-       o.result = l.Init(&o.bytes);
-       return o;
-     }},
-    {Entry::GetState, RecordCall<Entry::GetState, KAVR_State>},
-    {Entry::GetMode, RecordCall<Entry::GetMode, KAVR_Mode>},
-    {Entry::SetMode, WriteBack<Entry::GetMode, Entry::SetMode, KAVR_Mode>},
-    {Entry::GetParameters, RecordCall<Entry::GetParameters, KAVR_Parameters>},
-    {Entry::SetParameters, WriteBack<Entry::GetParameters, Entry::SetParameters, KAVR_Parameters>},
-    {Entry::GetStartParameters, RecordCall<Entry::GetStartParameters, KAVR_StartParameters>},
-    {Entry::Start, StartCall},
-    {Entry::Stop,
-     [](RawLibrary& l, std::int32_t d) {
-       return Outcome{l.Get<Entry::Stop>()(d), {}};
-     }},
-    {Entry::SaveParametersToFlash,
-     [](RawLibrary& l, std::int32_t d) {
-       return Outcome{l.Get<Entry::SaveParametersToFlash>()(d), {}};
-     }},
-    {Entry::GetLastErr,
-     [](RawLibrary& l, std::int32_t) {
-       return Outcome{0, l.LastError()};
-     }},
-}};
+// The read whose record a write sends back: the list's one reading entry of
+// that record.
+template <typename Record>
+constexpr Entry kReadOf = Entry::GetLastErr;  // no such read
+#define KAVR_READ_OF(...) KAVR_ENTRY_BY_SHAPE(KAVR_READ_OF, __VA_ARGS__)
+#define KAVR_READ_OF_RecordGet(name, record, ...) \
+  template <>                                     \
+  constexpr Entry kReadOf<record> = Entry::name;
+#define KAVR_READ_OF_ControllerOnly(...)
+#define KAVR_READ_OF_RecordSet(...)
+#define KAVR_READ_OF_Init(...)
+#define KAVR_READ_OF_Start(...)
+#define KAVR_READ_OF_GetLastErr(...)
+KAVR_FOR_EACH_ENTRY(KAVR_READ_OF)
+#undef KAVR_READ_OF
+
+template <Entry entry>
+Outcome ControllerCall(RawLibrary& library, std::int32_t device) {
+  return {library.Get<entry>()(device), {}};
+}
+
+// One case per entry of the list, in its order.
+#define KAVR_CASE(...) KAVR_ENTRY_BY_SHAPE(KAVR_CASE, __VA_ARGS__)
+#define KAVR_CASE_ControllerOnly(name, ...) {Entry::name, ControllerCall<Entry::name>},
+#define KAVR_CASE_RecordGet(name, record, ...) {Entry::name, RecordCall<Entry::name, record>},
+#define KAVR_CASE_RecordSet(name, record, ...) {Entry::name, WriteBack<kReadOf<record>, Entry::name, record>},
+#define KAVR_CASE_Init(name, ...)                \
+  {Entry::name, [](RawLibrary& l, std::int32_t) { \
+     Outcome o;                                   \
+     o.result = l.Init(&o.bytes);                 \
+     return o;                                    \
+   }},
+#define KAVR_CASE_Start(name, ...) {Entry::name, StartCall},
+#define KAVR_CASE_GetLastErr(name, ...) \
+  {Entry::name, [](RawLibrary& l, std::int32_t) { return Outcome{0, l.LastError()}; }},
+const std::array<EntryCase, kavr::kEntryCount> kEntryCases = {{KAVR_FOR_EACH_ENTRY(KAVR_CASE)}};
+#undef KAVR_CASE
 
 std::vector<std::string> Lines(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
