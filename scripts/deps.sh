@@ -34,8 +34,25 @@ kavr_install_missing() {
   [ ${#missing[@]} -eq 0 ] && return 0
 
   echo "Installing: ${missing[*]}"
-  kavr_sudo apt-get update -qq
+  kavr_apt_update
   kavr_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# apt-get update fails as a whole when one index of many cannot be fetched
+# (a mirror in the middle of a sync); the lists it did fetch still serve,
+# so that is said and the install goes on.
+kavr_apt_update() {
+  kavr_sudo apt-get update -qq ||
+    echo "apt-get update did not fetch every index; going on with the lists it has." >&2
+}
+
+# Packages that are installed when they can be, and said when they cannot.
+kavr_install_if_possible() {
+  local package
+  for package in "$@"; do
+    kavr_install_missing "$package" >/dev/null 2>&1 ||
+      echo "Could not install $package; what needs it will say so." >&2
+  done
 }
 
 # The build's packages, those of the Windows build and any named (wine32 is
@@ -44,7 +61,8 @@ kavr_install_with_windows_tools() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     kavr_sudo dpkg --add-architecture i386
   fi
-  kavr_install_missing "${KAVR_WINDOWS_PACKAGES[@]}" "$@"
+  kavr_install_missing "${KAVR_WINDOWS_PACKAGES[@]}" "$@" || return 1
+  kavr_install_if_possible "${KAVR_OPTIONAL_WINDOWS_PACKAGES[@]}"
 }
 
 kavr_configure_and_build() {
