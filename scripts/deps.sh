@@ -1,7 +1,7 @@
 # Sourced by scripts/run, scripts/test and scripts/package-windows: installs
 # the Debian packages the build needs, only those that are missing, as root
 # or through sudo.
-KAVR_PACKAGES=(cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+KAVR_PACKAGES=(cmake ninja-build ccache g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libexpat1-dev clang-tidy
   xvfb x11-utils dbus-daemon at-spi2-core python3-pyatspi)
 # The Windows builds: MinGW-w64 with POSIX threads (std::mutex) for 32-bit
@@ -68,9 +68,13 @@ kavr_install_with_windows_tools() {
 kavr_configure_and_build() {
   local build_dir=$1
   shift
-  local generator=()
+  local generator=() launcher=()
   command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-  cmake -S "$KAVR_ROOT" -B "$build_dir" "${generator[@]}" "$@"
+  # A compiler cache, where one is installed, makes a rebuild of unchanged
+  # sources (a fresh clone, another build type) nearly free.
+  command -v ccache >/dev/null 2>&1 &&
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$KAVR_ROOT" -B "$build_dir" "${generator[@]}" "${launcher[@]}" "$@"
   cmake --build "$build_dir" --parallel "$(nproc)"
 }
 
