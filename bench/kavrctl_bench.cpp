@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "kavrctl.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <dlfcn.h>
 #include <stdio.h>
 
-#include "kavr/entries.h"
+#include "contract/entries.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

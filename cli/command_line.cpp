@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "app/field_assignments.h"
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 #include "app/version.h"
 #include "commands.h"
 #include "output.h"

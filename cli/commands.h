@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/plan.h"
-#include "app/record_fields.h"
-#include "kavr/controller_library.h"
-#include "kavr/entry_names.h"
+#include "transcript/record_fields.h"
+#include "device/controller_library.h"
+#include "contract/entry_names.h"
 #include "kavrctl.h"
 #include "request.h"
 #include "session.h"

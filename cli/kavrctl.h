@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/motion_wait.h"
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 
 namespace kavr::cli {
 

@@ -9,9 +9,9 @@
 #include <windows.h>
 #endif
 
-#include "app/clock_text.h"
+#include "transcript/clock_text.h"
 #include "app/decimal_separator.h"
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "kavrctl.h"
 #include "program_streams.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 #include "commands.h"
 #include "output.h"
 #include "reports/reports.h"

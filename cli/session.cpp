@@ -6,7 +6,7 @@
 #include "app/device_list.h"
 #include "app/device_selection.h"
 #include "app/terminal_text.h"
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "output.h"
 #include "reports/reports.h"
 

@@ -16,7 +16,7 @@
 # A Windows cross build also gets a test that reads the built library's export
 # table on the build machine (objdump), so the exports are checked even where
 # no Windows program can run.
-set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../device/contract/kavr/entries.h)
+set(KAVR_ENTRY_LIST_HEADER ${CMAKE_CURRENT_LIST_DIR}/../contract/include/contract/entries.h)
 set(KAVR_CHECK_EXPORTS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/CheckExports.cmake)
 
 function(kavr_library_exports target)

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/selection.h"
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 #include "reports/show_report.h"
 
 class DLGForm;

@@ -8,7 +8,7 @@
 
 #include "app/actions.h"
 #include "app/selection.h"
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 #include "reports/show_report.h"
 
 class QCheckBox;

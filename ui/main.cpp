@@ -18,7 +18,7 @@
 #include "app/version.h"
 #include "dialog.h"
 #include "dlgform.h"
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "message_box_display.h"
 #include "monitor_launcher.h"
 

@@ -1,6 +1,6 @@
 #include "message_box_display.h"
 
-#include "kavr/text.h"
+#include "text/text.h"
 #include "report_box.h"
 
 namespace kavr {

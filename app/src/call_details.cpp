@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 namespace {

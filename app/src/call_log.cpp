@@ -1,6 +1,6 @@
 #include "app/call_log.h"
 
-#include "app/clock_text.h"
+#include "transcript/clock_text.h"
 
 namespace kavr {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kavr/text.h"
+#include "text/text.h"
 
 namespace kavr {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "app/device_list.h"
 #include "app/selection.h"
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "reports/reports.h"
 
 namespace kavr {

@@ -2,8 +2,8 @@
 
 #include <type_traits>
 
-#include "app/record_fields.h"
-#include "kavr/text.h"
+#include "transcript/record_fields.h"
+#include "text/text.h"
 
 namespace kavr {
 namespace {

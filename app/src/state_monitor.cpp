@@ -1,6 +1,6 @@
 #include "app/state_monitor.h"
 
-#include "kavr/text.h"
+#include "text/text.h"
 #include "reports/reports.h"
 
 namespace kavr {

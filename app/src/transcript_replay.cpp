@@ -7,8 +7,8 @@
 
 #include "app/device_list.h"
 #include "app/field_assignments.h"
-#include "app/record_fields.h"
-#include "kavr/text.h"
+#include "transcript/record_fields.h"
+#include "text/text.h"
 
 namespace kavr {
 namespace {

@@ -4,7 +4,7 @@
 // whether or not its tests can run on the build machine.
 #include <type_traits>
 
-#include "kavr/entry_names.h"
+#include "contract/entry_names.h"
 
 namespace kavr {
 namespace {

@@ -1,4 +1,4 @@
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <string_view>
 #include <utility>
 
-#include "kavr/entries.h"
-#include "kavr/entry_names.h"
-#include "kavr/text.h"
-#include "shared_library.h"
+#include "contract/entries.h"
+#include "contract/entry_names.h"
+#include "text/text.h"
+#include "device/shared_library.h"
 
 namespace kavr {
 namespace {

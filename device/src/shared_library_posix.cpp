@@ -5,8 +5,8 @@
 
 #include <system_error>
 
-#include "kavr/dynamic_controller_library.h"
-#include "shared_library.h"
+#include "device/dynamic_controller_library.h"
+#include "device/shared_library.h"
 
 namespace kavr {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kavr/dynamic_controller_library.h"
-#include "shared_library.h"
+#include "device/dynamic_controller_library.h"
+#include "device/shared_library.h"
 
 // Older headers leave these out although the loader knows them.
 #ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR

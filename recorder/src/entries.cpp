@@ -3,19 +3,19 @@
 // transcript line says about the call follows from the arguments' kinds (a
 // device, a record, a text buffer), so that only the entries with arguments
 // of their own (Init, Start, GetLastErr) are described by hand.
-#include "kavr/entries.h"
+#include "contract/entries.h"
 
 #include <chrono>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
 
-#include "app/library_call.h"
-#include "app/record_fields.h"
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/entry_names.h"
-#include "kavr/records.h"
-#include "kavr/text.h"
+#include "transcript/library_call.h"
+#include "transcript/record_fields.h"
+#include "device/dynamic_controller_library.h"
+#include "contract/entry_names.h"
+#include "contract/records.h"
+#include "text/text.h"
 #include "original_library.h"
 #include "platform.h"
 #include "transcript_writer.h"

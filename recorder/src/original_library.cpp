@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 
 namespace kavr::recorder {
 

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
-#include "kavr/entry_names.h"
-#include "shared_library.h"
+#include "contract/entry_names.h"
+#include "device/shared_library.h"
 
 namespace kavr::recorder {
 

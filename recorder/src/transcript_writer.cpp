@@ -6,9 +6,9 @@
 #include <ctime>
 #include <utility>
 
-#include "app/clock_text.h"
+#include "transcript/clock_text.h"
 #include "platform.h"
-#include "shared_library.h"
+#include "device/shared_library.h"
 
 namespace kavr::recorder {
 namespace {

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 namespace kavr::recorder {
 

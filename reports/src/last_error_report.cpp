@@ -1,4 +1,4 @@
-#include "kavr/text.h"
+#include "text/text.h"
 #include "reports/reports.h"
 
 namespace kavr {

@@ -11,8 +11,8 @@
 // own last-error value is; GetLastErr gives the calling thread's one while
 // it is the latest, and the controllers' last error otherwise.
 
-#include "kavr/entries.h"
-#include "kavr/entry_names.h"
+#include "contract/entries.h"
+#include "contract/entry_names.h"
 
 #include <algorithm>
 #include <atomic>

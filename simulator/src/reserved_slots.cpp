@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kavr/record_fields.h"
+#include "contract/record_fields.h"
 
 namespace kavr::sim {
 namespace {

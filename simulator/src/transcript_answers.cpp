@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "app/transcript_reader.h"
-#include "kavr/text.h"
+#include "transcript/transcript_reader.h"
+#include "text/text.h"
 #include "simulator/result_codes.h"
 #include "simulator/sim_config.h"
 

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "fakes.h"
-#include "kavr/text.h"
+#include "text/text.h"
 
 namespace kavr {
 namespace {

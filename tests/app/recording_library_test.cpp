@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 #include "fakes.h"
 
 namespace {

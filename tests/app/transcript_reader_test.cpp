@@ -1,7 +1,7 @@
 // Transcript lines read back into the calls they describe: every line the
 // recording library writes reads back to itself, a bad line is refused with
 // its number and what is wrong, and no mutation of a good line crashes.
-#include "app/transcript_reader.h"
+#include "transcript/transcript_reader.h"
 
 #include <gtest/gtest.h>
 

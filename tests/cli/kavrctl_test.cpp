@@ -5,7 +5,7 @@
 #include <fstream>
 #include <regex>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 #include "kavrctl_runner.h"
 #include "portable.h"
 #include "reports/reports.h"

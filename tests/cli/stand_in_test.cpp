@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "portable.h"
 #include "program_run.h"
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/text.h"
+#include "device/dynamic_controller_library.h"
+#include "text/text.h"
 #include "portable.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/entry_names.h"
-#include "kavr/records.h"
+#include "device/dynamic_controller_library.h"
+#include "contract/entry_names.h"
+#include "contract/records.h"
 #include "portable.h"
 
 // That the binding calls every entry as __stdcall is checked where it is

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 
 namespace {
 

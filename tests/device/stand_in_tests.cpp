@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/text.h"
+#include "device/dynamic_controller_library.h"
+#include "text/text.h"
 #include "portable.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "kavr/entries.h"
-#include "kavr/entry_names.h"
-#include "kavr/records.h"
+#include "contract/entries.h"
+#include "contract/entry_names.h"
+#include "contract/records.h"
 
 namespace {
 

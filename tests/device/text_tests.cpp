@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "kavr/text.h"
+#include "text/text.h"
 
 #ifdef _WIN32
 #include <windows.h>

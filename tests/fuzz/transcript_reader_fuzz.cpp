@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/transcript_reader.h"
+#include "transcript/transcript_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/library_call.h"
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/entries.h"
-#include "kavr/entry_names.h"
-#include "kavr/records.h"
+#include "transcript/library_call.h"
+#include "device/dynamic_controller_library.h"
+#include "contract/entries.h"
+#include "contract/entry_names.h"
+#include "contract/records.h"
 #include "portable.h"
-#include "shared_library.h"
+#include "device/shared_library.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "kavr/controller_library.h"
-#include "kavr/entry_names.h"
-#include "kavr/records.h"
-#include "kavr/text.h"
+#include "device/controller_library.h"
+#include "contract/entry_names.h"
+#include "contract/records.h"
+#include "text/text.h"
 #include "reports/show_report.h"
 
 namespace fakes {

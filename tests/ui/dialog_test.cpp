@@ -16,8 +16,8 @@
 #include "app/selection.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "kavr/dynamic_controller_library.h"
-#include "kavr/text.h"
+#include "device/dynamic_controller_library.h"
+#include "text/text.h"
 #include "twips.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "kavr/dynamic_controller_library.h"
+#include "device/dynamic_controller_library.h"
 #include "portable.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <memory>
 
 #include "app/selection.h"
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 #include "app/recording_library.h"
 #include "call_log_view.h"
 #include "dlgform.h"

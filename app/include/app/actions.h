@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 #include "reports/show_report.h"
 
 namespace kavr {

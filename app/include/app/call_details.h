@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/call_log.h"
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 namespace kavr {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 namespace kavr {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kavr/slots.h"
+#include "contract/slots.h"
 
 namespace kavr {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

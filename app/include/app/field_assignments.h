@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 

@@ -12,7 +12,7 @@
 #include "app/call_log.h"
 #include "app/recording_library.h"
 #include "app/transcript_file.h"
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

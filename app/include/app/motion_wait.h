@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "kavr/controller_library.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "app/field_assignments.h"
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 

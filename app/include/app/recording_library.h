@@ -16,8 +16,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/library_call.h"
-#include "kavr/controller_library.h"
+#include "transcript/library_call.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 
 namespace kavr {
 

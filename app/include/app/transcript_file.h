@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 namespace kavr {
 

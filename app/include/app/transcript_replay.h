@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/transcript_reader.h"
-#include "kavr/controller_library.h"
+#include "transcript/transcript_reader.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

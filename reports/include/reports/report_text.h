@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 #include "reports/number_format.h"
 
 namespace kavr {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/controller_library.h"
-#include "kavr/records.h"
+#include "device/controller_library.h"
+#include "contract/records.h"
 #include "reports/show_report.h"
 
 namespace kavr {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 
 namespace kavr {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "kavr/records.h"
-#include "kavr/slots.h"
+#include "contract/records.h"
+#include "contract/slots.h"
 
 namespace kavr::sim {
 

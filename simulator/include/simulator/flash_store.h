@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 #include "simulator/atomic_file.h"
 #include "simulator/problem.h"
 

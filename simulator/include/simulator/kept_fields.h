@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/record_fields.h"
-#include "kavr/records.h"
+#include "transcript/record_fields.h"
+#include "contract/records.h"
 
 namespace kavr::sim {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 #include "simulator/clock.h"
 #include "simulator/motion.h"
 #include "simulator/sim_config.h"

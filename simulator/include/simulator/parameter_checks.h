@@ -2,7 +2,7 @@
 // fault, so the caller's error text can say which one.
 #pragma once
 
-#include "kavr/records.h"
+#include "contract/records.h"
 #include "simulator/problem.h"
 
 namespace kavr::sim {

@@ -4,7 +4,7 @@
 // other bytes there was not passed through intact.
 #pragma once
 
-#include "kavr/records.h"
+#include "contract/records.h"
 
 namespace kavr::sim {
 

@@ -28,8 +28,8 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/entry_names.h"
-#include "kavr/slots.h"
+#include "contract/entry_names.h"
+#include "contract/slots.h"
 #include "simulator/controller_defaults.h"
 #include "simulator/kept_fields.h"
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "kavr/entries.h"
-#include "kavr/records.h"
+#include "contract/entries.h"
+#include "contract/records.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
 #include "simulator/sim_config.h"

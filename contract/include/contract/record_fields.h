@@ -10,7 +10,7 @@
 #include <span>
 #include <string_view>
 
-#include "kavr/records.h"
+#include "contract/records.h"
 
 namespace kavr {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "kavr/slots.h"
+#include "contract/slots.h"
 
 namespace kavr {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "kavr/entry_names.h"
-#include "kavr/result_code.h"
+#include "contract/entry_names.h"
+#include "contract/result_code.h"
 
 namespace kavr {
 

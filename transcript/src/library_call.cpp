@@ -1,9 +1,9 @@
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "app/clock_text.h"
+#include "transcript/clock_text.h"
 
 namespace kavr {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kavr/entries.h"
+#include "contract/entries.h"
 
 namespace kavr {
 

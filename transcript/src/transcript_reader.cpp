@@ -1,11 +1,11 @@
-#include "app/transcript_reader.h"
+#include "transcript/transcript_reader.h"
 
 #include <charconv>
 #include <limits>
 #include <set>
 #include <tuple>
 
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 namespace {

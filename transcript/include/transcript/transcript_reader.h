@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/library_call.h"
+#include "transcript/library_call.h"
 
 namespace kavr {
 

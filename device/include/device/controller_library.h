@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "kavr/entry_names.h"
-#include "kavr/library_text.h"
-#include "kavr/records.h"
-#include "kavr/result_code.h"
-#include "kavr/slots.h"
+#include "contract/entry_names.h"
+#include "contract/library_text.h"
+#include "contract/records.h"
+#include "contract/result_code.h"
+#include "contract/slots.h"
 
 namespace kavr {
 

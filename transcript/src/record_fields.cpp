@@ -1,4 +1,4 @@
-#include "app/record_fields.h"
+#include "transcript/record_fields.h"
 
 #include <algorithm>
 #include <array>

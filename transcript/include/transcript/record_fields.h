@@ -11,8 +11,8 @@
 #include <span>
 #include <string_view>
 
-#include "kavr/record_fields.h"
-#include "kavr/records.h"
+#include "contract/record_fields.h"
+#include "contract/records.h"
 
 namespace kavr {
 

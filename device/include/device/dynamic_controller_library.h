@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "kavr/controller_library.h"
-#include "kavr/entry_names.h"
+#include "device/controller_library.h"
+#include "contract/entry_names.h"
 
 namespace kavr {
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "kavr/entries.h"
+#include "contract/entries.h"
 
 // Expands to Layer_Shape(Name, Record, Return, Parameters, Arguments) for
 // one row of the list: a layer generated per entry defines one macro per

@@ -1,4 +1,4 @@
-#include "app/clock_text.h"
+#include "transcript/clock_text.h"
 
 #include <cstdio>
 #include <ctime>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "kavr/library_text.h"
+#include "contract/library_text.h"
 
 namespace kavr {
 
