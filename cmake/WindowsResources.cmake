@@ -3,7 +3,9 @@
 # product name is kavrtest unless named. Does nothing elsewhere.
 
 # The stand-in library's product name: how the Windows installer tells our
-# KAVRVBDLL.dll from the maker's, which it must never replace.
+# KAVRVBDLL.dll from the maker's, which it must never replace. Keep it: under
+# another name, a newer installer would take the stand-ins already installed
+# for the maker's library and leave them in place.
 set(KAVR_STAND_IN_PRODUCT "kavrtest stand-in controller library")
 
 function(kavr_windows_resources target)
