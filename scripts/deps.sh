@@ -1,16 +1,23 @@
 # Sourced by scripts/run, scripts/test and scripts/package-windows: installs
 # the Debian packages the build needs, only those that are missing, as root
-# or through sudo.
+# or through sudo. help2man makes the man pages; lintian and man-db check
+# the Debian package.
 KAVR_PACKAGES=(cmake ninja-build ccache g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libexpat1-dev clang-tidy
-  xvfb x11-utils dbus-daemon at-spi2-core python3-pyatspi)
+  xvfb x11-utils dbus-daemon at-spi2-core python3-pyatspi
+  help2man lintian man-db)
 # The Windows builds: MinGW-w64 with POSIX threads (std::mutex) for 32-bit
 # Windows and, where 32-bit programs cannot run, 64-bit Windows; wine of both
 # widths to run their programs; GoogleTest's sources to build for them;
 # dpkg-dev to unpack Qt's source package (scripts/build-windows-qt); a virtual
-# display, a window manager, xdotool and xclip to drive the window's program.
-KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest
-  dpkg-dev xvfb openbox xdotool xclip x11-utils fonts-wine)
+# display, a window manager, xdotool and xclip to drive the window's program;
+# nsis for the installer.
+KAVR_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 googletest
+  dpkg-dev xvfb openbox xdotool xclip x11-utils fonts-wine nsis)
+# 32-bit wine is wanted only where 32-bit programs run; elsewhere its i386
+# libraries may not even be installable beside the amd64 ones, and the
+# stages that need it say "not run" and why.
+KAVR_OPTIONAL_WINDOWS_PACKAGES=(wine32:i386)
 
 kavr_sudo() {
   if [ "$(id -u)" -eq 0 ]; then

@@ -5,7 +5,12 @@
 //   KAVR_TEST_FILL_BUFFERS          GetLastErr, like Init in all of them,
 //                                   writes every byte of the capacity it is
 //                                   given, non-zero
+//   KAVR_TEST_LOG_CALLS             Init also appends "Init" to the file that
+//                                   KAVR_TEST_CALL_LOG names, so that a check
+//                                   from outside sees which library file a
+//                                   program loaded (the Windows installer's)
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -32,6 +37,19 @@ std::int32_t FillAll(char* buffer, std::int32_t capacity, char byte) {
   return static_cast<std::int32_t>(std::strlen(buffer));
 }
 
+#ifdef KAVR_TEST_LOG_CALLS
+void LogCall(const char* name) {
+  const char* path = std::getenv("KAVR_TEST_CALL_LOG");
+  if (path == nullptr) return;
+  if (std::FILE* log = std::fopen(path, "a")) {
+    std::fprintf(log, "%s\n", name);
+    std::fclose(log);
+  }
+}
+#else
+void LogCall(const char*) {}
+#endif
+
 }  // namespace
 
 // Every entry but Init and GetLastErr answers for controller 0 only. The
@@ -57,6 +75,7 @@ extern "C" {
 // buffer's length shows in a normal build too.
 KAVR_EXPORT KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
                                                    char* serials, int32_t serialsCapacity) {
+  LogCall("Init");
   *count = FillAll(versions, versionsCapacity, '\xE9') + FillAll(serials, serialsCapacity, 'S');
   return 0;
 }
