@@ -24,11 +24,12 @@ namespace kavr {
 inline constexpr int kResultsSchemaVersion = 1;
 
 // A run as it starts.
+// Defaults throughout, so that a record names only what it has.
 struct StoredRun {
-  std::string plan, planFile, planSha256;
-  std::string station, operatorName, version;
-  std::string library, librarySha256;
-  std::string started;  // UTC, ISO 8601
+  std::string plan = {}, planFile = {}, planSha256 = {};
+  std::string station = {}, operatorName = {}, version = {};
+  std::string library = {}, librarySha256 = {};
+  std::string started = {};  // UTC, ISO 8601
   struct Unit {
     std::string serial, version;
   };
@@ -37,11 +38,11 @@ struct StoredRun {
 
 struct StoredStep {
   int number = 0;  // 1-based
-  std::string name, result;
+  std::string name = {}, result = {};
   std::int64_t durationMs = 0;
-  std::string expected, got;
-  std::vector<Measurement> measurements;
-  std::vector<TracePoint> trace;
+  std::string expected = {}, got = {};
+  std::vector<Measurement> measurements = {};
+  std::vector<TracePoint> trace = {};
 };
 
 // Runs as listed: their header and counts. `status` is running, passed,
@@ -67,8 +68,8 @@ struct YieldRow {
 };
 
 struct ResultsFilter {
-  std::optional<std::string> serial, plan, since;  // since: an ISO 8601 date or time, UTC
-  std::optional<std::int64_t> run;
+  std::optional<std::string> serial = {}, plan = {}, since = {};  // since: an ISO 8601 date or time, UTC
+  std::optional<std::int64_t> run = {};
   int last = 20;  // runs listed
 };
 
