@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
+#include <algorithm>
 
 namespace kavr {
 namespace {
@@ -50,33 +50,66 @@ void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
   for (int i = 0; i < 8; ++i) hash[i] += added[i];
 }
 
+// Blocks hashed as they come, so that a library file of megabytes is read
+// in pieces and never copied whole.
+class Hasher {
+ public:
+  void Add(std::string_view bytes) {
+    total_ += bytes.size();
+    if (!pending_.empty()) {
+      const std::size_t taken = std::min(bytes.size(), 64 - pending_.size());
+      pending_.append(bytes.substr(0, taken));
+      bytes.remove_prefix(taken);
+      if (pending_.size() < 64) return;
+      Compress(hash_, reinterpret_cast<const std::uint8_t*>(pending_.data()));
+      pending_.clear();
+    }
+    while (bytes.size() >= 64) {
+      Compress(hash_, reinterpret_cast<const std::uint8_t*>(bytes.data()));
+      bytes.remove_prefix(64);
+    }
+    pending_.assign(bytes);
+  }
+
+  std::string Hex() {
+    const std::uint64_t bits = total_ * 8;
+    std::string tail(1, static_cast<char>(0x80));
+    tail.append((pending_.size() + 1 <= 56 ? 56 : 120) - pending_.size() - 1, '\0');
+    for (int shift = 56; shift >= 0; shift -= 8) tail += static_cast<char>((bits >> shift) & 0xff);
+    Add(tail);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint32_t word : hash_) {
+      for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(word >> shift) & 0xf];
+    }
+    return hex;
+  }
+
+ private:
+  std::array<std::uint32_t, 8> hash_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  std::string pending_;
+  std::uint64_t total_ = 0;
+};
+
 }  // namespace
 
 std::string Sha256Hex(std::string_view bytes) {
-  std::array<std::uint32_t, 8> hash = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  std::string padded(bytes);
-  const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-  padded += static_cast<char>(0x80);
-  while (padded.size() % 64 != 56) padded += '\0';
-  for (int shift = 56; shift >= 0; shift -= 8) padded += static_cast<char>((bits >> shift) & 0xff);
-  for (std::size_t offset = 0; offset < padded.size(); offset += 64) {
-    Compress(hash, reinterpret_cast<const std::uint8_t*>(padded.data() + offset));
-  }
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint32_t word : hash) {
-    for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(word >> shift) & 0xf];
-  }
-  return hex;
+  Hasher hasher;
+  hasher.Add(bytes);
+  return hasher.Hex();
 }
 
 std::optional<std::string> FileSha256Hex(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return std::nullopt;
-  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  Hasher hasher;
+  std::string chunk(1 << 16, '\0');
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    hasher.Add(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
+  }
   if (in.bad()) return std::nullopt;
-  return Sha256Hex(bytes);
+  return hasher.Hex();
 }
 
 }  // namespace kavr
