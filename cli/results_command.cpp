@@ -70,6 +70,10 @@ void PrintRunsWithMeasurements(ResultsStore& store, const ResultsFilter& filter,
   std::string problem;
   const auto runs = Checked(store.Runs(filter, problem), problem);
   const auto rows = Checked(store.Measurements(filter, problem), problem);
+  if (runs.empty()) {
+    PrintText(console.out, filter.serial ? "no runs of " + *filter.serial : "no such run");
+    return;
+  }
   for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
     PrintText(console.out, RunLine(*run));
     std::string unit;

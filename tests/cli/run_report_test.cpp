@@ -65,7 +65,7 @@ const GoldenCase kGolden[] = {
 TEST(RunReport, GoldenReportsOfAPassingAFailingAndAMarginalRun) {
   for (const GoldenCase& c : kGolden) {
     test_support::ScratchFolder folder;
-    std::ofstream(folder.path / "plan.json") << c.plan;
+    std::ofstream(folder.path / "plan.json", std::ios::binary) << c.plan;
     KavrctlRunner runner;
     runner.library.initCount = 2;
     runner.library.state = KAVR_State{.CurrentPosition = 4000, .Temperature = 30.0f, .InputVoltage = 12.0f};
@@ -95,7 +95,7 @@ TEST(RunReport, GoldenReportsOfAPassingAFailingAndAMarginalRun) {
 TEST(RunReport, TheDatabaseAnswersByUnitAsCsvAndJunitCarriesTheMeasurements) {
   if (!kavr::ResultsStore::Available()) GTEST_SKIP() << "this build has no results database";
   test_support::ScratchFolder folder;
-  std::ofstream(folder.path / "plan.json") << kGolden[2].plan;
+  std::ofstream(folder.path / "plan.json", std::ios::binary) << kGolden[2].plan;
   KavrctlRunner runner;
   runner.library.state = KAVR_State{.CurrentPosition = 4000, .Temperature = 30.0f, .InputVoltage = 12.0f};
   const std::string db = (folder.path / "r.sqlite").string(), junit = (folder.path / "j.xml").string();
