@@ -121,6 +121,18 @@ TEST(RunReport, TheDatabaseAnswersByUnitAsCsvAndJunitCarriesTheMeasurements) {
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1 + 2 * 2);
   EXPECT_NE(rows.find(",1,expect,Temperature,30,°C,,,60,,,5,pass\r\n"), std::string::npos) << rows;
 
+  // Ctrl+C in a wait: the run is closed as interrupted.
+  std::ofstream(folder.path / "wait.json", std::ios::binary)
+      << R"({"name": "w", "steps": [{"step": "wait", "seconds": 60}]})";
+  runner.library.state.Running = 1;
+  runner.interruptAfterSleeps = 1;
+  EXPECT_EQ(runner.Run({"run", (folder.path / "wait.json").string(), "--db", db}).code, 130);
+  const Ran listed = runner.Run({"results", "--db", db, "--plan", "w"});
+  EXPECT_NE(listed.out.find("  w  station "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("  interrupted: 0 passed, 0 failed of 1\n"), std::string::npos) << listed.out;
+  runner.library.state.Running = 0;
+  runner.interruptAfterSleeps = -1;
+
   // A database that cannot be written: the plan runs, the report is written, exit 8.
   std::ofstream(folder.path / "text.sqlite") << std::string(2000, 'x');
   const std::string report = (folder.path / "report.json").string();
