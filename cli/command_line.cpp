@@ -34,6 +34,8 @@ constexpr double kLongestWaitSeconds = 1e9;
 // Option values that `request` keeps in another form.
 struct OptionTexts {
   std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile;
+  std::string dbFile, station, operatorName, csvFile, planName, since;
+  std::int64_t runId = 0;
   std::vector<std::int64_t> devices;
   std::vector<std::string> serials;
   std::int64_t intervalMs = 500;
@@ -67,12 +69,39 @@ void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
                    "read the record back and name every field the controller did not keep (exit 2)");
 }
 
+void DbOption(CLI::App& command, Request&, OptionTexts& texts) {
+  command.add_option("--db", texts.dbFile, "the results database (default: kavr-results.sqlite in the user's data folder)")
+      ->type_name("FILE");
+}
+
 void RunOptions(CLI::App& run, Request& request, OptionTexts& texts) {
   run.add_option("PLAN", request.planFile, "the plan, a JSON file")->required()->type_name("PLAN.json");
   run.add_flag("--all", request.allDevices, "every controller attached (else those named by -d and -s)");
   run.add_option("--report", texts.reportFile, "write the whole run as JSON to FILE")->type_name("FILE");
   run.add_option("--junit", texts.junitFile, "write JUnit XML to FILE, a test case per controller and step")
       ->type_name("FILE");
+  run.add_option("--station", texts.station, "the station named in the report and the database (default: the host name)")
+      ->type_name("NAME");
+  run.add_option("--operator", texts.operatorName, "the operator named in the report and the database")
+      ->type_name("NAME");
+  DbOption(run, request, texts);
+  run.add_flag("--no-db", request.noDb, "record the run in no results database");
+}
+
+void ResultsOptions(CLI::App& results, Request& request, OptionTexts& texts) {
+  DbOption(results, request, texts);
+  results.add_option("--run", texts.runId, "one run, with every measurement")->type_name("ID");
+  results.add_flag("--json", request.json, "with --run: the run's report as it was written");
+  results.add_option("--csv", texts.csvFile, "write the measurements flat to FILE, for a spreadsheet")
+      ->type_name("FILE");
+  results.add_option("--plan", texts.planName, "only runs of this plan (its name)")->type_name("NAME");
+  results.add_option("--since", texts.since, "only runs started from this UTC date or time on (2026-12-01)")
+      ->type_name("DATE");
+  results.add_flag("--yield", request.yield, "first-pass yield per plan and day: units whose first run passed");
+  results.add_option("--last", request.lastRuns, "how many runs to list, the latest")
+      ->check(CLI::Range(1, 1000000))
+      ->default_val(20)
+      ->type_name("N");
 }
 
 void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
@@ -148,6 +177,9 @@ constexpr CommandLine kCommands[] = {
      "run a test plan on every controller chosen (--all, or -d N and -s SERIAL, each as often as needed); "
      "one line per controller and step",
      RunCommand, RunOptions},
+    {"results",
+     "list the last runs in the results database; --serial S: a unit's runs and measurements; --run ID: one run",
+     ResultsCommand, ResultsOptions},
     {"stop", "stop the motor", StopCommand, nullptr},
     {"save", "save the parameters to the controller's flash", SaveCommand, nullptr},
     {"last-error", "print the library's last error text", LastErrorCommand, nullptr},
@@ -226,6 +258,18 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
   }
   if (Given(command, "--report") > 0) request.reportFile = texts.reportFile;
   if (Given(command, "--junit") > 0) request.junitFile = texts.junitFile;
+  if (Given(command, "--station") > 0) request.station = texts.station;
+  if (Given(command, "--operator") > 0) request.operatorName = texts.operatorName;
+  if (Given(command, "--db") > 0) request.dbFile = texts.dbFile;
+  if (request.dbFile && request.noDb) return "--db and --no-db exclude each other";
+  if (Given(command, "--run") > 0) request.runId = texts.runId;
+  if (Given(command, "--csv") > 0) request.csvFile = texts.csvFile;
+  if (Given(command, "--plan") > 0) request.planName = texts.planName;
+  if (Given(command, "--since") > 0) {
+    request.since = texts.since;
+    const bool dated = texts.since.size() >= 10 && texts.since[4] == '-' && texts.since[7] == '-';
+    if (!dated) return "--since: \"" + texts.since + "\" is not a date as 2026-12-01 (UTC)";
+  }
   if (command.get_option_no_throw("--file") != nullptr) {
     if (Given(command, "--file") > 0) request.settingsFile = texts.settingsFile;
     if (!request.settingsFile && request.assignments.empty()) {

@@ -32,6 +32,7 @@ int StopCommand(const Request&, Session&, Console&);
 int SaveCommand(const Request&, Session&, Console&);
 
 int RunCommand(const Request&, Session&, Console&);
+int ResultsCommand(const Request&, Session&, Console&);
 
 // The mode or the parameters: read, the values written in, written back.
 // Returns the report of the record as written.
@@ -40,14 +41,17 @@ std::string WriteFields(Session& session, std::int32_t device, PlanRecord record
 // The record read back, one line per value that did not stick.
 std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t device, PlanRecord record,
                                                  std::span<const FieldValue> values);
+// The record's bytes as read now, to compare with what was written.
+std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record);
 // Throws a Failure (kCallFailed) naming each value that did not stick.
 void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values);
 
 // Sets the step divisor and `startValues` in the start parameters read and
-// starts the move. Returns the start report with the speed the library left.
+// starts the move. Returns the start report with the speed the library left
+// (also in `speedLeft`, when given).
 std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
                       std::uint8_t divisor, std::span<const FieldValue> startValues,
-                      std::string_view decimalSeparator);
+                      std::string_view decimalSeparator, float* speedLeft = nullptr);
 
 int StartCommand(const Request&, Session&, Console&);
 // The start parameters a FIELD=VALUE of start may name: all but the step

@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "app/version.h"
 #include "plan_run.h"
 
 namespace kavr::cli {
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 constexpr StepVerdict kVerdicts[] = {StepVerdict::kPassed, StepVerdict::kFailed, StepVerdict::kSkipped,
                                      StepVerdict::kNotRun};
@@ -65,7 +68,55 @@ std::chrono::milliseconds TotalTime(const ControllerRun& controller) {
   return total;
 }
 
+// A value as the record keeps it: its shortest form, 11.1 rather than 11.100000381.
+Json NumberJson(double value) { return Json::parse(MeasurementNumber(value)); }
+
+Json LimitsJson(const MeasurementLimits& limits) {
+  Json json = Json::object();
+  const std::pair<const char*, const std::optional<double>*> members[] = {
+      {"min", &limits.min},           {"max", &limits.max},          {"expected", &limits.expected},
+      {"tolerance", &limits.tolerance}, {"marginal", &limits.marginal}};
+  for (const auto& [name, value] : members) {
+    if (*value) json[name] = NumberJson(**value);
+  }
+  return json;
+}
+
+Json MeasurementJson(const Measurement& measurement) {
+  Json json = {{"name", measurement.name}, {"value", NumberJson(measurement.value)}};
+  if (!measurement.unit.empty()) json["unit"] = measurement.unit;
+  if (measurement.sent) json["sent"] = NumberJson(*measurement.sent);
+  if (measurement.limits.Any()) json["limits"] = LimitsJson(measurement.limits);
+  if (measurement.outcome) json["outcome"] = OutcomeName(*measurement.outcome);
+  return json;
+}
+
+std::string PropertiesXml(const StepOutcome& outcome) {
+  if (outcome.measurements.empty()) return {};
+  std::string xml = "      <properties>\n";
+  for (const Measurement& m : outcome.measurements) {
+    xml += "        <property name=\"" + Xml(m.name) + "\" value=\"" + Xml(MeasurementWords(m)) + "\"/>\n";
+  }
+  return xml + "      </properties>\n";
+}
+
+Json HeaderFiles(const RunHeader& header) {
+  Json files = Json::array();
+  for (const FileDigest& file : header.settingsFiles) files.push_back({{"file", file.file}, {"sha256", file.sha256}});
+  return files;
+}
+
 }  // namespace
+
+std::vector<std::string> MarginalValues(const ControllerRun& controller) {
+  std::vector<std::string> values;
+  for (const StepOutcome& step : controller.steps) {
+    for (const Measurement& measured : step.measurements) {
+      if (measured.outcome == MeasurementOutcome::kMarginal) values.push_back(MarginalText(measured));
+    }
+  }
+  return values;
+}
 
 std::string_view VerdictName(StepVerdict verdict) {
   return kVerdictNames[std::ranges::find(kVerdicts, verdict) - std::begin(kVerdicts)];
@@ -76,7 +127,6 @@ bool PlanRun::Passed() const {
 }
 
 std::string PlanReportJson(const PlanRun& run) {
-  using Json = nlohmann::ordered_json;
   Json controllers = Json::array();
   for (const ControllerRun& controller : run.controllers) {
     Json steps = Json::array();
@@ -90,15 +140,36 @@ std::string PlanReportJson(const PlanRun& run) {
         step["expected"] = outcome.expected;
         step["got"] = outcome.got;
       }
+      if (!outcome.measurements.empty()) {
+        Json measurements = Json::array();
+        for (const Measurement& measured : outcome.measurements) measurements.push_back(MeasurementJson(measured));
+        step["measurements"] = std::move(measurements);
+      }
+      if (!outcome.trace.empty()) {
+        Json trace = Json::array();
+        for (const TracePoint& point : outcome.trace) trace.push_back({point.ms, point.position});
+        step["trace"] = std::move(trace);
+      }
       steps.push_back(std::move(step));
     }
     controllers.push_back({{"serial", controller.serial},
+                           {"version", controller.version},
                            {"device", controller.device + 1},
                            {"result", controller.failed ? "failed" : run.interrupted ? "interrupted" : "passed"},
+                           {"marginal", MarginalValues(controller)},
                            {"steps", std::move(steps)}});
   }
+  const RunHeader& header = run.header;
   const Json report = {{"plan", run.plan->name},
                        {"file", run.planFile},
+                       {"plan_sha256", header.planSha256},
+                       {"settings_files", HeaderFiles(header)},
+                       {"version", kVersion},
+                       {"library", {{"path", header.library.file}, {"sha256", header.library.sha256}}},
+                       {"station", header.station},
+                       {"operator", header.operatorName},
+                       {"started", header.started},
+                       {"ended", header.ended},
                        {"result", run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed"},
                        {"duration_ms", run.duration.count()},
                        {"controllers", std::move(controllers)}};
@@ -123,18 +194,20 @@ std::string PlanJunitXml(const PlanRun& run) {
       const StepOutcome& outcome = controller.steps[index];
       suites += "    <testcase classname=\"" + Xml(run.plan->name + "." + controller.serial) + "\" name=\"" +
                 Xml(StepName(run, index)) + "\" time=\"" + Seconds(outcome.duration) + "\"";
+      const std::string properties = PropertiesXml(outcome);
+      if (outcome.verdict != StepVerdict::kPassed || !properties.empty()) suites += ">\n" + properties;
       switch (outcome.verdict) {
         case StepVerdict::kPassed:
-          suites += "/>\n";
+          suites += properties.empty() ? "/>\n" : "    </testcase>\n";
           break;
         case StepVerdict::kFailed:
-          suites += ">\n      <failure message=\"" + Xml("expected " + outcome.expected + "; got " + outcome.got) +
+          suites += "      <failure message=\"" + Xml("expected " + outcome.expected + "; got " + outcome.got) +
                     "\">expected: " + Xml(outcome.expected) + "&#10;got: " + Xml(outcome.got) +
                     "</failure>\n    </testcase>\n";
           break;
         case StepVerdict::kSkipped:
         case StepVerdict::kNotRun:
-          suites += ">\n      <skipped message=\"" +
+          suites += "      <skipped message=\"" +
                     Xml(outcome.verdict == StepVerdict::kSkipped ? "an earlier step failed" : "the run was interrupted") +
                     "\"/>\n    </testcase>\n";
           break;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/measurement.h"
 #include "app/plan.h"
 
 namespace kavr::cli {
@@ -28,11 +29,15 @@ struct StepOutcome {
   // For a failure, in words.
   std::string expected;
   std::string got;
+  // What the step measured, passing or failing, and a wait's positions.
+  std::vector<Measurement> measurements;
+  std::vector<TracePoint> trace;
 };
 
 struct ControllerRun {
   std::int32_t device = 0;  // 0-based
   std::string serial;
+  std::string version;  // as Init listed it
   std::vector<StepOutcome> steps;  // one per plan step
   bool failed = false;
   bool started = false;  // a start was sent: an interrupt stops it
@@ -41,8 +46,26 @@ struct ControllerRun {
   std::vector<FieldValue> parametersWritten;
 };
 
+// A file the run depends on, with the SHA-256 of its bytes (empty when it
+// could not be read).
+struct FileDigest {
+  std::string file;
+  std::string sha256;
+};
+
+// Where, by whom and with what the run was made.
+struct RunHeader {
+  std::string planSha256;
+  std::vector<FileDigest> settingsFiles;
+  FileDigest library;
+  std::string station;
+  std::string operatorName;
+  std::string started, ended;  // UTC, ISO 8601
+};
+
 struct PlanRun {
   std::string planFile;
+  RunHeader header;
   const Plan* plan = nullptr;
   std::vector<ControllerRun> controllers;
   bool interrupted = false;
@@ -50,6 +73,9 @@ struct PlanRun {
 
   bool Passed() const;
 };
+
+// Each marginal value of the controller's steps: "InputVoltage 11.1 V, limit 11 V".
+std::vector<std::string> MarginalValues(const ControllerRun& controller);
 
 // The whole run as JSON, per serial number.
 std::string PlanReportJson(const PlanRun& run);

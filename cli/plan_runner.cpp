@@ -4,7 +4,9 @@
 #include <charconv>
 
 #include "transcript/record_fields.h"
+#include "app/write_check.h"
 #include "commands.h"
+#include "expect_conditions.h"
 #include "output.h"
 #include "reports/reports.h"
 
@@ -25,58 +27,15 @@ struct StepFailure {
   std::string got;
 };
 
-std::string Number(double value) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, static_cast<float>(value)).ptr);
-}
-
-std::string LimitsText(const PlanLimits& limits) {
-  if (limits.min && limits.max) return Number(*limits.min) + " to " + Number(*limits.max);
-  if (limits.min) return "at least " + Number(*limits.min);
-  return "at most " + Number(*limits.max);
-}
-
-bool Within(const PlanLimits& limits, float value) {
-  return (!limits.min || value >= *limits.min) && (!limits.max || value <= *limits.max);
-}
-
-std::string OnOff(bool on) { return on ? "on" : "off"; }
-
-// Each condition of `expect` that `state` misses, in words; none when all hold.
-std::optional<StepFailure> Unmet(const PlanExpectation& expect, const KAVR_State& state) {
-  std::vector<std::pair<std::string, std::string>> missed;
-  if (expect.position) {
-    const std::int64_t off = static_cast<std::int64_t>(state.CurrentPosition) - *expect.position;
-    if (off > expect.tolerance || -off > expect.tolerance) {
-      missed.emplace_back("position " + std::to_string(*expect.position) +
-                              (expect.tolerance > 0 ? " within " + std::to_string(expect.tolerance) : ""),
-                          "position " + std::to_string(state.CurrentPosition));
-    }
-  }
-  if (expect.running && *expect.running != IsSet(state.Running)) {
-    const auto words = [](bool running) { return std::string(running ? "running" : "not running"); };
-    missed.emplace_back(words(*expect.running), words(IsSet(state.Running)));
-  }
-  for (const PlanInput& input : expect.inputs) {
-    const bool on = ReadInteger(BytesOf(state), *input.field) != 0;
-    if (on != input.on) {
-      const std::string name(input.field->name);
-      missed.emplace_back(name + " " + OnOff(input.on), name + " " + OnOff(on));
-    }
-  }
-  if (expect.voltage && !Within(*expect.voltage, state.InputVoltage)) {
-    missed.emplace_back("voltage " + LimitsText(*expect.voltage) + " V", "voltage " + Number(state.InputVoltage) + " V");
-  }
-  if (expect.temperature && !Within(*expect.temperature, state.Temperature)) {
-    missed.emplace_back("temperature " + LimitsText(*expect.temperature) + " °C",
-                        "temperature " + Number(state.Temperature) + " °C");
-  }
-  if (missed.empty()) return std::nullopt;
+// The failure of an expect step: each condition that failed, in words.
+std::optional<StepFailure> Unmet(const std::vector<MeasuredCondition>& conditions) {
   StepFailure failure;
-  for (const auto& [expected, got] : missed) {
-    failure.expected += (failure.expected.empty() ? "" : ", ") + expected;
-    failure.got += (failure.got.empty() ? "" : ", ") + got;
+  for (const MeasuredCondition& condition : conditions) {
+    if (condition.measurement.outcome != MeasurementOutcome::kFail) continue;
+    failure.expected += (failure.expected.empty() ? "" : ", ") + condition.expected;
+    failure.got += (failure.got.empty() ? "" : ", ") + condition.got;
   }
+  if (failure.expected.empty()) return std::nullopt;
   return failure;
 }
 
@@ -103,7 +62,9 @@ class PlanRunner {
         Pause(index, step.duration);
       } else {
         for (ControllerRun& controller : run_.controllers) {
-          if (!controller.failed && !Interrupted()) Timed(controller, index, [&] { return Do(controller, step); });
+          if (!controller.failed && !Interrupted()) {
+            Timed(controller, index, [&] { return Do(controller, step, controller.steps[index]); });
+          }
         }
       }
     }
@@ -141,8 +102,13 @@ class PlanRunner {
       outcome.expected = failure->expected;
       outcome.got = failure->got;
     }
+    std::string marginal;
+    for (const Measurement& measured : outcome.measurements) {
+      if (measured.outcome == MeasurementOutcome::kMarginal) marginal += (marginal.empty() ? "" : ", ") + MarginalText(measured);
+    }
     Line(controller, index, failure ? "FAILED: expected " + outcome.expected + "; got " + outcome.got
-                                    : "passed (" + std::to_string(outcome.duration.count()) + " ms)");
+                                    : "passed (" + std::to_string(outcome.duration.count()) + " ms)" +
+                                          (marginal.empty() ? "" : "; marginal: " + marginal));
     if (failure) Fail(controller, index);
   }
 
@@ -175,19 +141,24 @@ class PlanRunner {
     }
   }
 
-  std::optional<StepFailure> Do(ControllerRun& controller, const PlanStep& step) {
+  // Runs the step on the controller, adding what it measured to `outcome`.
+  std::optional<StepFailure> Do(ControllerRun& controller, const PlanStep& step, StepOutcome& outcome) {
     const std::int32_t device = controller.device;
     switch (step.kind) {
       case PlanStepKind::kSetMode:
       case PlanStepKind::kSetParameters:
       case PlanStepKind::kLoad:
-        return Write(controller, step);
+        return Write(controller, step, outcome.measurements);
       case PlanStepKind::kStart:
         controller.started = true;
-        StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator);
+        Start(device, step, outcome.measurements);
         return std::nullopt;
-      case PlanStepKind::kExpect:
-        return Unmet(step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
+      case PlanStepKind::kExpect: {
+        const auto conditions =
+            MeasureExpectation(step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
+        for (const MeasuredCondition& condition : conditions) outcome.measurements.push_back(condition.measurement);
+        return Unmet(conditions);
+      }
       case PlanStepKind::kStop:
         session_.Check(Entry::Stop, session_.Library().Stop(device));
         return std::nullopt;
@@ -195,8 +166,9 @@ class PlanRunner {
         session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
         return std::nullopt;
       case PlanStepKind::kVerify:
-        return Differences({Differing(controller, PlanRecord::kMode, controller.modeWritten),
-                            Differing(controller, PlanRecord::kParameters, controller.parametersWritten)});
+        return Differences({Differing(controller, PlanRecord::kMode, controller.modeWritten, outcome.measurements),
+                            Differing(controller, PlanRecord::kParameters, controller.parametersWritten,
+                                      outcome.measurements)});
       case PlanStepKind::kWait:
       case PlanStepKind::kPause:
         break;
@@ -204,19 +176,40 @@ class PlanRunner {
     return std::nullopt;
   }
 
-  std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step) {
+  void Start(std::int32_t device, const PlanStep& step, std::vector<Measurement>& measured) {
+    float speedLeft = step.speed;
+    StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
+              &speedLeft);
+    measured.push_back({.name = "Destination", .value = static_cast<double>(step.destination), .unit = "steps"});
+    measured.push_back({.name = "Speed",
+                        .value = static_cast<double>(speedLeft),
+                        .unit = "steps/s",
+                        .sent = static_cast<double>(step.speed)});
+    measured.push_back({.name = "StepDivisor", .value = static_cast<double>(step.divisor)});
+  }
+
+  std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step, std::vector<Measurement>& measured) {
     WriteFields(session_, controller.device, step.record, step.values, console_.decimalSeparator);
     std::vector<FieldValue>& written =
         step.record == PlanRecord::kMode ? controller.modeWritten : controller.parametersWritten;
     written.insert(written.end(), step.values.begin(), step.values.end());
-    if (!step.verify) return std::nullopt;
-    return Differences({WrittenFieldDifferences(session_, controller.device, step.record, step.values)});
+    if (!step.verify) {
+      const auto sent = WrittenMeasurements(step.values, std::nullopt);
+      measured.insert(measured.end(), sent.begin(), sent.end());
+      return std::nullopt;
+    }
+    return Differences({Differing(controller, step.record, step.values, measured)});
   }
 
+  // The record read back: one line per value that did not stick, and each
+  // value sent and kept as a measurement.
   std::vector<std::string> Differing(const ControllerRun& controller, PlanRecord record,
-                                     const std::vector<FieldValue>& written) {
+                                     const std::vector<FieldValue>& written, std::vector<Measurement>& measured) {
     if (written.empty()) return {};
-    return WrittenFieldDifferences(session_, controller.device, record, written);
+    const std::vector<std::uint8_t> readBack = ReadBackRecord(session_, controller.device, record);
+    const auto kept = WrittenMeasurements(written, RecordBytes(readBack));
+    measured.insert(measured.end(), kept.begin(), kept.end());
+    return WriteDifferences(readBack, written);
   }
 
   static std::optional<StepFailure> Differences(const std::vector<std::vector<std::string>>& records) {
@@ -253,14 +246,26 @@ class PlanRunner {
       Record(controller, index, begun, StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
       return true;
     }
-    if (!IsSet(state.Running)) {
+    const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
+    StepOutcome& outcome = controller.steps[index];
+    outcome.trace.push_back({spent.count(), state.CurrentPosition});
+    const bool stopped = !IsSet(state.Running);
+    if (!stopped && !lastRound) return false;
+    const milliseconds limit = plan_.steps[index].duration;
+    outcome.measurements.push_back({.name = "WaitTime",
+                                    .value = static_cast<double>(spent.count()),
+                                    .unit = "ms",
+                                    .limits = {.max = static_cast<double>(limit.count())},
+                                    .outcome = stopped ? MeasurementOutcome::kPass : MeasurementOutcome::kFail});
+    outcome.measurements.push_back(
+        {.name = "CurrentPosition", .value = static_cast<double>(state.CurrentPosition), .unit = "steps"});
+    if (stopped) {
       Record(controller, index, begun, std::nullopt);
       return true;
     }
-    if (!lastRound) return false;
-    const double seconds = static_cast<double>(plan_.steps[index].duration.count()) / 1000.0;
+    const double seconds = static_cast<double>(limit.count()) / 1000.0;
     Record(controller, index, begun,
-           StepFailure{"the motor stopped within " + Number(seconds) + " s",
+           StepFailure{"the motor stopped within " + MeasurementNumber(seconds) + " s",
                        "still running at position " + std::to_string(state.CurrentPosition)});
     return true;
   }

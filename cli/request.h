@@ -46,6 +46,19 @@ struct Request {
   std::string planFile;
   std::optional<std::string> reportFile;
   std::optional<std::string> junitFile;
+  std::optional<std::string> station;  // default: the host name
+  std::optional<std::string> operatorName;
+  // run and results: the results database (default: the user's), or none
+  std::optional<std::string> dbFile;
+  bool noDb = false;
+
+  // results: which runs (the unit is `serial`), and in what form
+  std::optional<std::int64_t> runId;
+  std::optional<std::string> planName;
+  std::optional<std::string> since;
+  std::optional<std::string> csvFile;
+  bool yield = false;
+  int lastRuns = 20;
 
   // watch
   std::chrono::milliseconds interval{500};

@@ -9,10 +9,14 @@
 
 #include "app/device_list.h"
 #include "app/plan.h"
+#include "app/results_store.h"
+#include "app/sha256.h"
+#include "device/dynamic_controller_library.h"
 #include "commands.h"
 #include "output.h"
 #include "plan_run.h"
 #include "plan_runner.h"
+#include "run_results.h"
 
 namespace kavr::cli {
 namespace {
@@ -48,15 +52,19 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
 }
 
 // The plan, checked whole; settings files named by load steps are taken
-// from the plan's own folder.
-Plan ReadPlanFile(const std::string& planFile) {
+// from the plan's own folder. The digests of the files read go to `header`.
+Plan ReadPlanFile(const std::string& planFile, RunHeader& header) {
   const std::filesystem::path path = PathOf(planFile);
   std::string problem;
   const auto text = FileText(path, problem);
   if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
+  header.planSha256 = Sha256Hex(*text);
   const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
     const auto settings = FileText(path.parent_path() / PathOf(file), settingsProblem);
     if (!settings) settingsProblem = file + ": " + settingsProblem;
+    if (settings && std::ranges::none_of(header.settingsFiles, [&](const FileDigest& d) { return d.file == file; })) {
+      header.settingsFiles.push_back({file, Sha256Hex(*settings)});
+    }
     return settings;
   };
   std::optional<Plan> plan = ReadPlan(*text, readSettings, problem);
@@ -93,6 +101,15 @@ bool WriteOutputFile(const std::string& file, const std::string& text, Console& 
   return false;
 }
 
+// The library file the run loads, and its digest when it can be read.
+FileDigest LibraryDigest(const Request& request) {
+  std::error_code error;
+  std::filesystem::path file = request.libraryFile ? std::filesystem::absolute(PathOf(*request.libraryFile), error)
+                                                   : ExecutableFolder() / LibraryFileName();
+  const std::u8string text = file.u8string();
+  return {std::string(text.begin(), text.end()), FileSha256Hex(file).value_or("")};
+}
+
 std::string Summary(const PlanRun& run) {
   std::size_t passed = 0;
   std::string failed;
@@ -106,30 +123,53 @@ std::string Summary(const PlanRun& run) {
   std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted; " : "") +
                      std::to_string(passed) + " of " + std::to_string(run.controllers.size()) + " controllers passed";
   if (!failed.empty()) text += "; failed: " + failed;
+  for (const ControllerRun& controller : run.controllers) {
+    std::string marginal;
+    for (const std::string& value : MarginalValues(controller)) marginal += (marginal.empty() ? "" : ", ") + value;
+    if (!marginal.empty()) text += "\n" + controller.serial + " marginal: " + marginal;
+  }
   return text;
 }
 
 }  // namespace
 
 int RunCommand(const Request& request, Session& session, Console& console) {
-  const Plan plan = ReadPlanFile(request.planFile);
   PlanRun run;
+  const Plan plan = ReadPlanFile(request.planFile, run.header);
   run.planFile = request.planFile;
   run.plan = &plan;
+  run.header.library = LibraryDigest(request);
+  run.header.station = request.station.value_or(HostName());
+  run.header.operatorName = request.operatorName.value_or("");
   const DeviceList list = session.Devices();
   for (const std::int32_t device : ChosenDevices(request, session, list)) {
     ControllerRun& controller = run.controllers.emplace_back();
     controller.device = device;
     controller.serial = ForScreen(SerialOf(list.serials, device));
+    controller.version = ForScreen(VersionOf(list.versions, device));
   }
-  RunPlan(run, session, console);
+  run.header.started = UtcIsoTime(std::chrono::system_clock::now());
+  RunResults results(request, run, console);
+  try {
+    RunPlan(run, session, console);
+  } catch (const Failure&) {
+    // The library went away: the run is closed as failed before the failure is reported.
+    for (ControllerRun& controller : run.controllers) controller.failed = true;
+    run.header.ended = UtcIsoTime(std::chrono::system_clock::now());
+    results.Close(run, "failed", PlanReportJson(run));
+    throw;
+  }
+  run.header.ended = UtcIsoTime(std::chrono::system_clock::now());
+  const std::string report = PlanReportJson(run);
+  results.Close(run, run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed", report);
   PrintText(console.out, Summary(run));
   bool written = true;
-  if (request.reportFile) written = WriteOutputFile(*request.reportFile, PlanReportJson(run), console) && written;
+  if (request.reportFile) written = WriteOutputFile(*request.reportFile, report, console) && written;
   if (request.junitFile) written = WriteOutputFile(*request.junitFile, PlanJunitXml(run), console) && written;
   if (run.interrupted) return kInterrupted;
   if (!written) return kOutputFailed;
-  return run.Passed() ? kSuccess : kPlanFailed;
+  if (!run.Passed()) return kPlanFailed;
+  return results.Lost() ? kOutputFailed : kSuccess;
 }
 
 }  // namespace kavr::cli

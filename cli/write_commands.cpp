@@ -109,6 +109,12 @@ std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t 
                                      : ReadBackDifferences(session, device, kParametersEntries, values);
 }
 
+std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record) {
+  const auto bytes = [](RecordBytes read) { return std::vector<std::uint8_t>(read.begin(), read.end()); };
+  if (record == PlanRecord::kMode) return bytes(BytesOf(ReadRecord(session, device, Entry::GetMode, &ControllerLibrary::GetMode)));
+  return bytes(BytesOf(ReadRecord(session, device, Entry::GetParameters, &ControllerLibrary::GetParameters)));
+}
+
 void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values) {
   const std::vector<std::string> differences = WrittenFieldDifferences(session, device, record, values);
   if (differences.empty()) return;

@@ -176,12 +176,16 @@ void ParsePause(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
 
 PlanLimits Limits(const Json& value, std::string_view name) {
   if (!value.is_object()) Refuse(std::string(name) + ": " + value.dump() + " is not an object with min and/or max");
-  RequireKeys(value, {"min", "max"}, name);
+  RequireKeys(value, {"min", "max", "marginal"}, name);
   PlanLimits limits;
   if (const Json* min = Member(value, "min")) limits.min = Number(*min, std::string(name) + ".min");
   if (const Json* max = Member(value, "max")) limits.max = Number(*max, std::string(name) + ".max");
   if (!limits.min && !limits.max) Refuse(std::string(name) + ": give min, max or both");
   if (limits.min && limits.max && *limits.min > *limits.max) Refuse(std::string(name) + ": min is above max");
+  if (const Json* marginal = Member(value, "marginal")) {
+    limits.marginal = Number(*marginal, std::string(name) + ".marginal");
+    if (!(*limits.marginal >= 0.0)) Refuse(std::string(name) + ".marginal: " + marginal->dump() + " is below 0");
+  }
   return limits;
 }
 

@@ -117,6 +117,7 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"step": "expect", "inputs": {"Running": "on"}})", "inputs.Running: \"on\" is not true or false"},
       {R"({"step": "expect", "voltage": {}})", "voltage: give min, max or both"},
       {R"({"step": "expect", "voltage": {"min": 13, "max": 11}})", "voltage: min is above max"},
+      {R"({"step": "expect", "voltage": {"min": 11, "marginal": -0.2}})", "voltage.marginal: -0.2 is below 0"},
       {R"({"step": "expect", "temperature": {"low": 1}})", "\"low\" is not a member of temperature"},
       {std::string(100, '[') + std::string(100, ']'), "nested deeper than 32 levels"},
   };

@@ -37,10 +37,12 @@ std::string_view PlanStepName(PlanStepKind kind);
 // Which record a write goes to.
 enum class PlanRecord { kMode, kParameters };
 
-// Inclusive limits of a reading; either may be open.
+// Inclusive limits of a reading; either may be open. A value within
+// `marginal` of a limit passes but is flagged.
 struct PlanLimits {
   std::optional<double> min;
   std::optional<double> max;
+  std::optional<double> marginal;
 };
 
 // A switch input of the state (a flag of KAVR_State) that must be on or off.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/field_assignments.h"
+#include "app/measurement.h"
 #include "transcript/record_fields.h"
 
 namespace kavr {
@@ -15,5 +16,11 @@ namespace kavr {
 // "SyncOutCount: sent 25, the controller keeps 24". A field sent twice
 // counts with its last value; no line when everything stuck.
 std::vector<std::string> WriteDifferences(RecordBytes readBack, std::span<const FieldValue> sent);
+
+// Each field of `sent` once, with the value sent and, given the record read
+// back, the value kept and whether it is the one sent (pass or fail).
+// Without a read back the value is the one sent, not judged.
+std::vector<Measurement> WrittenMeasurements(std::span<const FieldValue> sent,
+                                             std::optional<RecordBytes> readBack);
 
 }  // namespace kavr

@@ -1,0 +1,26 @@
+// The conditions an expect step may name, as measurements of the state:
+// one reader per kind of condition in one table, so that a new condition
+// is one function and one row.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/measurement.h"
+#include "app/plan.h"
+#include "contract/records.h"
+
+namespace kavr::cli {
+
+// One condition measured; for a value that fails, what was expected and
+// what came back, in words.
+struct MeasuredCondition {
+  Measurement measurement;
+  std::string expected;
+  std::string got;
+};
+
+// Every condition `expect` names, measured in `state`, in a fixed order.
+std::vector<MeasuredCondition> MeasureExpectation(const PlanExpectation& expect, const KAVR_State& state);
+
+}  // namespace kavr::cli
