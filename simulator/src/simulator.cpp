@@ -219,8 +219,9 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
   const auto fastest = static_cast<float>(MaxSpeed(divisor));
   if (*speed > fastest) *speed = fastest;
 
-  controller.motion.MoveTo(clock_.Now(), destination, *speed, controller.parameters.AccelerationTime,
-                           controller.parameters.DecelerationTime);
+  const motion::MoveProfile profile = motion::ProfileOf(controller.parameters, *start, *speed);
+  controller.motion.MoveTo(clock_.Now(), destination, profile.speed, profile.accelerationMs,
+                           profile.decelerationMs);
   controller.afterReset = false;
   controller.stepDivisor = static_cast<std::uint8_t>(divisor);
   controller.start = *start;
@@ -231,7 +232,8 @@ KAVR_ResultCode Simulator::Stop(std::int32_t device) {
   // Stop takes no record; any non-null address passes the record check.
   if (const auto code = Screen(Entry::Stop, device, this)) return code;
   ControllerState& controller = Controller(device);
-  controller.motion.Stop(clock_.Now(), controller.parameters.DecelerationTime);
+  controller.motion.Stop(clock_.Now(),
+                         motion::ProfileOf(controller.parameters, controller.start, 0.0).decelerationMs);
   return kSuccess;
 }
 
