@@ -47,7 +47,7 @@ void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std:
 // starts the move. Returns the start report with the speed the library left.
 std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
                       std::uint8_t divisor, std::span<const FieldValue> startValues,
-                      std::string_view decimalSeparator);
+                      std::string_view decimalSeparator, KAVR_StartParameters* sent = nullptr);
 
 int StartCommand(const Request&, Session&, Console&);
 // The start parameters a FIELD=VALUE of start may name: all but the step

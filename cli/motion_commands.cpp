@@ -99,12 +99,13 @@ std::span<const RecordField> StartFields() {
 
 std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
                       std::uint8_t divisor, std::span<const FieldValue> startValues,
-                      std::string_view decimalSeparator) {
+                      std::string_view decimalSeparator, KAVR_StartParameters* sent) {
   auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
   start.StepDivisor = divisor;
   ApplyFieldValues(WritableBytesOf(start), startValues);
   // The library may lower the speed through its reference; the report shows what it left.
   session.Check(Entry::Start, session.Library().Start(device, destination, speed, start));
+  if (sent != nullptr) *sent = start;
   return StartReportText(destination, speed, start, decimalSeparator);
 }
 

@@ -1,6 +1,7 @@
 // The files a plan's run leaves for scripts and dashboards.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -89,6 +90,15 @@ std::string PlanReportJson(const PlanRun& run) {
       if (outcome.verdict == StepVerdict::kFailed) {
         step["expected"] = outcome.expected;
         step["got"] = outcome.got;
+      }
+      if (!outcome.prediction.empty()) {
+        Json points = Json::array();
+        for (const ShadowPoint& point : outcome.prediction) {
+          points.push_back({{"ms", std::lround(point.seconds * 1000.0)},
+                            {"reported", point.reported},
+                            {"predicted", point.predicted}});
+        }
+        step["prediction"] = {{"tolerance", outcome.tolerance}, {"points", std::move(points)}};
       }
       steps.push_back(std::move(step));
     }

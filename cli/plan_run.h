@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ struct StepOutcome {
   // For a failure, in words.
   std::string expected;
   std::string got;
+  // A shadowed wait: the reported and predicted positions at each read.
+  std::vector<ShadowPoint> prediction;
+  std::int64_t tolerance = 0;
 };
 
 struct ControllerRun {
@@ -39,6 +43,10 @@ struct ControllerRun {
   // The values the plan wrote, for the verify step.
   std::vector<FieldValue> modeWritten;
   std::vector<FieldValue> parametersWritten;
+  // The latest move started, and when: shadowed waits predict it.
+  std::optional<MoveSent> move;
+  std::chrono::steady_clock::time_point movedAt;
+  std::optional<MoveShadow> shadow;
 };
 
 struct PlanRun {

@@ -135,6 +135,10 @@ class PlanRunner {
   void Record(ControllerRun& controller, std::size_t index, Clock::time_point begun,
               const std::optional<StepFailure>& failure) {
     StepOutcome& outcome = controller.steps[index];
+    if (plan_.steps[index].kind == PlanStepKind::kWait && controller.shadow) {
+      outcome.prediction = controller.shadow->Points();
+      outcome.tolerance = controller.shadow->Tolerance();
+    }
     outcome.duration = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
     outcome.verdict = failure ? StepVerdict::kFailed : StepVerdict::kPassed;
     if (failure) {
@@ -184,6 +188,7 @@ class PlanRunner {
         return Write(controller, step);
       case PlanStepKind::kStart:
         controller.started = true;
+        if (Shadowed()) return StartShadowed(controller, step);
         StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator);
         return std::nullopt;
       case PlanStepKind::kExpect:
@@ -201,6 +206,27 @@ class PlanRunner {
       case PlanStepKind::kPause:
         break;
     }
+    return std::nullopt;
+  }
+
+  bool Shadowed() const {
+    return std::ranges::any_of(plan_.steps, [](const PlanStep& step) { return step.shadow.has_value(); });
+  }
+
+  // A start that a shadowed wait will predict: where the axis was and the
+  // parameters it moves by are read first.
+  std::optional<StepFailure> StartShadowed(ControllerRun& controller, const PlanStep& step) {
+    MoveSent move;
+    move.before = ReadRecord(session_, controller.device, Entry::GetState, &ControllerLibrary::GetState);
+    move.parameters = ReadRecord(session_, controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
+    move.from = move.before.CurrentPosition;
+    move.destination = step.destination;
+    move.speed = step.speed;
+    controller.move.reset();
+    StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
+              &move.start);
+    controller.movedAt = console_.pacing.now();
+    controller.move = move;
     return std::nullopt;
   }
 
@@ -232,7 +258,12 @@ class PlanRunner {
     const Clock::time_point begun = console_.pacing.now();
     std::vector<ControllerRun*> waiting;
     for (ControllerRun& controller : run_.controllers) {
-      if (!controller.failed) waiting.push_back(&controller);
+      if (controller.failed) continue;
+      waiting.push_back(&controller);
+      controller.shadow.reset();
+      if (plan_.steps[index].shadow && controller.move) {
+        controller.shadow.emplace(controller.movedAt, *controller.move, *plan_.steps[index].shadow);
+      }
     }
     bool lastRound = false;
     while (!waiting.empty() && !Interrupted()) {
@@ -252,6 +283,15 @@ class PlanRunner {
       session_.Check(Entry::GetState, session_.LibraryUnavailable(result) ? result : 0);
       Record(controller, index, begun, StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
       return true;
+    }
+    if (controller.shadow) {
+      if (auto departure = controller.shadow->Hold(console_.pacing.now(), state)) {
+        Record(controller, index, begun,
+               StepFailure{"the move to follow its prediction within " +
+                               std::to_string(controller.shadow->Tolerance()) + " steps",
+                           *departure});
+        return true;
+      }
     }
     if (!IsSet(state.Running)) {
       Record(controller, index, begun, std::nullopt);

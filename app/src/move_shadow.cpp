@@ -1,0 +1,103 @@
+#include "app/move_shadow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "motion/move_model.h"
+
+namespace kavr {
+namespace {
+
+// How late an end must be to be told, at the least: what the polls that
+// see it can add.
+constexpr double kLeastLateSeconds = 0.25;
+
+motion::TimePoint After(motion::TimePoint from, double seconds) {
+  return from + std::chrono::duration_cast<motion::TimePoint::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Why a motor stopped short, as its state says.
+std::string StopReason(const KAVR_State& state, const KAVR_State& before) {
+  if (IsSet(state.Trailer1Pushed)) return "Trailer 1 pushed";
+  if (IsSet(state.Trailer2Pushed)) return "Trailer 2 pushed";
+  if (IsSet(state.EmergencyPushed)) return "emergency button pushed";
+  if (IsSet(state.RotaryError) && !IsSet(before.RotaryError)) {
+    return "Rotary error at " + std::to_string(state.CurrentPosition);
+  }
+  if (!IsSet(state.PowerOn)) return "power off";
+  return {};
+}
+
+}  // namespace
+
+std::int64_t ShadowTolerance::For(std::int64_t moveLength) const {
+  const double length = static_cast<double>(std::abs(moveLength));
+  if (steps) return *steps;
+  if (percent) return static_cast<std::int64_t>(std::ceil(length * *percent / 100.0));
+  return static_cast<std::int64_t>(std::ceil(length * 0.02)) + 10;
+}
+
+std::string ShadowSeconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", std::max(0.0, seconds));
+  std::string shown = text;
+  while (shown.back() == '0') shown.pop_back();
+  if (shown.back() == '.') shown.pop_back();
+  return shown;
+}
+
+MoveShadow::MoveShadow(TimePoint started, const MoveSent& move, const ShadowTolerance& tolerance)
+    : move_(move),
+      started_(started),
+      motion_(motion::PredictedMove(started, move.from, move.destination, move.speed, move.parameters, move.start)),
+      tolerance_(tolerance.For(static_cast<std::int64_t>(move.destination) - move.from)),
+      speed_(motion::ProfileOf(move.parameters, move.start, move.speed).speed) {}
+
+void MoveShadow::StopSent(TimePoint at) {
+  motion_.Stop(at, motion::ProfileOf(move_.parameters, move_.start, 0.0).decelerationMs);
+}
+
+std::int32_t MoveShadow::PredictedAt(TimePoint at) const { return motion_.At(at).position; }
+
+double MoveShadow::SecondsAt(TimePoint at) const { return motion::SecondsBetween(started_, at); }
+
+std::optional<std::string> MoveShadow::Hold(TimePoint at, const KAVR_State& state) {
+  if (ended_) return std::nullopt;
+  const double seconds = SecondsAt(at);
+  points_.push_back({seconds, state.CurrentPosition, PredictedAt(at)});
+  std::optional<std::string> departs = Departs(seconds, state);
+  if (!IsSet(state.Running)) ended_ = true;
+  if (!departs || departure_) return std::nullopt;
+  departure_ = std::move(departs);
+  return departure_;
+}
+
+std::optional<std::string> MoveShadow::Departs(double seconds, const KAVR_State& state) const {
+  const std::int64_t reported = state.CurrentPosition;
+  const std::int64_t target = motion_.Plan().restPosition;
+  const std::int64_t predicted = PredictedAt(After(started_, seconds));
+  const bool running = IsSet(state.Running);
+  if (!running && std::abs(reported - target) > tolerance_) {
+    // Where the prediction passed the stopping point is when it stopped.
+    const double when = std::min(seconds, motion_.SecondsToReach(static_cast<double>(reported)).value_or(seconds));
+    std::string words = "stopped at " + std::to_string(reported) + " of " + std::to_string(target) + " after " +
+                        ShadowSeconds(when) + " s";
+    const std::string reason = StopReason(state, move_.before);
+    return reason.empty() ? words : words + ": " + reason;
+  }
+  if (IsSet(state.RotaryError) && !IsSet(move_.before.RotaryError)) {
+    return "Rotary error at " + std::to_string(reported);
+  }
+  if (running && std::abs(reported - predicted) > tolerance_) {
+    const bool behind = std::abs(reported - move_.from) < std::abs(predicted - move_.from);
+    return std::string(behind ? "behind" : "ahead of") + " the prediction by " +
+           std::to_string(std::abs(reported - predicted)) + " steps at " + ShadowSeconds(seconds) + " s";
+  }
+  const double late = seconds - PredictedSeconds();
+  const double allowed = std::max(kLeastLateSeconds, static_cast<double>(tolerance_) / std::max(speed_, 1.0));
+  if (!running && late > allowed) return "ended " + ShadowSeconds(late) + " s late";
+  return std::nullopt;
+}
+
+}  // namespace kavr
