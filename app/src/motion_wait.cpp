@@ -13,7 +13,8 @@ Pacing SystemPacing() {
 MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
                             std::optional<std::chrono::milliseconds> limit,
                             std::chrono::milliseconds interval, const Pacing& pacing,
-                            const std::function<bool()>& interrupted) {
+                            const std::function<bool()>& interrupted,
+                            const std::function<void(const KAVR_State&)>& seen) {
   const auto begun = pacing.now();
   for (;;) {
     MotionWait wait;
@@ -22,6 +23,7 @@ MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
       wait.end = MotionWaitEnd::kReadFailed;
       return wait;
     }
+    if (seen) seen(wait.state);
     if (!IsSet(wait.state.Running)) return wait;
     if (interrupted && interrupted()) {
       wait.end = MotionWaitEnd::kInterrupted;

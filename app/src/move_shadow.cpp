@@ -80,7 +80,8 @@ std::optional<std::string> MoveShadow::Departs(double seconds, const KAVR_State&
   const bool running = IsSet(state.Running);
   if (!running && std::abs(reported - target) > tolerance_) {
     // Where the prediction passed the stopping point is when it stopped.
-    const double when = std::min(seconds, motion_.SecondsToReach(static_cast<double>(reported)).value_or(seconds));
+    const auto reached = motion_.SecondsToReach(static_cast<double>(reported));
+    const double when = reached ? std::min(seconds, SecondsAt(motion_.Plan().start) + *reached) : seconds;
     std::string words = "stopped at " + std::to_string(reported) + " of " + std::to_string(target) + " after " +
                         ShadowSeconds(when) + " s";
     const std::string reason = StopReason(state, move_.before);
@@ -98,6 +99,33 @@ std::optional<std::string> MoveShadow::Departs(double seconds, const KAVR_State&
   const double allowed = std::max(kLeastLateSeconds, static_cast<double>(tolerance_) / std::max(speed_, 1.0));
   if (!running && late > allowed) return "ended " + ShadowSeconds(late) + " s late";
   return std::nullopt;
+}
+
+std::optional<std::string> PolledMove::Hold(TimePoint at, const KAVR_State& state) {
+  const bool running = IsSet(state.Running);
+  if (!started_) {
+    if (!running) {
+      before_ = state;
+      return std::nullopt;
+    }
+    started_ = at;
+    said_ = false;
+    if (!before_) before_ = state;
+  }
+  std::optional<std::string> words;
+  const std::string reason = StopReason(state, *before_);
+  if (!said_ && !running && !reason.empty()) {
+    words = "stopped at " + std::to_string(state.CurrentPosition) + " after " +
+            ShadowSeconds(motion::SecondsBetween(*started_, at)) + " s: " + reason;
+  } else if (!said_ && IsSet(state.RotaryError) && !IsSet(before_->RotaryError)) {
+    words = "Rotary error at " + std::to_string(state.CurrentPosition);
+  }
+  if (words) said_ = true;
+  if (!running) {
+    started_.reset();
+    before_ = state;
+  }
+  return words;
 }
 
 }  // namespace kavr

@@ -63,7 +63,7 @@ class MoveShadow {
 
   std::int32_t PredictedAt(TimePoint at) const;
   // Seconds from the start until the prediction comes to rest.
-  double PredictedSeconds() const { return motion_.RunSeconds(); }
+  double PredictedSeconds() const { return SecondsAt(motion_.Plan().start) + motion_.RunSeconds(); }
   double SecondsAt(TimePoint at) const;
 
   // Holds `state`, read at `at`, against the prediction and keeps the
@@ -89,6 +89,24 @@ class MoveShadow {
   std::optional<std::string> departure_;
   bool ended_ = false;
   std::vector<ShadowPoint> points_;
+};
+
+// A move seen only in polls, started by another program: where it was sent
+// and how fast are not known, so only what the state itself tells is said:
+// a stop with a switch or the button pushed, the power gone, or a rotary
+// error, e.g. "stopped at 1000 after 0.4 s: Trailer 1 pushed".
+class PolledMove {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  // Holds each state read in turn; returns words the first time the move
+  // under way departs.
+  std::optional<std::string> Hold(TimePoint at, const KAVR_State& state);
+
+ private:
+  std::optional<KAVR_State> before_;  // the last state at rest
+  std::optional<TimePoint> started_;  // the first read that saw it run
+  bool said_ = false;
 };
 
 // "0.4", "12", "1.25": seconds as the words give them.
