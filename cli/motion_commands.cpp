@@ -57,8 +57,8 @@ FieldWrites StartFieldWrites(const Request& request) {
 
 int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device,
                 MoveShadow* shadow) {
-  const auto seen = [&](const KAVR_State& state) {
-    if (shadow != nullptr) shadow->Hold(console.pacing.now(), state);
+  const auto seen = [&](std::chrono::steady_clock::time_point sent, const KAVR_State& state) {
+    if (shadow != nullptr) shadow->Hold(sent, console.pacing.now(), state);
   };
   const MotionWait wait = WaitUntilStopped(session.Library(), device, request.waitLimit, kWaitInterval,
                                            console.pacing, console.interrupted, seen);
@@ -141,11 +141,14 @@ int StartCommand(const Request& request, Session& session, Console& console) {
     move.destination = typedDestination;
     move.speed = typedSpeed;
   }
-  PrintText(console.out, StartMove(session, device, typedDestination, typedSpeed,
+  const auto sent = console.pacing.now();
+  const std::string report = StartMove(session, device, typedDestination, typedSpeed,
                                    static_cast<std::uint8_t>(request.stepDivisor), named.values,
-                                   console.decimalSeparator, &move.start));
+                                   console.decimalSeparator, &move.start);
+  const auto started = console.pacing.now();
+  PrintText(console.out, report);
   std::optional<MoveShadow> shadow;
-  if (request.shadow) shadow.emplace(console.pacing.now(), move, ShadowTolerance{});
+  if (request.shadow) shadow.emplace(started, move, ShadowTolerance{}, started - sent);
   return request.wait ? WaitForStop(request, session, console, device, shadow ? &*shadow : nullptr) : kSuccess;
 }
 

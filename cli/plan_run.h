@@ -45,7 +45,8 @@ struct ControllerRun {
   std::vector<FieldValue> parametersWritten;
   // The latest move started, and when: shadowed waits predict it.
   std::optional<MoveSent> move;
-  std::chrono::steady_clock::time_point movedAt;
+  std::chrono::steady_clock::time_point movedAt;  // when the start call returned
+  std::chrono::steady_clock::duration moveCall{};  // and how long it took
   std::optional<MoveShadow> shadow;
 };
 

@@ -223,9 +223,11 @@ class PlanRunner {
     move.destination = step.destination;
     move.speed = step.speed;
     controller.move.reset();
+    const Clock::time_point sent = console_.pacing.now();
     StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
               &move.start);
     controller.movedAt = console_.pacing.now();
+    controller.moveCall = controller.movedAt - sent;
     controller.move = move;
     return std::nullopt;
   }
@@ -262,7 +264,8 @@ class PlanRunner {
       waiting.push_back(&controller);
       controller.shadow.reset();
       if (plan_.steps[index].shadow && controller.move) {
-        controller.shadow.emplace(controller.movedAt, *controller.move, *plan_.steps[index].shadow);
+        controller.shadow.emplace(controller.movedAt, *controller.move, *plan_.steps[index].shadow,
+                                  controller.moveCall);
       }
     }
     bool lastRound = false;
@@ -278,6 +281,7 @@ class PlanRunner {
   // True when the controller is done waiting: stopped, failed or out of time.
   bool Polled(ControllerRun& controller, std::size_t index, Clock::time_point begun, bool lastRound) {
     KAVR_State state{};
+    const Clock::time_point sent = console_.pacing.now();
     const ResultCode result = session_.Library().GetState(controller.device, state);
     if (result != 0) {
       session_.Check(Entry::GetState, session_.LibraryUnavailable(result) ? result : 0);
@@ -285,7 +289,7 @@ class PlanRunner {
       return true;
     }
     if (controller.shadow) {
-      if (auto departure = controller.shadow->Hold(console_.pacing.now(), state)) {
+      if (auto departure = controller.shadow->Hold(sent, console_.pacing.now(), state)) {
         Record(controller, index, begun,
                StepFailure{"the move to follow its prediction within " +
                                std::to_string(controller.shadow->Tolerance()) + " steps",

@@ -13,10 +13,6 @@ namespace {
 // see it can add.
 constexpr double kLeastLateSeconds = 0.25;
 
-motion::TimePoint After(motion::TimePoint from, double seconds) {
-  return from + std::chrono::duration_cast<motion::TimePoint::duration>(std::chrono::duration<double>(seconds));
-}
-
 // Why a motor stopped short, as its state says.
 std::string StopReason(const KAVR_State& state, const KAVR_State& before) {
   if (IsSet(state.Trailer1Pushed)) return "Trailer 1 pushed";
@@ -47,9 +43,11 @@ std::string ShadowSeconds(double seconds) {
   return shown;
 }
 
-MoveShadow::MoveShadow(TimePoint started, const MoveSent& move, const ShadowTolerance& tolerance)
+MoveShadow::MoveShadow(TimePoint started, const MoveSent& move, const ShadowTolerance& tolerance,
+                       TimePoint::duration startWindow)
     : move_(move),
       started_(started),
+      startWindow_(startWindow),
       motion_(motion::PredictedMove(started, move.from, move.destination, move.speed, move.parameters, move.start)),
       tolerance_(tolerance.For(static_cast<std::int64_t>(move.destination) - move.from)),
       speed_(motion::ProfileOf(move.parameters, move.start, move.speed).speed) {}
@@ -62,21 +60,27 @@ std::int32_t MoveShadow::PredictedAt(TimePoint at) const { return motion_.At(at)
 
 double MoveShadow::SecondsAt(TimePoint at) const { return motion::SecondsBetween(started_, at); }
 
-std::optional<std::string> MoveShadow::Hold(TimePoint at, const KAVR_State& state) {
+std::optional<std::string> MoveShadow::Hold(TimePoint sent, TimePoint at, const KAVR_State& state) {
   if (ended_) return std::nullopt;
-  const double seconds = SecondsAt(at);
-  points_.push_back({seconds, state.CurrentPosition, PredictedAt(at)});
-  std::optional<std::string> departs = Departs(seconds, state);
+  points_.push_back({SecondsAt(at), state.CurrentPosition, PredictedAt(at)});
+  std::optional<std::string> departs = Departs(std::min(sent, at), at, state);
   if (!IsSet(state.Running)) ended_ = true;
   if (!departs || departure_) return std::nullopt;
   departure_ = std::move(departs);
   return departure_;
 }
 
-std::optional<std::string> MoveShadow::Departs(double seconds, const KAVR_State& state) const {
+std::optional<std::string> MoveShadow::Departs(TimePoint sent, TimePoint at, const KAVR_State& state) const {
+  const double seconds = SecondsAt(at);
   const std::int64_t reported = state.CurrentPosition;
   const std::int64_t target = motion_.Plan().restPosition;
-  const std::int64_t predicted = PredictedAt(After(started_, seconds));
+  // The least and the most the move can have done by the read: started as
+  // late as can be and read at once, or started early and read late.
+  const std::int64_t least = PredictedAt(sent);
+  const std::int64_t most = PredictedAt(at + startWindow_);
+  const auto along = [&](std::int64_t position) { return (position - move_.from) * (target >= move_.from ? 1 : -1); };
+  const bool behind = along(reported) < along(least);
+  const std::int64_t predicted = behind ? least : along(reported) > along(most) ? most : reported;
   const bool running = IsSet(state.Running);
   if (!running && std::abs(reported - target) > tolerance_) {
     // Where the prediction passed the stopping point is when it stopped.
@@ -91,7 +95,6 @@ std::optional<std::string> MoveShadow::Departs(double seconds, const KAVR_State&
     return "Rotary error at " + std::to_string(reported);
   }
   if (running && std::abs(reported - predicted) > tolerance_) {
-    const bool behind = std::abs(reported - move_.from) < std::abs(predicted - move_.from);
     return std::string(behind ? "behind" : "ahead of") + " the prediction by " +
            std::to_string(std::abs(reported - predicted)) + " steps at " + ShadowSeconds(seconds) + " s";
   }

@@ -56,7 +56,10 @@ class MoveShadow {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
 
-  MoveShadow(TimePoint started, const MoveSent& move, const ShadowTolerance& tolerance);
+  // `started` is when the start call returned; it went out `startWindow`
+  // earlier. The controller started the move somewhere in between.
+  MoveShadow(TimePoint started, const MoveSent& move, const ShadowTolerance& tolerance,
+             TimePoint::duration startWindow = {});
 
   // A Stop sent on purpose: the prediction slows down from `at` as well.
   void StopSent(TimePoint at);
@@ -69,7 +72,10 @@ class MoveShadow {
   // Holds `state`, read at `at`, against the prediction and keeps the
   // point. Returns the departure, in words, the first time one is seen;
   // nothing before and after.
-  std::optional<std::string> Hold(TimePoint at, const KAVR_State& state);
+  // A read that went out at `sent` and came back at `at` is held against
+  // every prediction in between, so a slow call is no departure.
+  std::optional<std::string> Hold(TimePoint at, const KAVR_State& state) { return Hold(at, at, state); }
+  std::optional<std::string> Hold(TimePoint sent, TimePoint at, const KAVR_State& state);
 
   // The first departure, if any; whether the move has been seen to end.
   const std::optional<std::string>& Departure() const { return departure_; }
@@ -79,10 +85,11 @@ class MoveShadow {
   const std::vector<ShadowPoint>& Points() const { return points_; }
 
  private:
-  std::optional<std::string> Departs(double seconds, const KAVR_State& state) const;
+  std::optional<std::string> Departs(TimePoint sent, TimePoint at, const KAVR_State& state) const;
 
   MoveSent move_;
   TimePoint started_;
+  TimePoint::duration startWindow_;
   motion::Motion motion_;
   std::int64_t tolerance_;
   double speed_;
