@@ -119,7 +119,7 @@ TEST(PositionHistory, KeepsThirtySecondsAndTheSampleBeforeThem) {
   kavr::PositionHistory history;
   const std::chrono::steady_clock::time_point start{};
   for (int second = 0; second <= 40; ++second)
-    history.Add({start + std::chrono::seconds(second), second, true});
+    history.Add({start + std::chrono::seconds(second), second, true, {}, false});
   ASSERT_EQ(history.Samples().size(), 32u);
   EXPECT_EQ(history.Samples().front().position, 9);
 }
