@@ -58,8 +58,19 @@ void PositionPlot::paintEvent(QPaintEvent*) {
     return;
   }
 
-  const auto [lowest, highest] = std::minmax_element(
+  const auto [lowestSample, highestSample] = std::minmax_element(
       samples.begin(), samples.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
+  // The predicted curve counts too: a move stopped short is drawn below it.
+  struct Extreme {
+    std::int32_t position;
+  } low{lowestSample->position}, high{highestSample->position};
+  for (const auto& sample : samples) {
+    if (!sample.predicted) continue;
+    low.position = std::min(low.position, *sample.predicted);
+    high.position = std::max(high.position, *sample.predicted);
+  }
+  const Extreme* lowest = &low;
+  const Extreme* highest = &high;
   const QString highText = QString::number(highest->position), lowText = QString::number(lowest->position);
   const QFontMetrics metrics = fontMetrics();
   const int labelWidth =

@@ -71,8 +71,12 @@ void StateMonitor::Shadow(std::int32_t device, std::chrono::steady_clock::time_p
     seen.reset();
   }
   std::optional<std::string> words;
-  if (shadow_ && !shadow_->Ended()) {
+  // The predicted curve runs on to the end of the prediction, past a move
+  // that stopped short, so that the plot shows how far short.
+  if (shadow_ && shadow_->SecondsAt(now) <= shadow_->PredictedSeconds() + 1.0) {
     sample.predicted = shadow_->PredictedAt(now);
+  }
+  if (shadow_ && !shadow_->Ended()) {
     words = shadow_->Hold(sent, now, state);
   } else {
     if (IsSet(state.Running) && (!lastState_ || !IsSet(lastState_->Running))) departure_.clear();
