@@ -121,9 +121,14 @@ void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
                   "SECONDS without limit")
       ->expected(0, 1)
       ->type_name("[SECONDS]");
+  start.add_flag("--shadow", request.shadow,
+                 "with --wait: hold the move against its prediction (within 2% of the move plus 10 steps); "
+                 "exit 2 with what departed from it");
 }
 
-void WatchOptions(CLI::App& watch, Request&, OptionTexts& texts) {
+void WatchOptions(CLI::App& watch, Request& request, OptionTexts& texts) {
+  watch.add_flag("--shadow", request.shadow,
+                 "print a line when a move stops at a switch, the emergency button or a rotary error");
   watch.add_option("--interval", texts.intervalMs, "milliseconds between reads")
       ->check(CLI::Range(1, 86400000))
       ->default_val(500)
@@ -282,6 +287,9 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
       return "--wait: \"" + texts.wait +
              "\" is not a number of seconds from 0 up (write --wait=SECONDS when FIELD=VALUE follows)";
     }
+  }
+  if (request.shadow && !request.wait && request.command == "start") {
+    return "--shadow: holds a move against its prediction while waiting; give --wait too";
   }
   request.interval = std::chrono::milliseconds(texts.intervalMs);
   if (Given(command, "--count") > 0) request.count = texts.count;

@@ -51,7 +51,8 @@ void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std:
 // (also in `speedLeft`, when given).
 std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
                       std::uint8_t divisor, std::span<const FieldValue> startValues,
-                      std::string_view decimalSeparator, float* speedLeft = nullptr);
+                      std::string_view decimalSeparator, float* speedLeft = nullptr,
+                      KAVR_StartParameters* sent = nullptr);
 
 int StartCommand(const Request&, Session&, Console&);
 // The start parameters a FIELD=VALUE of start may name: all but the step

@@ -6,6 +6,7 @@
 
 #include "app/field_assignments.h"
 #include "app/motion_wait.h"
+#include "app/move_shadow.h"
 #include "app/state_line.h"
 #include "app/typed_numbers.h"
 #include "commands.h"
@@ -54,11 +55,18 @@ FieldWrites StartFieldWrites(const Request& request) {
                                   std::to_string(state.CurrentPosition)};
 }
 
-int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device) {
+int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device,
+                MoveShadow* shadow) {
+  const auto seen = [&](std::chrono::steady_clock::time_point sent, const KAVR_State& state) {
+    if (shadow != nullptr) shadow->Hold(sent, console.pacing.now(), state);
+  };
   const MotionWait wait = WaitUntilStopped(session.Library(), device, request.waitLimit, kWaitInterval,
-                                           console.pacing, console.interrupted);
+                                           console.pacing, console.interrupted, seen);
   switch (wait.end) {
     case MotionWaitEnd::kStopped:
+      if (shadow != nullptr && shadow->Departure()) {
+        throw Failure{kCallFailed, "the move left its prediction: " + *shadow->Departure()};
+      }
       return kSuccess;
     case MotionWaitEnd::kReadFailed:
       session.Check(Entry::GetState, wait.result);
@@ -99,13 +107,14 @@ std::span<const RecordField> StartFields() {
 
 std::string StartMove(Session& session, std::int32_t device, std::int32_t destination, float speed,
                       std::uint8_t divisor, std::span<const FieldValue> startValues,
-                      std::string_view decimalSeparator, float* speedLeft) {
+                      std::string_view decimalSeparator, float* speedLeft, KAVR_StartParameters* sent) {
   auto start = ReadRecord(session, device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
   start.StepDivisor = divisor;
   ApplyFieldValues(WritableBytesOf(start), startValues);
   // The library may lower the speed through its reference; the report shows what it left.
   session.Check(Entry::Start, session.Library().Start(device, destination, speed, start));
   if (speedLeft != nullptr) *speedLeft = speed;
+  if (sent != nullptr) *sent = start;
   return StartReportText(destination, speed, start, decimalSeparator);
 }
 
@@ -125,21 +134,38 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   for (const std::string& note : named.notes) PrintText(console.err, "kavrctl: " + note, "standard error");
 
   const std::int32_t device = session.Device();
-  PrintText(console.out, StartMove(session, device, typedDestination, typedSpeed,
+  MoveSent move;
+  if (request.shadow) {
+    move.before = ReadRecord(session, device, Entry::GetState, &ControllerLibrary::GetState);
+    move.parameters = ReadRecord(session, device, Entry::GetParameters, &ControllerLibrary::GetParameters);
+    move.from = move.before.CurrentPosition;
+    move.destination = typedDestination;
+    move.speed = typedSpeed;
+  }
+  const auto sent = console.pacing.now();
+  const std::string report = StartMove(session, device, typedDestination, typedSpeed,
                                    static_cast<std::uint8_t>(request.stepDivisor), named.values,
-                                   console.decimalSeparator));
-  return request.wait ? WaitForStop(request, session, console, device) : kSuccess;
+                                   console.decimalSeparator, &move.start);
+  const auto started = console.pacing.now();
+  PrintText(console.out, report);
+  std::optional<MoveShadow> shadow;
+  if (request.shadow) shadow.emplace(started, move, ShadowTolerance{}, started - sent);
+  return request.wait ? WaitForStop(request, session, console, device, shadow ? &*shadow : nullptr) : kSuccess;
 }
 
 int WatchCommand(const Request& request, Session& session, Console& console) {
   const std::int32_t device = session.Device();
   console.armInterrupt();
   bool failed = false;
+  PolledMove polled;
   for (std::int64_t reads = 1; !console.interrupted(); ++reads) {
     KAVR_State state{};
     const ResultCode result = session.Library().GetState(device, state);
     if (result == 0) {
       PrintText(console.out, console.clockText() + " " + StateLine(state, console.decimalSeparator));
+      if (const auto departure = request.shadow ? polled.Hold(console.pacing.now(), state) : std::nullopt) {
+        PrintText(console.out, console.clockText() + " shadow: " + *departure);
+      }
     } else if (session.LibraryUnavailable(result)) {
       session.Check(Entry::GetState, result);
     } else {

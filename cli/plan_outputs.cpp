@@ -1,6 +1,7 @@
 // The files a plan's run leaves for scripts and dashboards.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -149,6 +150,15 @@ std::string PlanReportJson(const PlanRun& run) {
         Json trace = Json::array();
         for (const TracePoint& point : outcome.trace) trace.push_back({point.ms, point.position});
         step["trace"] = std::move(trace);
+      }
+      if (!outcome.prediction.empty()) {
+        Json points = Json::array();
+        for (const ShadowPoint& point : outcome.prediction) {
+          points.push_back({{"ms", std::lround(point.seconds * 1000.0)},
+                            {"reported", point.reported},
+                            {"predicted", point.predicted}});
+        }
+        step["prediction"] = {{"tolerance", outcome.tolerance}, {"points", std::move(points)}};
       }
       steps.push_back(std::move(step));
     }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ struct StepOutcome {
   // What the step measured, passing or failing, and a wait's positions.
   std::vector<Measurement> measurements;
   std::vector<TracePoint> trace;
+  // A shadowed wait: the reported and predicted positions at each read.
+  std::vector<ShadowPoint> prediction;
+  std::int64_t tolerance = 0;
 };
 
 struct ControllerRun {
@@ -44,6 +48,11 @@ struct ControllerRun {
   // The values the plan wrote, for the verify step.
   std::vector<FieldValue> modeWritten;
   std::vector<FieldValue> parametersWritten;
+  // The latest move started, and when: shadowed waits predict it.
+  std::optional<MoveSent> move;
+  std::chrono::steady_clock::time_point movedAt;  // when the start call returned
+  std::chrono::steady_clock::duration moveCall{};  // and how long it took
+  std::optional<MoveShadow> shadow;
 };
 
 // A file the run depends on, with the SHA-256 of its bytes (empty when it

@@ -96,6 +96,10 @@ class PlanRunner {
   void Record(ControllerRun& controller, std::size_t index, Clock::time_point begun,
               const std::optional<StepFailure>& failure) {
     StepOutcome& outcome = controller.steps[index];
+    if (plan_.steps[index].kind == PlanStepKind::kWait && controller.shadow) {
+      outcome.prediction = controller.shadow->Points();
+      outcome.tolerance = controller.shadow->Tolerance();
+    }
     outcome.duration = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
     outcome.verdict = failure ? StepVerdict::kFailed : StepVerdict::kPassed;
     if (failure) {
@@ -151,6 +155,7 @@ class PlanRunner {
         return Write(controller, step, outcome.measurements);
       case PlanStepKind::kStart:
         controller.started = true;
+        if (Shadowed()) return StartShadowed(controller, step, outcome.measurements);
         Start(device, step, outcome.measurements);
         return std::nullopt;
       case PlanStepKind::kExpect: {
@@ -180,12 +185,43 @@ class PlanRunner {
     float speedLeft = step.speed;
     StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
               &speedLeft);
+    StartMeasured(step, speedLeft, measured);
+  }
+
+  // What a start sent, and the speed the library left.
+  static void StartMeasured(const PlanStep& step, float speedLeft, std::vector<Measurement>& measured) {
     measured.push_back({.name = "Destination", .value = static_cast<double>(step.destination), .unit = "steps"});
     measured.push_back({.name = "Speed",
                         .value = static_cast<double>(speedLeft),
                         .unit = "steps/s",
                         .sent = static_cast<double>(step.speed)});
     measured.push_back({.name = "StepDivisor", .value = static_cast<double>(step.divisor)});
+  }
+
+  bool Shadowed() const {
+    return std::ranges::any_of(plan_.steps, [](const PlanStep& step) { return step.shadow.has_value(); });
+  }
+
+  // A start that a shadowed wait will predict: where the axis was and the
+  // parameters it moves by are read first.
+  std::optional<StepFailure> StartShadowed(ControllerRun& controller, const PlanStep& step,
+                                          std::vector<Measurement>& measured) {
+    MoveSent move;
+    move.before = ReadRecord(session_, controller.device, Entry::GetState, &ControllerLibrary::GetState);
+    move.parameters = ReadRecord(session_, controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
+    move.from = move.before.CurrentPosition;
+    move.destination = step.destination;
+    move.speed = step.speed;
+    controller.move.reset();
+    const Clock::time_point sent = console_.pacing.now();
+    float speedLeft = step.speed;
+    StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
+              &speedLeft, &move.start);
+    StartMeasured(step, speedLeft, measured);
+    controller.movedAt = console_.pacing.now();
+    controller.moveCall = controller.movedAt - sent;
+    controller.move = move;
+    return std::nullopt;
   }
 
   std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step, std::vector<Measurement>& measured) {
@@ -225,7 +261,13 @@ class PlanRunner {
     const Clock::time_point begun = console_.pacing.now();
     std::vector<ControllerRun*> waiting;
     for (ControllerRun& controller : run_.controllers) {
-      if (!controller.failed) waiting.push_back(&controller);
+      if (controller.failed) continue;
+      waiting.push_back(&controller);
+      controller.shadow.reset();
+      if (plan_.steps[index].shadow && controller.move) {
+        controller.shadow.emplace(controller.movedAt, *controller.move, *plan_.steps[index].shadow,
+                                  controller.moveCall);
+      }
     }
     bool lastRound = false;
     while (!waiting.empty() && !Interrupted()) {
@@ -240,6 +282,7 @@ class PlanRunner {
   // True when the controller is done waiting: stopped, failed or out of time.
   bool Polled(ControllerRun& controller, std::size_t index, Clock::time_point begun, bool lastRound) {
     KAVR_State state{};
+    const Clock::time_point sent = console_.pacing.now();
     const ResultCode result = session_.Library().GetState(controller.device, state);
     if (result != 0) {
       session_.Check(Entry::GetState, session_.LibraryUnavailable(result) ? result : 0);
@@ -249,6 +292,15 @@ class PlanRunner {
     const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
     StepOutcome& outcome = controller.steps[index];
     outcome.trace.push_back({spent.count(), state.CurrentPosition});
+    if (controller.shadow) {
+      if (auto departure = controller.shadow->Hold(sent, console_.pacing.now(), state)) {
+        Record(controller, index, begun,
+               StepFailure{"the move to follow its prediction within " +
+                               std::to_string(controller.shadow->Tolerance()) + " steps",
+                           *departure});
+        return true;
+      }
+    }
     const bool stopped = !IsSet(state.Running);
     if (!stopped && !lastRound) return false;
     const milliseconds limit = plan_.steps[index].duration;

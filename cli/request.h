@@ -40,6 +40,7 @@ struct Request {
   std::string speed;
   int stepDivisor = 1;
   bool wait = false;
+  bool shadow = false;  // start --wait, watch: hold moves against their prediction
   std::optional<std::chrono::milliseconds> waitLimit;  // none: no limit
 
   // run

@@ -1,5 +1,7 @@
 #include "monitor_window.h"
 
+#include <QSpinBox>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -73,6 +75,9 @@ MonitorWindow::MonitorWindow(kavr::RecordingControllerLibrary& library, kavr::Ca
   connect(pause_, &QPushButton::clicked, this, &MonitorWindow::ResumeOrPause);
   connect(interval_, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
           [this](int index) { timer_.setInterval(kIntervals.at(static_cast<std::size_t>(index))); });
+  connect(tolerance_, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int steps) {
+    monitor_.SetTolerance(steps == 0 ? kavr::ShadowTolerance{} : kavr::ShadowTolerance{steps, {}});
+  });
   connect(openAtStart_, &QCheckBox::toggled, this,
           [this](bool checked) { settings_.setValue(QString::fromLatin1(kOpenAtStartKey), checked); });
 }
@@ -112,6 +117,14 @@ void MonitorWindow::CreateControls(kavr::CallLog& log) {
   // The status may hold the library's error text: never markup.
   status_->setTextFormat(Qt::PlainText);
   status_->setWordWrap(true);
+  prediction_ = Named(new QLabel(this), "Prediction");
+  prediction_->setTextFormat(Qt::PlainText);
+  prediction_->setWordWrap(true);
+  tolerance_ = Named(new QSpinBox(this), "Tolerance");
+  tolerance_->setRange(0, 1000000);
+  tolerance_->setSuffix(QStringLiteral(" steps"));
+  tolerance_->setSpecialValueText(QStringLiteral("2% + 10 steps"));
+  tolerance_->setToolTip(QStringLiteral("How far the position may stray from the prediction"));
   log_ = new CallLogView(log, this);
 }
 
@@ -126,6 +139,10 @@ void MonitorWindow::LayOut() {
   controls->addWidget(intervalLabel);
   controls->addWidget(interval_);
   controls->addWidget(pause_);
+  auto* toleranceLabel = new QLabel(QStringLiteral("Tolerance:"), this);
+  toleranceLabel->setBuddy(tolerance_);
+  controls->addWidget(toleranceLabel);
+  controls->addWidget(tolerance_);
   controls->addStretch(1);
   controls->addWidget(openAtStart_);
 
@@ -133,6 +150,7 @@ void MonitorWindow::LayOut() {
   layout->addLayout(top);
   layout->addWidget(plot_, 1);
   layout->addLayout(controls);
+  layout->addWidget(prediction_);
   layout->addWidget(status_);
   layout->addWidget(log_, 2);
   resize(760, 720);
@@ -156,6 +174,12 @@ void MonitorWindow::ShowPolled() {
   plot_->update();
   const QString status = QString::fromStdString(monitor_.Status());
   if (status_->text() != status) status_->setText(status);
+  const QString departure = QString::fromStdString(monitor_.Departure());
+  if (prediction_->text() != departure) {
+    prediction_->setText(departure);
+    // A screen reader hears the words as the label's description.
+    prediction_->setAccessibleDescription(departure);
+  }
   ShowPolling();
 }
 

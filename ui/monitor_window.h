@@ -20,6 +20,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QSettings;
 class StateView;
 
@@ -67,5 +68,8 @@ class MonitorWindow : public QWidget {
   QPushButton* pause_ = nullptr;
   QCheckBox* openAtStart_ = nullptr;
   QLabel* status_ = nullptr;
+  // The latest move against its prediction, in words.
+  QLabel* prediction_ = nullptr;
+  QSpinBox* tolerance_ = nullptr;
   CallLogView* log_ = nullptr;
 };

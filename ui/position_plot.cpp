@@ -58,8 +58,19 @@ void PositionPlot::paintEvent(QPaintEvent*) {
     return;
   }
 
-  const auto [lowest, highest] = std::minmax_element(
+  const auto [lowestSample, highestSample] = std::minmax_element(
       samples.begin(), samples.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
+  // The predicted curve counts too: a move stopped short is drawn below it.
+  struct Extreme {
+    std::int32_t position;
+  } low{lowestSample->position}, high{highestSample->position};
+  for (const auto& sample : samples) {
+    if (!sample.predicted) continue;
+    low.position = std::min(low.position, *sample.predicted);
+    high.position = std::max(high.position, *sample.predicted);
+  }
+  const Extreme* lowest = &low;
+  const Extreme* highest = &high;
   const QString highText = QString::number(highest->position), lowText = QString::number(lowest->position);
   const QFontMetrics metrics = fontMetrics();
   const int labelWidth =
@@ -83,6 +94,20 @@ void PositionPlot::paintEvent(QPaintEvent*) {
   for (const auto& sample : samples) line << QPointF(scale.X(sample.time), scale.Y(sample.position));
   // Without antialiasing: a smoothed line of hundreds of points costs more
   // than the rest of a poll together, at every poll.
+  // The predicted curve of the move under way, dashed beside the reported
+  // one, and a mark where the move was seen to leave it.
+  QPolygonF predicted;
+  for (const auto& sample : samples) {
+    if (sample.predicted) predicted << QPointF(scale.X(sample.time), scale.Y(*sample.predicted));
+  }
+  painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
+  painter.drawPolyline(predicted);
+  painter.setPen(QPen(QColor(200, 60, 60), 2));
+  for (const auto& sample : samples) {
+    if (!sample.departed) continue;
+    const double x = scale.X(sample.time);
+    painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+  }
   painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
   painter.drawPolyline(line);
   if (samples.size() == 1) painter.drawEllipse(line.front(), 2, 2);

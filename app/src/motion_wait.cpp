@@ -13,15 +13,18 @@ Pacing SystemPacing() {
 MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
                             std::optional<std::chrono::milliseconds> limit,
                             std::chrono::milliseconds interval, const Pacing& pacing,
-                            const std::function<bool()>& interrupted) {
+                            const std::function<bool()>& interrupted,
+                            const std::function<void(std::chrono::steady_clock::time_point, const KAVR_State&)>& seen) {
   const auto begun = pacing.now();
   for (;;) {
     MotionWait wait;
+    const auto sent = pacing.now();
     wait.result = library.GetState(device, wait.state);
     if (wait.result != 0) {
       wait.end = MotionWaitEnd::kReadFailed;
       return wait;
     }
+    if (seen) seen(sent, wait.state);
     if (!IsSet(wait.state.Running)) return wait;
     if (interrupted && interrupted()) {
       wait.end = MotionWaitEnd::kInterrupted;

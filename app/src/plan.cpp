@@ -168,6 +168,21 @@ void ParseWait(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
     Refuse("seconds: " + seconds.dump() + " is not a number of seconds from 0 up");
   }
   parsed.duration = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(limit * 1000.0)));
+  if (const Json* shadow = Member(step, "shadow")) {
+    if (!shadow->is_object()) Refuse("shadow: " + shadow->dump() + " is not an object such as {\"tolerance\": 50}");
+    RequireKeys(*shadow, {"tolerance", "percent"}, "shadow");
+    ShadowTolerance tolerance;
+    if (const Json* steps = Member(*shadow, "tolerance")) {
+      tolerance.steps = WholeNumber(*steps, "shadow.tolerance", 0, std::numeric_limits<std::uint32_t>::max());
+    }
+    if (const Json* percent = Member(*shadow, "percent")) {
+      if (tolerance.steps) Refuse("shadow: give tolerance or percent, not both");
+      const double share = Number(*percent, "shadow.percent");
+      if (!(share >= 0.0 && share <= 100.0)) Refuse("shadow.percent: " + percent->dump() + " is not from 0 to 100");
+      tolerance.percent = share;
+    }
+    parsed.shadow = tolerance;
+  }
 }
 
 void ParsePause(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
@@ -220,8 +235,15 @@ void ParseExpect(const Json& step, PlanStep& parsed, const SettingsFileReader&) 
   if (const Json* inputs = Member(step, "inputs")) expect.inputs = Inputs(*inputs);
   if (const Json* voltage = Member(step, "voltage")) expect.voltage = Limits(*voltage, "voltage");
   if (const Json* temperature = Member(step, "temperature")) expect.temperature = Limits(*temperature, "temperature");
+  // Named conditions on the state's flags, the same as inputs.
+  for (const auto& [key, field] : {std::pair{"rotary_error", "RotaryError"}, {"emergency", "EmergencyPushed"},
+                                   {"power", "PowerOn"}}) {
+    if (const Json* on = Member(step, key)) {
+      expect.inputs.push_back({FindField(RecordFields<KAVR_State>(), field), Boolean(*on, key)});
+    }
+  }
   if (!expect.position && !expect.running && expect.inputs.empty() && !expect.voltage && !expect.temperature) {
-    Refuse("names no condition (position, running, inputs, voltage, temperature)");
+    Refuse("names no condition (position, running, inputs, voltage, temperature, rotary_error, emergency, power)");
   }
 }
 
@@ -232,8 +254,8 @@ const StepRule kStepRules[] = {
     {PlanStepKind::kSetParameters, "set-parameters", {"fields", "verify"}, ParseSetParameters},
     {PlanStepKind::kLoad, "load", {"record", "file", "verify"}, ParseLoad},
     {PlanStepKind::kStart, "start", {"destination", "speed", "divisor"}, ParseStart},
-    {PlanStepKind::kWait, "wait", {"seconds"}, ParseWait},
-    {PlanStepKind::kExpect, "expect", {"position", "tolerance", "running", "inputs", "voltage", "temperature"}, ParseExpect},
+    {PlanStepKind::kWait, "wait", {"seconds", "shadow"}, ParseWait},
+    {PlanStepKind::kExpect, "expect", {"position", "tolerance", "running", "inputs", "voltage", "temperature", "rotary_error", "emergency", "power"}, ParseExpect},
     {PlanStepKind::kPause, "pause", {"ms"}, ParsePause},
     {PlanStepKind::kStop, "stop", {}, ParseNothing},
     {PlanStepKind::kSave, "save", {}, ParseNothing},

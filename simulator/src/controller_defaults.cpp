@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "motion/move_model.h"
 #include "simulator/number_text.h"
 
 namespace kavr::sim {
@@ -58,6 +59,6 @@ KAVR_StartParameters FactoryStartParameters() {
   return start;
 }
 
-double MaxSpeed(int stepDivisor) { return 5000.0 * stepDivisor; }
+double MaxSpeed(int stepDivisor) { return motion::MaxSpeed(stepDivisor); }
 
 }  // namespace kavr::sim

@@ -10,7 +10,9 @@
 namespace kavr::sim {
 
 ControllerState::ControllerState(Clock::TimePoint now)
-    : mode(FactoryMode()), parameters(FactoryParameters()), start(FactoryStartParameters()), motion(now) {}
+    : mode(FactoryMode()), parameters(FactoryParameters()), start(FactoryStartParameters()), motion(now) {
+  wear.advancedTo = now;
+}
 
 LiveState PowerCycle(const SimulatorConfig& config, Clock::TimePoint now, const WarningSink& warn) {
   LiveState state;

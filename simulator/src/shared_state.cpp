@@ -47,7 +47,10 @@ Problem SharedState::Open(bool atInit) {
   } else {
     stored_ = std::move(*bytes);
   }
-  if (atInit) ApplyInitSettings();
+  if (atInit) {
+    ApplyInitSettings();
+    WarnOfUnattachedRig();
+  }
   return std::nullopt;
 }
 
@@ -59,6 +62,14 @@ void SharedState::ApplyInitSettings() {
   if (config_.deviceCount && *config_.deviceCount != attached) {
     SwitchOn("KAVR_SIM_DEVICES asks for " + IntText(*config_.deviceCount) + " controllers where " +
              IntText(attached) + " are attached; all are power-cycled");
+  }
+}
+
+void SharedState::WarnOfUnattachedRig() {
+  if (!config_.rig || !warn_) return;
+  if (const auto serial = config_.rig->Unattached(static_cast<int>(state_.controllers.size()))) {
+    warn_("KAVR_SIM_RIG: the rig file " + QuotedPath(config_.rig->file) + " is refused: " + Quoted(*serial) +
+          " is not the serial number of an attached controller; running without a rig");
   }
 }
 

@@ -150,6 +150,11 @@ SimulatorConfig ReadConfig(const EnvironmentLookup& environment, const WarningSi
     }
   }
   if (const auto kept = environment("KAVR_SIM_KEEP")) config.kept = ParseKeptFields(*kept, warn);
+  if (const auto rig = environment("KAVR_SIM_RIG"); rig && !Trimmed(*rig).empty()) {
+    std::string problem;
+    config.rig = ReadRigFile(PathFrom(*rig), problem);
+    if (!config.rig) warn(problem);
+  }
   if (const auto hold = environment("KAVR_SIM_HOLD_LOCK_MS"); hold && !Trimmed(*hold).empty()) {
     config.holdLockMs = ParseHoldMs(*hold, warn);
   }

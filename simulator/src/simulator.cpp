@@ -90,6 +90,17 @@ KAVR_ResultCode Simulator::Screen(Entry entry, std::int32_t device, const void* 
   return kSuccess;
 }
 
+ControllerRig Simulator::RigOf(std::int32_t device) const {
+  if (!config_.rig || config_.rig->Unattached(DeviceCount())) return {};
+  return config_.rig->For(SerialNumber(device));
+}
+
+ControllerState& Simulator::Live(std::int32_t device) {
+  ControllerState& controller = Controller(device);
+  AdvanceRig(controller, RigOf(device), clock_.Now());
+  return controller;
+}
+
 KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_t versionsCapacity,
                                 char* serials, std::int32_t serialsCapacity) {
   if (const auto code = InjectedFault(Entry::Init, -1)) return code;
@@ -114,11 +125,12 @@ KAVR_ResultCode Simulator::Init(std::int32_t* count, char* versions, std::int32_
 
 KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
   if (const auto code = Screen(Entry::GetState, device, state)) return code;
-  const ControllerState& controller = Controller(device);
+  const ControllerState& controller = Live(device);
+  const ControllerRig rig = RigOf(device);
   const Clock::TimePoint now = clock_.Now();
   const MotionSample motion = controller.motion.At(now);
   const double seconds = SecondsBetween(state_.poweredOn, now);
-  const bool powerOn = !IsSet(controller.mode.PowerOff);
+  const bool powerOn = !IsSet(controller.mode.PowerOff) && !controller.wear.emergencyPushed;
   // With current reduction on, a motor at rest drops to half power once the
   // reduction timeout has passed.
   const double restingMs = controller.motion.SecondsAtRest(now) * 1000.0;
@@ -127,7 +139,8 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
 
   KAVR_State filled;
   filled.CurrentPosition = motion.position;
-  filled.Temperature = TemperatureAt(seconds, device);
+  filled.Temperature =
+      static_cast<float>(rig.temperature.value_or(TemperatureAt(seconds, device)) + controller.wear.heat);
   filled.StepDivisor = controller.stepDivisor;
   filled.LoftIndefinite = ToFlag(false);
   filled.FullPower = ToFlag(powerOn && !reduced);
@@ -136,7 +149,12 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
   filled.FullSpeed = ToFlag(motion.fullSpeed);
   filled.AfterReset = ToFlag(controller.afterReset);
   filled.Running = ToFlag(motion.running);
-  filled.InputVoltage = InputVoltageAt(seconds, device, motion.running);
+  filled.RotaryError = ToFlag(controller.wear.rotaryError);
+  filled.EmergencyPushed = ToFlag(controller.wear.emergencyPushed);
+  filled.Trailer1Pushed = ToFlag(TrailerPushed(rig, controller.mode, 1, motion.position));
+  filled.Trailer2Pushed = ToFlag(TrailerPushed(rig, controller.mode, 2, motion.position));
+  const auto supply = motion.running && rig.supplyUnderLoad ? rig.supplyUnderLoad : rig.supply;
+  filled.InputVoltage = supply ? static_cast<float>(*supply) : InputVoltageAt(seconds, device, motion.running);
   *state = filled;
   return kSuccess;
 }
@@ -158,9 +176,10 @@ KAVR_ResultCode Simulator::SetMode(std::int32_t device, KAVR_Mode* mode) {
                       ZeroSlotsHint(ReservedSlotsZero(*mode), "_KAVRVB_GetMode"));
   }
   if (const auto problem = ModeProblem(*mode)) return Refuse(Entry::SetMode, kInvalidValue, *problem);
-  ControllerState& controller = Controller(device);
+  ControllerState& controller = Live(device);
   const bool wasOn = !IsSet(controller.mode.PowerOff);
   controller.mode = *mode;
+  if (IsSet(mode->ResetRotaryCheck)) controller.wear.rotaryError = false;
   ApplyKeptFields(config_.kept, controller.mode);
   // A motor without power cannot hold or finish a move.
   if (wasOn && IsSet(mode->PowerOff)) controller.motion.Halt(clock_.Now());
@@ -201,7 +220,12 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
                                  KAVR_StartParameters* start) {
   if (const auto code = Screen(Entry::Start, device, start)) return code;
   if (speed == nullptr) return Refuse(Entry::Start, kNullPointer, "the speed pointer is null");
-  ControllerState& controller = Controller(device);
+  ControllerState& controller = Live(device);
+  if (controller.wear.emergencyPushed) {
+    return Refuse(Entry::Start, kPowerOff,
+                  "cannot start: the emergency button is pushed (EmergencyPushed); it stays pushed until the "
+                  "controller is power-cycled");
+  }
   if (IsSet(controller.mode.PowerOff)) {
     return Refuse(Entry::Start, kPowerOff,
                   "cannot start: the motor power is off (PowerOff is set in the mode)");
@@ -219,8 +243,19 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
   const auto fastest = static_cast<float>(MaxSpeed(divisor));
   if (*speed > fastest) *speed = fastest;
 
-  controller.motion.MoveTo(clock_.Now(), destination, *speed, controller.parameters.AccelerationTime,
-                           controller.parameters.DecelerationTime);
+  const motion::MoveProfile profile = motion::ProfileOf(controller.parameters, *start, *speed);
+  const ControllerRig rig = RigOf(device);
+  // A worn or overloaded axis runs slower than it was asked to.
+  const double slowing = 1.0 - rig.slowBy.value_or(0.0);
+  const Clock::TimePoint now = clock_.Now();
+  controller.motion.MoveTo(now, destination, profile.speed * slowing, profile.accelerationMs,
+                           profile.decelerationMs);
+  if (rig.emergencyAfterMs && !controller.wear.emergencyUsed) {
+    controller.wear.emergencyUsed = true;
+    controller.wear.emergencyAt =
+        now + std::chrono::duration_cast<Clock::TimePoint::duration>(
+                  std::chrono::duration<double, std::milli>(*rig.emergencyAfterMs));
+  }
   controller.afterReset = false;
   controller.stepDivisor = static_cast<std::uint8_t>(divisor);
   controller.start = *start;
@@ -230,14 +265,17 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
 KAVR_ResultCode Simulator::Stop(std::int32_t device) {
   // Stop takes no record; any non-null address passes the record check.
   if (const auto code = Screen(Entry::Stop, device, this)) return code;
-  ControllerState& controller = Controller(device);
-  controller.motion.Stop(clock_.Now(), controller.parameters.DecelerationTime);
+  ControllerState& controller = Live(device);
+  controller.motion.Stop(clock_.Now(),
+                         motion::ProfileOf(controller.parameters, controller.start, 0.0).decelerationMs);
   return kSuccess;
 }
 
 KAVR_ResultCode Simulator::SaveParametersToFlash(std::int32_t device) {
   if (const auto code = Screen(Entry::SaveParametersToFlash, device, this)) return code;
   const std::string serial = SerialNumber(device);
+  // A flash that loses what it is given still answers success.
+  if (RigOf(device).flashLost.value_or(false)) return kSuccess;
   if (auto problem = WriteFlash(config_.flashDir, serial, Controller(device).parameters)) {
     return Refuse(Entry::SaveParametersToFlash, kFlashFailure,
                   "the parameters of " + serial + " were not saved: " + *problem);

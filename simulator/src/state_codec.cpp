@@ -11,7 +11,7 @@ namespace kavr::sim {
 namespace {
 
 constexpr std::string_view kMagic = "KAVRSTAT";
-constexpr std::uint32_t kFormatVersion = 1;
+constexpr std::uint32_t kFormatVersion = 2;
 constexpr std::size_t kLongestError = 4096;
 
 std::int64_t Nanoseconds(Clock::TimePoint time) {
@@ -36,6 +36,16 @@ void PutPlan(PayloadWriter& out, const MotionPlan& plan) {
     out.Put(plan.phases[index].endVelocity);
     out.Put(static_cast<std::uint8_t>(plan.phases[index].fullSpeed));
   }
+}
+
+void PutWear(PayloadWriter& out, const RigWear& wear) {
+  out.Put(static_cast<std::uint8_t>(wear.rotaryError));
+  out.Put(static_cast<std::uint8_t>(wear.emergencyPushed));
+  out.Put(static_cast<std::uint8_t>(wear.emergencyUsed));
+  out.Put(static_cast<std::uint8_t>(wear.emergencyAt.has_value()));
+  out.Put(wear.emergencyAt ? Nanoseconds(*wear.emergencyAt) : std::int64_t{0});
+  out.Put(wear.heat);
+  out.Put(Nanoseconds(wear.advancedTo));
 }
 
 // Reads values back and remembers the first that no controller could hold.
@@ -95,6 +105,20 @@ MotionPlan GetPlan(Checker& check) {
   return plan;
 }
 
+RigWear GetWear(Checker& check) {
+  RigWear wear;
+  wear.rotaryError = check.Flag("a rotary error mark");
+  wear.emergencyPushed = check.Flag("an emergency mark");
+  wear.emergencyUsed = check.Flag("an emergency-used mark");
+  const bool pending = check.Flag("a pending emergency mark");
+  const Clock::TimePoint at = check.Time("an emergency's time");
+  if (pending) wear.emergencyAt = at;
+  wear.heat = check.Finite("a motor's heat");
+  if (wear.heat < 0.0) check.Fail("a motor's heat is negative");
+  wear.advancedTo = check.Time("the rig's time");
+  return wear;
+}
+
 }  // namespace
 
 std::string EncodeState(const LiveState& state) { return SealStatePayload(EncodeStatePayload(state)); }
@@ -113,6 +137,7 @@ std::string EncodeStatePayload(const LiveState& state) {
     out.Put(static_cast<std::uint8_t>(controller.afterReset));
     out.Put(controller.stepDivisor);
     PutPlan(out, controller.motion.Plan());
+    PutWear(out, controller.wear);
   }
   return out.Take();
 }
@@ -138,6 +163,7 @@ Problem DecodeState(std::string_view bytes, LiveState& state) {
     controller.afterReset = check.Flag("an After Reset mark");
     controller.stepDivisor = in.Get<std::uint8_t>();
     controller.motion = Motion(GetPlan(check));
+    controller.wear = GetWear(check);
     check.Check(ModeProblem(controller.mode));
     check.Check(ParametersProblem(controller.parameters));
     if (!IsStepDivisor(controller.stepDivisor)) check.Fail("a step divisor is not 1, 2, 4 or 8");

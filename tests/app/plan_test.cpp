@@ -66,6 +66,20 @@ TEST(Plan, EveryStepIsReadWithItsValues) {
   }
 }
 
+TEST(Plan, ShadowedWaitsAndNamedFlagConditions) {
+  const auto reading = Read(R"({"step": "wait", "seconds": 2, "shadow": {"tolerance": 50}},
+    {"step": "wait", "seconds": 2, "shadow": {"percent": 5}}, {"step": "wait", "seconds": 2, "shadow": {}},
+    {"step": "expect", "rotary_error": true, "emergency": false, "power": true})");
+  ASSERT_TRUE(reading.value) << reading.problem;
+  const auto& steps = reading.value->steps;
+  EXPECT_EQ(steps[0].shadow, (kavr::ShadowTolerance{50, {}}));
+  EXPECT_EQ(steps[1].shadow, (kavr::ShadowTolerance{{}, 5.0}));
+  EXPECT_EQ(steps[2].shadow, kavr::ShadowTolerance{});
+  std::vector<std::string> flags;
+  for (const auto& input : steps[3].expect.inputs) flags.push_back(std::string(input.field->name) + "=" + (input.on ? "1" : "0"));
+  EXPECT_EQ(flags, (std::vector<std::string>{"RotaryError=1", "EmergencyPushed=0", "PowerOn=1"}));
+}
+
 TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
   struct Case {
     std::string text;  // a whole plan, or steps when it starts with '{"step"'
@@ -119,6 +133,12 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"step": "expect", "voltage": {"min": 13, "max": 11}})", "voltage: min is above max"},
       {R"({"step": "expect", "voltage": {"min": 11, "marginal": -0.2}})", "voltage.marginal: -0.2 is below 0"},
       {R"({"step": "expect", "temperature": {"low": 1}})", "\"low\" is not a member of temperature"},
+      {R"({"step": "wait", "seconds": 1, "shadow": 50})", "shadow: 50 is not an object"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"steps": 5}})", "\"steps\" is not a member of shadow"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"tolerance": 5, "percent": 1}})", "tolerance or percent, not both"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"tolerance": -5}})", "shadow.tolerance: -5 is outside 0"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"percent": 101}})", "shadow.percent: 101 is not from 0 to 100"},
+      {R"({"step": "expect", "emergency": 1})", "emergency: 1 is not true or false"},
       {std::string(100, '[') + std::string(100, ']'), "nested deeper than 32 levels"},
   };
   for (const Case& c : cases) {

@@ -14,6 +14,7 @@
 namespace {
 
 using ::testing::Each;
+using ::testing::MatchesRegex;
 using fakes::Strings;
 
 TEST(StateSummary, SaysWhatTheStateReportSays) {
@@ -119,9 +120,35 @@ TEST(PositionHistory, KeepsThirtySecondsAndTheSampleBeforeThem) {
   kavr::PositionHistory history;
   const std::chrono::steady_clock::time_point start{};
   for (int second = 0; second <= 40; ++second)
-    history.Add({start + std::chrono::seconds(second), second, true});
+    history.Add({start + std::chrono::seconds(second), second, true, {}, false});
   ASSERT_EQ(history.Samples().size(), 32u);
   EXPECT_EQ(history.Samples().front().position, 9);
+}
+
+// A move started through the library is held against its prediction; a
+// stop at a switch is said in words, and once only.
+TEST(StateMonitor, SaysWhereAMoveItStartedLeftItsPrediction) {
+  Monitored m;
+  m.library.parameters = KAVR_Parameters{.AccelerationTime = 0.0f, .DecelerationTime = 0.0f};
+  m.library.state = KAVR_State{.PowerOn = 1};
+  ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
+  KAVR_StartParameters start{.StepDivisor = 1};
+  float speed = 2000.0f;
+  ASSERT_EQ(m.tracking.Start(0, 2000, speed, start), 0);
+  m.library.state = KAVR_State{.CurrentPosition = 1000, .PowerOn = 1, .Trailer1Pushed = 1};
+  ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
+  // Read at once, before the prediction could have got there: the time is the read's.
+  EXPECT_THAT(m.monitor.Departure(), MatchesRegex("stopped at 1000 of 2000 after 0(\\.0[0-9])? s: Trailer 1 pushed"));
+  EXPECT_TRUE(m.monitor.History().Samples().back().departed);
+  ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
+  EXPECT_FALSE(m.monitor.History().Samples().back().departed);
+  // A move seen only in polls: what its state tells.
+  m.library.state = KAVR_State{.CurrentPosition = 900, .PowerOn = 1, .Running = 1};
+  ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
+  EXPECT_EQ(m.monitor.Departure(), "");
+  m.library.state = KAVR_State{.CurrentPosition = 500, .PowerOn = 1, .Running = 1, .RotaryError = 1};
+  ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
+  EXPECT_EQ(m.monitor.Departure(), "Rotary error at 500");
 }
 
 }  // namespace

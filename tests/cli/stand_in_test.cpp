@@ -216,5 +216,40 @@ TEST_F(KavrctlOnStandIn, TheStandInPlaysARecordedRunBack) {
       << unrecorded.err;
 }
 
+// A rig with trailer 1 from 1000 on the second of three controllers: a
+// shadowed move to 2000 fails there alone, naming the switch and the place.
+TEST_F(KavrctlOnStandIn, ShadowedMovesFailWhereTheRigStopsThem) {
+  const auto rig = scratch.folder.path / "rig.json";
+  std::ofstream(rig) << R"({"KAVRSIM000000002": {"trailer1": {"from": 1000}}})";
+  const auto plan = scratch.folder.path / "plan.json";
+  std::ofstream(plan) << R"({"name": "to 2000", "steps": [
+    {"step": "set-mode", "fields": {"Trailer1Enabled": true}},
+    {"step": "start", "destination": 2000, "speed": 4000},
+    {"step": "wait", "seconds": 5, "shadow": {"tolerance": 50}}]})";
+  test_support::EnvironmentOverride devices{"KAVR_SIM_DEVICES", "3"};
+  test_support::EnvironmentOverride wired{"KAVR_SIM_RIG", rig.string()};
+
+  const ProgramRun run = RunProgram(program, {"run", plan.string(), "--all"}, scratch.folder.path);
+  EXPECT_EQ(run.code, 7) << run.out << run.err;
+  EXPECT_TRUE(Holds(run.out, "KAVRSIM000000002 step 3/3 wait: FAILED: expected the move to follow its prediction "
+                             "within 50 steps; got stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
+      << run.out;
+  EXPECT_TRUE(Holds(run.out, "KAVRSIM000000001 step 3/3 wait: passed")) << run.out;
+  EXPECT_TRUE(Holds(run.out, "KAVRSIM000000003 step 3/3 wait: passed")) << run.out;
+
+  // start --wait --shadow: exit 2 with the words; watch --shadow says them too.
+  const auto second = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"-d", "2"});
+    return RunProgram(program, args, scratch.folder.path);
+  };
+  EXPECT_EQ(second({"start", "0", "4000", "--wait"}).code, 0);
+  const ProgramRun shadowed = second({"start", "2000", "4000", "--wait", "--shadow"});
+  EXPECT_EQ(shadowed.code, 2);
+  EXPECT_TRUE(Holds(shadowed.err, "the move left its prediction: stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
+      << shadowed.err;
+  EXPECT_EQ(Kavrctl({"start", "2000", "4000", "--wait", "--shadow"}).code, 0);
+  EXPECT_EQ(second({"start", "--shadow", "0", "4000"}).code, 1);
+}
+
 }  // namespace
 }  // namespace cli_test

@@ -1,10 +1,13 @@
 # The monitor as a screen reader reads it: over the accessibility bus
 # (AT-SPI), from outside the program. Each value's label must carry the
-# value itself, and follow the controller.
+# value itself, and follow the controller; the words for a move that left
+# its prediction are the prediction label's description.
 # Usage: screen_reader_test.py BIN_DIR (with a display and a session bus).
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
@@ -45,6 +48,13 @@ def names(root, starts):
     return [node.name for node in pyatspi.findAllDescendants(root, lambda n: n.name.startswith(starts))]
 
 
+# Every process reads the rig: trailer 1 from 10000 up.
+rig_folder = tempfile.mkdtemp()
+rig = os.path.join(rig_folder, "rig.json")
+with open(rig, "w") as file:
+    file.write('{"*": {"trailer1": {"from": 10000}}}')
+os.environ["KAVR_SIM_RIG"] = rig
+kavrctl("set-mode", "Trailer1Enabled=1")
 kavrctl("start", "3000", "5000", "--wait", "10")
 program = subprocess.Popen([os.path.join(BIN, "kavrtest"), "--monitor"])
 try:
@@ -61,8 +71,16 @@ try:
         until(f'a label read as "{name}"', value_reads(name))
     kavrctl("start", "-250", "5000", "--wait", "10")
     until('the position followed to "Position: -250"', value_reads("Position: -250"))
+    kavrctl("start", "20000", "5000", "--wait", "10")
+    prediction = until("the prediction label", lambda: descendant(
+        monitor, lambda n: n.getRole() == pyatspi.ROLE_LABEL and n.name == "Prediction"))
+    until("the words for the trailer stop",
+          lambda: prediction.description.startswith("stopped at 10000 after ")
+          and prediction.description.endswith(" s: Trailer 1 pushed"))
+    print("prediction:", prediction.description)
     print("read:", names(monitor, ("Position:", "Motion:", "Power:", "Input voltage:", "Temperature:",
                                     "Emergency:")))
 finally:
     program.terminate()
     program.wait()
+    shutil.rmtree(rig_folder, ignore_errors=True)

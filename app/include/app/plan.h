@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/field_assignments.h"
+#include "app/move_shadow.h"
 #include "transcript/record_fields.h"
 
 namespace kavr {
@@ -74,6 +75,8 @@ struct PlanStep {
   std::uint8_t divisor = 1;
   // wait: the time limit; pause: how long
   std::chrono::milliseconds duration{0};
+  // wait: hold each move against its prediction, within this tolerance
+  std::optional<ShadowTolerance> shadow;
   PlanExpectation expect;
 };
 

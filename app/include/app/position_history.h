@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <optional>
 
 namespace kavr {
 
@@ -14,6 +15,10 @@ struct PositionSample {
   std::chrono::steady_clock::time_point time;
   std::int32_t position = 0;
   bool powerOn = false;
+  // Where the move under way should be by now, when one is predicted; and
+  // whether this sample is where it was seen to leave the prediction.
+  std::optional<std::int32_t> predicted;
+  bool departed = false;
 };
 
 class PositionHistory {

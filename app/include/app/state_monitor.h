@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/call_log.h"
+#include "app/move_shadow.h"
 #include "app/position_history.h"
 #include "app/recording_library.h"
 #include "app/state_summary.h"
@@ -21,8 +23,7 @@ namespace kavr {
 class StateMonitor {
  public:
   // Numbers are shown with `decimalSeparator`, as the reports show them.
-  StateMonitor(RecordingControllerLibrary& library, CallLog& log, std::string decimalSeparator)
-      : library_(library), log_(log), decimalSeparator_(std::move(decimalSeparator)) {}
+  StateMonitor(RecordingControllerLibrary& library, CallLog& log, std::string decimalSeparator);
 
   enum class Outcome {
     kDone,
@@ -50,6 +51,15 @@ class StateMonitor {
   const std::string& Status() const { return status_; }
   const PositionHistory& History() const { return history_; }
 
+  // Moves are held against their prediction within this tolerance (the
+  // default: 2% of the move plus 10 steps). A move started through the
+  // library while the monitor runs is predicted whole; one seen only in
+  // polls, as far as its state tells.
+  void SetTolerance(const ShadowTolerance& tolerance) { tolerance_ = tolerance; }
+  // The latest move's departure from its prediction, in words; empty while
+  // it holds to it. UTF-8, one line.
+  const std::string& Departure() const { return departure_; }
+
  private:
   // "GetState failed with code 3: <the library's text>"
   std::string FailureText(const char* entry, ResultCode result);
@@ -57,7 +67,26 @@ class StateMonitor {
   RecordingControllerLibrary& library_;
   CallLog& log_;
   const std::string decimalSeparator_;
+  // A start seen through the library, waiting for the next poll.
+  struct StartSeen {
+    std::int32_t device = 0;
+    std::int32_t destination = 0;
+    float speed = 0.0f;
+    KAVR_StartParameters start;
+    std::chrono::steady_clock::time_point at;
+    std::chrono::steady_clock::duration call{};
+  };
+  void Shadow(std::int32_t device, std::chrono::steady_clock::time_point sent,
+              std::chrono::steady_clock::time_point now, const KAVR_State& state, PositionSample& sample);
+
   bool paused_ = false;
+  // Shared with the library's observer, which may outlive the monitor.
+  std::shared_ptr<std::optional<StartSeen>> started_ = std::make_shared<std::optional<StartSeen>>();
+  ShadowTolerance tolerance_;
+  std::optional<MoveShadow> shadow_;
+  PolledMove polled_;
+  std::optional<KAVR_State> lastState_;
+  std::string departure_;
   std::optional<StateSummary> state_;
   std::string status_;
   PositionHistory history_;

@@ -9,6 +9,7 @@
 #include "contract/records.h"
 #include "simulator/clock.h"
 #include "simulator/motion.h"
+#include "simulator/rig_effects.h"
 #include "simulator/sim_config.h"
 
 namespace kavr::sim {
@@ -22,6 +23,7 @@ struct ControllerState {
   Motion motion;
   bool afterReset = true;
   std::uint8_t stepDivisor = 1;
+  RigWear wear;
 };
 
 struct LiveState {

@@ -41,6 +41,7 @@ class SharedState {
   // the machine itself went through, needs no warning.
   void SwitchOn(const std::string& why);
   void ApplyInitSettings();
+  void WarnOfUnattachedRig();
 
   const SimulatorConfig& config_;
   const Clock& clock_;

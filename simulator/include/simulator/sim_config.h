@@ -13,6 +13,9 @@
 //                       as listed); Init's faults strike every program
 //   KAVR_SIM_KEEP       fields that keep a value of their own whatever is
 //                       written, e.g. "SyncOutCount=24"
+//   KAVR_SIM_RIG        a JSON file describing the rig around the
+//                       controllers (simulator/rig.h); a file that cannot
+//                       be used is refused whole, with a warning
 //   KAVR_SIM_HOLD_LOCK_MS  a test hook: every call holds the state's lock
 //                       this much longer, before writing the state back, so
 //                       that a test can kill a process inside a call
@@ -32,6 +35,7 @@
 #include "contract/slots.h"
 #include "simulator/controller_defaults.h"
 #include "simulator/kept_fields.h"
+#include "simulator/rig.h"
 
 namespace kavr::sim {
 
@@ -56,6 +60,7 @@ struct SimulatorConfig {
   // 0-based; nothing: the faults strike every controller.
   std::optional<int> faultDevice;
   KeptFields kept;
+  std::optional<Rig> rig;
   bool powerCycle = false;
   int holdLockMs = 0;
 

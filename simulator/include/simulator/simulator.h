@@ -52,6 +52,12 @@ class Simulator {
   // `device` is -1 for Init, which names none.
   KAVR_ResultCode InjectedFault(Entry entry, std::int32_t device);
 
+  // The rig around the controller; none when the rig names a controller
+  // that is not attached (Init warns of it).
+  ControllerRig RigOf(std::int32_t device) const;
+  // The controller brought up to now: every rig event due has happened.
+  ControllerState& Live(std::int32_t device);
+
   ControllerState& Controller(std::int32_t device) {
     return state_.controllers[static_cast<std::size_t>(device)];
   }

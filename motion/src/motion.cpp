@@ -1,11 +1,11 @@
-#include "simulator/motion.h"
+#include "motion/motion.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
 
-namespace kavr::sim {
+namespace kavr::motion {
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -38,19 +38,19 @@ std::int32_t WholeSteps(double position) {
                                               double{std::numeric_limits<std::int32_t>::max()}));
 }
 
-double SecondsSince(Clock::TimePoint from, Clock::TimePoint now) {
+double SecondsSince(TimePoint from, TimePoint now) {
   return std::max(0.0, SecondsBetween(from, now));
 }
 
 }  // namespace
 
-Motion::Motion(Clock::TimePoint now, std::int32_t position) {
+Motion::Motion(TimePoint now, std::int32_t position) {
   plan_.start = now;
   plan_.startPosition = position;
   plan_.restPosition = position;
 }
 
-void Motion::Replan(Clock::TimePoint now) {
+void Motion::Replan(TimePoint now) {
   const Kinematics here = KinematicsAt(now);
   plan_.start = now;
   plan_.startPosition = here.position;
@@ -69,7 +69,7 @@ void Motion::AddPhase(double seconds, double endVelocity, bool fullSpeed) {
   if (endVelocity != 0.0) plan_.counterClockwise = endVelocity < 0.0;
 }
 
-void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed, double accelerationMs,
+void Motion::MoveTo(TimePoint now, std::int32_t destination, double speed, double accelerationMs,
                     double decelerationMs) {
   Replan(now);
   const double target = destination;
@@ -116,7 +116,7 @@ void Motion::MoveTo(Clock::TimePoint now, std::int32_t destination, double speed
   AddPhase(SecondsToChange(peak, deceleration), 0.0);
 }
 
-void Motion::Stop(Clock::TimePoint now, double decelerationMs) {
+void Motion::Stop(TimePoint now, double decelerationMs) {
   Replan(now);
   if (plannedVelocity_ == 0.0) {
     plan_.restPosition = std::nearbyint(plannedPosition_);
@@ -128,20 +128,56 @@ void Motion::Stop(Clock::TimePoint now, double decelerationMs) {
   plan_.restPosition = std::nearbyint(plannedPosition_);
 }
 
-void Motion::Halt(Clock::TimePoint now) {
+void Motion::Halt(TimePoint now) {
   Replan(now);
   plan_.startVelocity = 0.0;
   plan_.restPosition = std::nearbyint(plan_.startPosition);
   plan_.startPosition = plan_.restPosition;
 }
 
-double Motion::SecondsAtRest(Clock::TimePoint now) const {
-  double seconds = SecondsSince(plan_.start, now);
-  for (std::size_t index = 0; index < plan_.phaseCount; ++index) seconds -= plan_.phases[index].seconds;
+double Motion::RunSeconds() const {
+  double seconds = 0.0;
+  for (std::size_t index = 0; index < plan_.phaseCount; ++index) seconds += plan_.phases[index].seconds;
   return seconds;
 }
 
-Motion::Kinematics Motion::KinematicsAt(Clock::TimePoint now) const {
+double Motion::SecondsAtRest(TimePoint now) const { return SecondsSince(plan_.start, now) - RunSeconds(); }
+
+std::optional<double> Motion::SecondsToReach(double position) const {
+  double elapsed = 0.0;
+  double at = plan_.startPosition;
+  double velocity = plan_.startVelocity;
+  for (std::size_t index = 0; index < plan_.phaseCount; ++index) {
+    const MotionPhase& phase = plan_.phases[index];
+    const double rate = phase.seconds > 0.0 ? (phase.endVelocity - velocity) / phase.seconds : 0.0;
+    // at + velocity t + rate t^2 / 2 = position, the earliest root in the phase.
+    const double gap = position - at;
+    std::optional<double> root;
+    if (rate == 0.0) {
+      if (gap == 0.0) root = 0.0;
+      else if (velocity != 0.0 && gap / velocity >= 0.0) root = gap / velocity;
+    } else {
+      const double discriminant = velocity * velocity + 2.0 * rate * gap;
+      if (discriminant >= 0.0) {
+        const double first = (-velocity - std::sqrt(discriminant)) / rate;
+        const double second = (-velocity + std::sqrt(discriminant)) / rate;
+        for (const double t : {std::min(first, second), std::max(first, second)}) {
+          if (t >= 0.0) {
+            root = t;
+            break;
+          }
+        }
+      }
+    }
+    if (root && *root <= phase.seconds) return elapsed + *root;
+    at += (velocity + phase.endVelocity) / 2.0 * phase.seconds;
+    velocity = phase.endVelocity;
+    elapsed += phase.seconds;
+  }
+  return std::nullopt;
+}
+
+Motion::Kinematics Motion::KinematicsAt(TimePoint now) const {
   double left = SecondsSince(plan_.start, now);
   Kinematics here{plan_.startPosition, plan_.startVelocity};
   for (std::size_t index = 0; index < plan_.phaseCount; ++index) {
@@ -159,7 +195,7 @@ Motion::Kinematics Motion::KinematicsAt(Clock::TimePoint now) const {
   return {plan_.restPosition, 0.0};
 }
 
-MotionSample Motion::At(Clock::TimePoint now) const {
+MotionSample Motion::At(TimePoint now) const {
   MotionSample sample;
   sample.counterClockwise = plan_.counterClockwise;
   double left = SecondsSince(plan_.start, now);
@@ -180,4 +216,4 @@ MotionSample Motion::At(Clock::TimePoint now) const {
   return sample;
 }
 
-}  // namespace kavr::sim
+}  // namespace kavr::motion
