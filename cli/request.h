@@ -46,6 +46,16 @@ struct Request {
   std::string planFile;
   std::optional<std::string> reportFile;
   std::optional<std::string> junitFile;
+  bool noPrompt = false;  // never ask the operator: a plan that would is refused
+
+  // prove: the plan above, on this many stand-in controllers
+  std::int64_t controllers = 2;
+  std::vector<std::string> faultNames;  // none: the whole catalog
+  bool listFaults = false;
+
+  // plan-from: the transcript below; the plan to this file (none: standard output)
+  std::optional<std::string> outputFile;
+  double band = 0.1;  // readings expected within this fraction of what was recorded
 
   // watch
   std::chrono::milliseconds interval{500};

@@ -9,10 +9,13 @@
 
 #include "app/device_list.h"
 #include "app/plan.h"
+#include "command_files.h"
 #include "commands.h"
 #include "output.h"
 #include "plan_run.h"
 #include "plan_runner.h"
+#include "power_cycle.h"
+#include "process_environment.h"
 
 namespace kavr::cli {
 namespace {
@@ -47,8 +50,8 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
   return text.str();
 }
 
-// The plan, checked whole; settings files named by load steps are taken
-// from the plan's own folder.
+}  // namespace
+
 Plan ReadPlanFile(const std::string& planFile) {
   const std::filesystem::path path = PathOf(planFile);
   std::string problem;
@@ -63,6 +66,8 @@ Plan ReadPlanFile(const std::string& planFile) {
   if (!plan) throw Failure{kBadUsage, planFile + ": " + problem};
   return std::move(*plan);
 }
+
+namespace {
 
 // Every controller named, in the order named and each once; all of them
 // for --all; with none named, the only one attached.
@@ -81,7 +86,8 @@ std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session
   return chosen;
 }
 
-// False, with a message, when the file cannot be written whole.
+}  // namespace
+
 bool WriteOutputFile(const std::string& file, const std::string& text, Console& console) {
   errno = 0;
   std::ofstream out(PathOf(file), std::ios::binary | std::ios::trunc);
@@ -92,6 +98,8 @@ bool WriteOutputFile(const std::string& file, const std::string& text, Console& 
                "cannot write " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
   return false;
 }
+
+namespace {
 
 std::string Summary(const PlanRun& run) {
   std::size_t passed = 0;
@@ -117,6 +125,9 @@ int RunCommand(const Request& request, Session& session, Console& console) {
   run.planFile = request.planFile;
   run.plan = &plan;
   const DeviceList list = session.Devices();
+  run.standIn = IsStandIn(list);
+  const bool canAsk = !request.noPrompt && StandardInputIsTerminal();
+  if (const auto refusal = PowerCycleRefusal(plan, run.standIn, canAsk)) throw Failure{kBadUsage, *refusal};
   for (const std::int32_t device : ChosenDevices(request, session, list)) {
     ControllerRun& controller = run.controllers.emplace_back();
     controller.device = device;
