@@ -5,6 +5,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "app/plan.h"
+#include "fault_catalog.h"
 #include "kavr/dynamic_controller_library.h"
 #include "portable.h"
 #include "program_run.h"
@@ -12,7 +14,7 @@
 namespace cli_test {
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 using Strings = std::vector<std::string>;
 
 #ifdef _WIN32
@@ -81,7 +83,7 @@ TEST_F(Prove, TheEndOfLineExampleCatchesEveryFault) {
       << outcomes.at("keep:AccelerationTime");
 }
 
-TEST_F(Prove, AWeakPlanMissesWithHintsAndScoresLower) {
+TEST_F(Prove, AWeakPlanMissesAFieldNotReadBack) {
   const std::filesystem::path plan = Plan(kWeak);
   const ProgramRun run = Kavrctl({"prove", plan.string(), "--faults", "fail:Start,keep:SyncOutCount"});
   EXPECT_EQ(run.code, 7) << run.err;
@@ -89,9 +91,11 @@ TEST_F(Prove, AWeakPlanMissesWithHintsAndScoresLower) {
   EXPECT_TRUE(Holds(run.out, "MISSED  keep:SyncOutCount: no step reads back SyncOutCount: add \"verify\": true to "
                              "step 1\ncaught 1 of 2\n"))
       << run.out;
+}
 
+TEST_F(Prove, AWeakPlanMissesTheRigFaultsWithAHintEach) {
   if (!StandInHasRig()) GTEST_SKIP() << "this stand-in plays no rig";
-  const auto outcomes = Outcomes(plan, {}, 7);
+  const auto outcomes = Outcomes(Plan(kWeak), {}, 7);
   const std::map<std::string, std::string> hints = {
       {"low-supply", "no step checks the voltage: add \"voltage\": {\"min\": 11, \"max\": 13} to an expect"},
       {"over-temperature", "no step checks the temperature: add \"temperature\": {\"max\": 60} to an expect"},
@@ -197,6 +201,113 @@ TEST_F(Prove, ALostSaveIsCaughtAfterThePowerCycle) {
     {"step": "power-cycle"}, {"step": "verify"}]})"),
                                  {"--faults", "flash-lost"}, 0);
   EXPECT_TRUE(Holds(outcomes.at("flash-lost").at("words"), "step 4 (verify)")) << outcomes.at("flash-lost");
+}
+
+// A session at the bench, recorded through the recorder in front of the
+// stand-in, becomes a plan that passes on a fresh stand-in and on the
+// session played back.
+TEST_F(Prove, ARecordedSessionBecomesAPlan) {
+  const std::filesystem::path rig = scratch.folder.path / "rig";
+  const std::filesystem::path library(kavr::LibraryFileName());
+  std::filesystem::create_directories(rig);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / "recorder" / library, rig / library);
+  std::filesystem::copy_file(kavr::ExecutableFolder() / library,
+                             rig / (library.stem().string() + "-original" + library.extension().string()));
+  const std::string transcript = (scratch.folder.path / "session.log").string();
+  {
+    const test_support::EnvironmentOverride record("KAVR_RECORD_FILE", transcript);
+    for (const Strings& args : std::vector<Strings>{{"state"},
+                                                    {"set-mode", "SyncOutEnabled=1", "SyncOutCount=25", "--verify"},
+                                                    {"set-parameters", "AccelerationTime=120", "--verify"},
+                                                    {"parameters"},
+                                                    {"start", "3000", "5000", "--wait", "10"},
+                                                    {"state"},
+                                                    {"state"},
+                                                    {"save"},
+                                                    {"mode"},
+                                                    {"parameters"}}) {
+      Strings through = {"--library", (rig / library).string(), "-d", "1"};
+      through.insert(through.end(), args.begin(), args.end());
+      EXPECT_EQ(Kavrctl(through).code, 0) << args[0];
+    }
+  }
+  const std::string planFile = (scratch.folder.path / "from.json").string();
+  const ProgramRun made = Kavrctl({"plan-from", transcript, "-o", planFile, "--band", "15%"});
+  ASSERT_EQ(made.code, 0) << made.err;
+  const Json plan = Json::parse(FileText(planFile));
+  EXPECT_EQ(plan.at("name"), "from session.log");
+  Strings steps;
+  for (const Json& step : plan.at("steps")) steps.push_back(step.dump());
+  ASSERT_EQ(steps.size(), 8u) << plan.dump(1);
+  EXPECT_TRUE(steps[0].starts_with(R"({"step":"expect","running":false,"inputs":{"EmergencyPushed":false,)")) << steps[0];
+  EXPECT_EQ(steps[1], R"({"step":"set-mode","fields":{"SyncOutEnabled":true,"SyncOutCount":25},"verify":true})");
+  EXPECT_EQ(steps[2], R"({"step":"set-parameters","fields":{"AccelerationTime":120.0},"verify":true})");
+  EXPECT_EQ(steps[3], R"({"step":"start","destination":3000,"speed":5000})");
+  EXPECT_TRUE(steps[4].starts_with(R"({"step":"wait","seconds":)")) << steps[4];
+  EXPECT_TRUE(steps[5].starts_with(R"({"step":"expect","position":3000,"running":false,"inputs":)")) << steps[5];
+  const Json voltage = plan.at("steps")[5].at("voltage");
+  EXPECT_LT(voltage.at("min").get<double>(), 10.3);  // 15% under 12 V, rounded down
+  EXPECT_GT(voltage.at("max").get<double>(), 13.6);
+  EXPECT_EQ(steps[6], R"({"step":"save"})");
+  EXPECT_EQ(steps[7], R"({"step":"verify"})");
+
+  const test_support::StandInScratch fresh;
+  const ProgramRun onStandIn = Kavrctl({"run", planFile, "-d", "1"});
+  EXPECT_EQ(onStandIn.code, 0) << onStandIn.out << onStandIn.err;
+  const test_support::EnvironmentOverride replay("KAVR_SIM_REPLAY", transcript);
+  const ProgramRun playedBack = Kavrctl({"run", planFile, "-d", "1"});
+  EXPECT_EQ(playedBack.code, 0) << playedBack.out << playedBack.err;
+}
+
+TEST_F(Prove, ATranscriptAPlanCannotComeFromIsRefusedWithItsLine) {
+  const std::string first = (scratch.folder.path / "1.log").string(), second = (scratch.folder.path / "2.log").string();
+  ASSERT_EQ(Kavrctl({"--trace", first, "-d", "1", "stop"}).code, 0);
+  ASSERT_EQ(Kavrctl({"--trace", second, "-d", "2", "save"}).code, 0);
+  const std::string both = (scratch.folder.path / "both.log").string();
+  std::ofstream(both, std::ios::binary) << FileText(first) << FileText(second);
+  const ProgramRun two = Kavrctl({"plan-from", both});
+  EXPECT_EQ(two.code, 1);
+  EXPECT_EQ(two.err, "kavrctl: " + both +
+                         ": line 4: SaveParametersToFlash drives controller 2, and line 2 controller 1; a plan does "
+                         "the same to every controller: record one at a time\n");
+
+  std::ofstream(both, std::ios::binary) << FileText(first) << "not a call\n";
+  const ProgramRun bad = Kavrctl({"plan-from", both});
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_TRUE(Holds(bad.err, both + ": line 3: ")) << bad.err;
+  EXPECT_EQ(Kavrctl({"plan-from", first, "--band", "x"}).code, 1);
+}
+
+// The rig faults as the stand-in reads them, built around the first move,
+// and what a plan of a start and a wait is told would catch each.
+TEST(FaultCatalog, RigFilesAndHintsOfAStartAndAWait) {
+  std::string problem;
+  const auto plan = kavr::ReadPlan(R"({"name": "p", "steps": [{"step": "start", "destination": -3000, "speed": 2000},
+    {"step": "wait", "seconds": 10}]})", nullptr, problem);
+  ASSERT_TRUE(plan) << problem;
+  std::map<std::string, std::pair<std::string, std::string>> rigs;
+  for (const kavr::cli::Fault& fault : kavr::cli::FaultCatalog(*plan)) {
+    if (!fault.rig.empty()) rigs[fault.name] = {Json::parse(fault.rig).at("*").dump(), fault.hint};
+  }
+  const std::map<std::string, std::pair<std::string, std::string>> expected = {
+      {"trailer", {R"({"trailer1":{"from":-3000,"to":-1500}})",
+                   "nothing enables Trailer 1 in the mode: add \"Trailer1Enabled\": true to a set-mode step"}},
+      {"rotary-error", {R"({"rotary_error_at":-1500})",
+                        "nothing checks the rotary transducer after the first move: add \"inputs\": {\"RotaryError\": "
+                        "false} to an expect after step 2"}},
+      {"emergency", {R"({"emergency_after_ms":800})",
+                     "nothing checks the state after the first move: add an expect of the position after step 2 (or "
+                     "\"EmergencyPushed\": false)"}},
+      {"low-supply", {R"({"supply":9.0,"supply_under_load":8.5})",
+                      "no step checks the voltage: add \"voltage\": {\"min\": 11, \"max\": 13} to an expect"}},
+      {"over-temperature", {R"({"temperature":85.0})",
+                            "no step checks the temperature: add \"temperature\": {\"max\": 60} to an expect"}},
+      {"flash-lost", {R"({"flash_lost":true})", "nothing is saved: add a save, then a power-cycle step and a verify"}},
+      {"slow-motor", {R"({"slow_by":0.2})",
+                      "no wait is tight enough to notice a motor 20% slow: give the wait of step 2 about 1.8 s (the "
+                      "move takes about 1.6 s)"}},
+  };
+  EXPECT_EQ(rigs, expected);
 }
 
 }  // namespace
