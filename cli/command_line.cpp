@@ -24,7 +24,7 @@ constexpr const char* kFooter =
     "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
-    "6 --wait timed out; 7 run: a controller failed the plan; 8 output lost (standard output, the --trace "
+    "6 --wait timed out; 7 run: a controller failed the plan, prove: a fault was missed; 8 output lost (standard output, the --trace "
     "file or a report file could not be written); 130 interrupted by Ctrl+C (start --wait and watch leave "
     "the motor running; run stops the controllers it started).";
 
