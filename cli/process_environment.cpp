@@ -1,6 +1,7 @@
 #include "process_environment.h"
 
 #include <cstdlib>
+#include <cwchar>
 
 #ifdef _WIN32
 #include <io.h>
@@ -51,16 +52,35 @@ EnvironmentOverride::EnvironmentOverride(std::string name, const std::string& va
 
 EnvironmentOverride::~EnvironmentOverride() { Set(name_, previous_); }
 
-std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix, const EnvironmentVariables& added) {
+namespace {
+
+// Every variable of this process as "NAME=value", in UTF-8.
+std::vector<std::string> ProcessVariables() {
   std::vector<std::string> variables;
 #ifdef _WIN32
-  char** all = _environ;
+  // The system's own block, in UTF-16: the C runtime's copy is in the
+  // 8-bit code page and may have lost characters.
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* entry = block; entry != nullptr && *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    const int length = static_cast<int>(std::wcslen(entry));
+    const int size = WideCharToMultiByte(CP_UTF8, 0, entry, length, nullptr, 0, nullptr, nullptr);
+    std::string variable(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, entry, length, variable.data(), size, nullptr, nullptr);
+    variables.push_back(std::move(variable));
+  }
+  if (block != nullptr) FreeEnvironmentStringsW(block);
 #else
-  char** all = environ;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) variables.emplace_back(*entry);
 #endif
-  for (char** entry = all; entry != nullptr && *entry != nullptr; ++entry) {
-    const std::string variable = *entry;
-    if (!variable.starts_with(droppedPrefix)) variables.push_back(variable);
+  return variables;
+}
+
+}  // namespace
+
+std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix, const EnvironmentVariables& added) {
+  std::vector<std::string> variables;
+  for (std::string& variable : ProcessVariables()) {
+    if (!variable.starts_with(droppedPrefix)) variables.push_back(std::move(variable));
   }
   for (const auto& [name, value] : added) variables.push_back(name + "=" + value);
   return variables;
