@@ -23,7 +23,10 @@ inline constexpr int kChildDidNotExit = -1;
 
 // Runs `program` once per run, at most `parallel` at a time, and calls
 // `done` with the run's index and exit code as each ends, from this thread.
+// Once `stopStarting` (if given) says so, the runs not yet started are left
+// out; those under way are waited for.
 void RunChildren(const std::filesystem::path& program, std::span<const ChildRun> runs, unsigned parallel,
-                 const std::function<void(std::size_t, int)>& done);
+                 const std::function<void(std::size_t, int)>& done,
+                 const std::function<bool()>& stopStarting = nullptr);
 
 }  // namespace kavr::cli

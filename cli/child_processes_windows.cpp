@@ -69,13 +69,14 @@ HANDLE Start(const std::filesystem::path& program, const ChildRun& run) {
 }  // namespace
 
 void RunChildren(const std::filesystem::path& program, std::span<const ChildRun> runs, unsigned parallel,
-                 const std::function<void(std::size_t, int)>& done) {
+                 const std::function<void(std::size_t, int)>& done, const std::function<bool()>& stopStarting) {
   // WaitForMultipleObjects watches at most this many.
   parallel = std::clamp(parallel, 1u, static_cast<unsigned>(MAXIMUM_WAIT_OBJECTS));
   std::vector<HANDLE> handles;
   std::vector<std::size_t> indexes;
   std::size_t next = 0;
   while (next < runs.size() || !handles.empty()) {
+    if (stopStarting && stopStarting()) next = runs.size();
     while (next < runs.size() && handles.size() < parallel) {
       const std::size_t index = next++;
       if (const HANDLE child = Start(program, runs[index])) {

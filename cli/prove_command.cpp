@@ -233,6 +233,12 @@ int ProveCommand(const Request& request, Session&, Console& console) {
   const std::filesystem::path program = folder / kProgramFile;
   const std::string planFile = Utf8(std::filesystem::absolute(PathOf(request.planFile), error));
   const ScratchFolder scratch;
+  // Ctrl+C reaches the runs too, which stop their controllers; this one
+  // then removes the folders and says so.
+  console.armInterrupt();
+  const auto checkInterrupted = [&] {
+    if (console.interrupted()) throw Failure{kInterrupted, "interrupted: the runs under way were stopped"};
+  };
 
   // Without a fault first: a plan that fails a good controller proves nothing.
   PlanChild clean = MakeChild(scratch.Path() / "clean", standIn, planFile, request.controllers, nullptr);
@@ -240,6 +246,7 @@ int ProveCommand(const Request& request, Session&, Console& console) {
   int cleanCode = kChildDidNotExit;
   RunChildren(program, std::span(&clean.run, 1), 1, [&](std::size_t, int code) { cleanCode = code; });
   const auto cleanTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+  checkInterrupted();
   const Verdict cleanVerdict = VerdictOf(clean, cleanCode);
   if (cleanVerdict.end != Verdict::kPassed) {
     throw Failure{kBadUsage, "the plan fails on the stand-in without any fault: " + TerminalSafe(cleanVerdict.words)};
@@ -279,8 +286,9 @@ int ProveCommand(const Request& request, Session&, Console& console) {
                       : verdict.end == Verdict::kPassed ? FaultOutcome{FaultEnd::kMissed, faults[index].hint}
                                                         : FaultOutcome{FaultEnd::kBroken, verdict.words};
     done[index] = true;
-    printReady();
-  });
+    if (!console.interrupted()) printReady();
+  }, console.interrupted);
+  checkInterrupted();
 
   std::size_t caught = 0, counted = 0;
   for (const FaultOutcome& outcome : outcomes) {
