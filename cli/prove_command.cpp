@@ -83,6 +83,12 @@ std::string LastLine(const std::string& text) {
   return last;
 }
 
+void MakeFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) throw Failure{kBadUsage, "cannot make the temporary folder " + Utf8(folder) + ": " + error.message()};
+}
+
 // One `kavrctl run` on a fresh stand-in, in its own folder.
 struct PlanChild {
   std::filesystem::path folder;
@@ -91,7 +97,7 @@ struct PlanChild {
 
 PlanChild MakeChild(const std::filesystem::path& folder, const std::filesystem::path& standIn,
                     const std::string& plan, std::int64_t controllers, const Fault* fault) {
-  std::filesystem::create_directories(folder);
+  MakeFolder(folder);
   EnvironmentVariables variables = {{"KAVR_SIM_STATE_DIR", Utf8(folder / "state")},
                                     {"KAVR_SIM_FLASH_DIR", Utf8(folder / "flash")},
                                     {"KAVR_SIM_DEVICES", std::to_string(controllers)}};
@@ -149,7 +155,7 @@ Verdict VerdictOf(const PlanChild& child, int code) {
 // Whether the stand-in takes a rig: it names a rig file it refuses.
 bool StandInHasRig(const std::filesystem::path& program, const std::filesystem::path& standIn,
                    const std::filesystem::path& folder) {
-  std::filesystem::create_directories(folder);
+  MakeFolder(folder);
   const std::filesystem::path rig = folder / "probe-rig.json";
   std::ofstream(rig, std::ios::binary) << R"({"*": {"kavrctl prove: no such key": true}})";
   ChildRun probe;
