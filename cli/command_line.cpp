@@ -24,7 +24,7 @@ constexpr const char* kFooter =
     "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
-    "6 --wait timed out; 7 run: a controller failed the plan; 8 output lost (standard output, the --trace "
+    "6 --wait timed out; 7 run: a controller failed the plan, prove: a fault was missed; 8 output lost (standard output, the --trace "
     "file or a report file could not be written); 130 interrupted by Ctrl+C (start --wait and watch leave "
     "the motor running; run stops the controllers it started).";
 
@@ -33,7 +33,7 @@ constexpr double kLongestWaitSeconds = 1e9;
 
 // Option values that `request` keeps in another form.
 struct OptionTexts {
-  std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile;
+  std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile, outputFile, band = "10%";
   std::string dbFile, station, operatorName, csvFile, planName, since;
   std::int64_t runId = 0;
   std::vector<std::int64_t> devices;
@@ -86,6 +86,8 @@ void RunOptions(CLI::App& run, Request& request, OptionTexts& texts) {
       ->type_name("NAME");
   DbOption(run, request, texts);
   run.add_flag("--no-db", request.noDb, "record the run in no results database");
+  run.add_flag("--no-prompt", request.noPrompt,
+               "never ask the operator: a plan with a power-cycle step is refused unless on the stand-in");
 }
 
 void ResultsOptions(CLI::App& results, Request& request, OptionTexts& texts) {
@@ -102,6 +104,34 @@ void ResultsOptions(CLI::App& results, Request& request, OptionTexts& texts) {
       ->check(CLI::Range(1, 1000000))
       ->default_val(20)
       ->type_name("N");
+}
+
+void ProveOptions(CLI::App& prove, Request& request, OptionTexts& texts) {
+  prove.add_option("PLAN", request.planFile, "the plan, a JSON file")->required()->type_name("PLAN.json");
+  prove.add_option("--controllers", request.controllers, "how many stand-in controllers the plan runs on")
+      ->check(CLI::Range(1, 58))
+      ->default_val(2)
+      ->type_name("N");
+  prove.add_option("--faults", request.faultNames, "only these faults (names as --list-faults gives them)")
+      ->delimiter(',')
+      ->type_name("FAULT,...");
+  prove.add_flag("--list-faults", request.listFaults, "name the plan's faults, one line each, and run nothing");
+  prove.add_option("--report", texts.reportFile, "write every fault's outcome as JSON to FILE")->type_name("FILE");
+}
+
+void PlanFromOptions(CLI::App& planFrom, Request& request, OptionTexts& texts) {
+  planFrom
+      .add_option("TRANSCRIPT", request.transcriptFile,
+                  "a transcript, as --trace or the recorder writes it (- for standard input)")
+      ->required()
+      ->type_name("FILE");
+  planFrom.add_option("-o,--output", texts.outputFile, "write the plan to FILE (default: standard output)")
+      ->type_name("PLAN.json");
+  planFrom
+      .add_option("--band", texts.band,
+                  "voltage and temperature expected within this much of what was recorded, in percent")
+      ->default_val("10%")
+      ->type_name("PERCENT");
 }
 
 void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
@@ -185,6 +215,13 @@ constexpr CommandLine kCommands[] = {
     {"results",
      "list the last runs in the results database; --serial S: a unit's runs and measurements; --run ID: one run",
      ResultsCommand, ResultsOptions},
+    {"prove",
+     "run a plan on stand-in controllers of its own (never the library configured), once as it is and once per "
+     "fault of its catalog, and say which faults it catches; exit 7 when some are missed",
+     ProveCommand, ProveOptions},
+    {"plan-from",
+     "write a plan that does what a recorded session did: its writes, moves, saves and state reads", PlanFromCommand,
+     PlanFromOptions},
     {"stop", "stop the motor", StopCommand, nullptr},
     {"save", "save the parameters to the controller's flash", SaveCommand, nullptr},
     {"last-error", "print the library's last error text", LastErrorCommand, nullptr},
@@ -262,6 +299,17 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
     return "run: --all chooses every controller; leave out --device and --serial";
   }
   if (Given(command, "--report") > 0) request.reportFile = texts.reportFile;
+  if (Given(command, "--output") > 0) request.outputFile = texts.outputFile;
+  if (command.get_option_no_throw("--band") != nullptr) {
+    std::string band = texts.band;
+    if (band.ends_with('%')) band.pop_back();
+    double percent = -1.0;
+    const auto [end, error] = std::from_chars(band.data(), band.data() + band.size(), percent);
+    if (error != std::errc() || end != band.data() + band.size() || !(percent >= 0.0 && percent <= 100.0)) {
+      return "--band: \"" + texts.band + "\" is not a percentage from 0 to 100";
+    }
+    request.band = percent / 100.0;
+  }
   if (Given(command, "--junit") > 0) request.junitFile = texts.junitFile;
   if (Given(command, "--station") > 0) request.station = texts.station;
   if (Given(command, "--operator") > 0) request.operatorName = texts.operatorName;

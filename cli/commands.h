@@ -33,6 +33,10 @@ int SaveCommand(const Request&, Session&, Console&);
 
 int RunCommand(const Request&, Session&, Console&);
 int ResultsCommand(const Request&, Session&, Console&);
+// On the stand-in beside kavrctl only; the session's library is never opened.
+int ProveCommand(const Request&, Session&, Console&);
+// Reads a transcript and writes a plan; no library is opened.
+int PlanFromCommand(const Request&, Session&, Console&);
 
 // The mode or the parameters: read, the values written in, written back.
 // Returns the report of the record as written.

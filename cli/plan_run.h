@@ -48,6 +48,8 @@ struct ControllerRun {
   // The values the plan wrote, for the verify step.
   std::vector<FieldValue> modeWritten;
   std::vector<FieldValue> parametersWritten;
+  // The parameters written up to the latest save: what a power cycle keeps.
+  std::vector<FieldValue> parametersSaved;
   // The latest move started, and when: shadowed waits predict it.
   std::optional<MoveSent> move;
   std::chrono::steady_clock::time_point movedAt;  // when the start call returned
@@ -79,6 +81,9 @@ struct PlanRun {
   std::vector<ControllerRun> controllers;
   bool interrupted = false;
   std::chrono::milliseconds duration{0};
+  // power-cycle steps: the stand-in's controllers are switched off and on
+  // through its Init; any others by the operator, asked on the terminal.
+  bool standIn = false;
 
   bool Passed() const;
 };

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "expect_conditions.h"
 #include "output.h"
+#include "power_cycle.h"
 #include "reports/reports.h"
 
 namespace kavr::cli {
@@ -60,6 +61,8 @@ class PlanRunner {
         Wait(index, step.duration);
       } else if (step.kind == PlanStepKind::kPause) {
         Pause(index, step.duration);
+      } else if (step.kind == PlanStepKind::kPowerCycle) {
+        PowerCycle(index);
       } else {
         for (ControllerRun& controller : run_.controllers) {
           if (!controller.failed && !Interrupted()) {
@@ -169,6 +172,7 @@ class PlanRunner {
         return std::nullopt;
       case PlanStepKind::kSave:
         session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
+        controller.parametersSaved = controller.parametersWritten;
         return std::nullopt;
       case PlanStepKind::kVerify:
         return Differences({Differing(controller, PlanRecord::kMode, controller.modeWritten, outcome.measurements),
@@ -176,6 +180,7 @@ class PlanRunner {
                                       outcome.measurements)});
       case PlanStepKind::kWait:
       case PlanStepKind::kPause:
+      case PlanStepKind::kPowerCycle:
         break;
     }
     return std::nullopt;
@@ -332,6 +337,31 @@ class PlanRunner {
     if (Interrupted()) return;
     for (ControllerRun& controller : run_.controllers) {
       if (!controller.failed) Record(controller, index, begun, std::nullopt);
+    }
+  }
+
+  // Every controller switched off and on at once; afterwards a verify
+  // expects only what was saved, and the mode as the controller starts.
+  void PowerCycle(std::size_t index) {
+    const Clock::time_point begun = console_.pacing.now();
+    std::optional<StepFailure> failure;
+    try {
+      if (run_.standIn) {
+        PowerCycleStandIn(session_);
+      } else {
+        AskForPowerCycle(console_);
+      }
+    } catch (const Failure& error) {
+      if (error.code == kLibraryNotLoaded) throw;
+      failure = StepFailure{"the controllers back after the power cycle", error.message};
+    }
+    for (ControllerRun& controller : run_.controllers) {
+      if (controller.failed) continue;
+      Record(controller, index, begun, failure);
+      if (failure) continue;
+      controller.modeWritten.clear();
+      controller.parametersWritten = controller.parametersSaved;
+      controller.started = false;
     }
   }
 

@@ -4,12 +4,11 @@
 
 #include "app/terminal_text.h"
 #include "app/transcript_replay.h"
+#include "command_files.h"
 #include "commands.h"
 #include "output.h"
 
 namespace kavr::cli {
-namespace {
-
 std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
   std::vector<RecordedCall> calls;
   std::string problem;
@@ -25,6 +24,8 @@ std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
   if (calls.empty()) throw Failure{kBadUsage, TerminalSafe(file + ": the transcript holds no calls")};
   return calls;
 }
+
+namespace {
 
 std::string Counted(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");

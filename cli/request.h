@@ -60,6 +60,16 @@ struct Request {
   std::optional<std::string> csvFile;
   bool yield = false;
   int lastRuns = 20;
+  bool noPrompt = false;  // never ask the operator: a plan that would is refused
+
+  // prove: the plan above, on this many stand-in controllers
+  std::int64_t controllers = 2;
+  std::vector<std::string> faultNames;  // none: the whole catalog
+  bool listFaults = false;
+
+  // plan-from: the transcript below; the plan to this file (none: standard output)
+  std::optional<std::string> outputFile;
+  double band = 0.1;  // readings expected within this fraction of what was recorded
 
   // watch
   std::chrono::milliseconds interval{500};

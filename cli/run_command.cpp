@@ -11,11 +11,14 @@
 #include "app/plan.h"
 #include "app/results_store.h"
 #include "app/sha256.h"
+#include "command_files.h"
 #include "device/dynamic_controller_library.h"
 #include "commands.h"
 #include "output.h"
 #include "plan_run.h"
 #include "plan_runner.h"
+#include "power_cycle.h"
+#include "process_environment.h"
 #include "run_results.h"
 
 namespace kavr::cli {
@@ -51,6 +54,8 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
   return text.str();
 }
 
+}  // namespace
+
 // The plan, checked whole; settings files named by load steps are taken
 // from the plan's own folder. The digests of the files read go to `header`.
 Plan ReadPlanFile(const std::string& planFile, RunHeader& header) {
@@ -72,6 +77,13 @@ Plan ReadPlanFile(const std::string& planFile, RunHeader& header) {
   return std::move(*plan);
 }
 
+Plan ReadPlanFile(const std::string& planFile) {
+  RunHeader unused;
+  return ReadPlanFile(planFile, unused);
+}
+
+namespace {
+
 // Every controller named, in the order named and each once; all of them
 // for --all; with none named, the only one attached.
 std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session, const DeviceList& list) {
@@ -89,7 +101,8 @@ std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session
   return chosen;
 }
 
-// False, with a message, when the file cannot be written whole.
+}  // namespace
+
 bool WriteOutputFile(const std::string& file, const std::string& text, Console& console) {
   errno = 0;
   std::ofstream out(PathOf(file), std::ios::binary | std::ios::trunc);
@@ -100,6 +113,8 @@ bool WriteOutputFile(const std::string& file, const std::string& text, Console& 
                "cannot write " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
   return false;
 }
+
+namespace {
 
 // The library file the run loads, and its digest when it can be read.
 FileDigest LibraryDigest(const Request& request) {
@@ -142,6 +157,9 @@ int RunCommand(const Request& request, Session& session, Console& console) {
   run.header.station = request.station.value_or(HostName());
   run.header.operatorName = request.operatorName.value_or("");
   const DeviceList list = session.Devices();
+  run.standIn = IsStandIn(list);
+  const bool canAsk = !request.noPrompt && StandardInputIsTerminal();
+  if (const auto refusal = PowerCycleRefusal(plan, run.standIn, canAsk)) throw Failure{kBadUsage, *refusal};
   for (const std::int32_t device : ChosenDevices(request, session, list)) {
     ControllerRun& controller = run.controllers.emplace_back();
     controller.device = device;

@@ -260,6 +260,7 @@ const StepRule kStepRules[] = {
     {PlanStepKind::kStop, "stop", {}, ParseNothing},
     {PlanStepKind::kSave, "save", {}, ParseNothing},
     {PlanStepKind::kVerify, "verify", {}, ParseNothing},
+    {PlanStepKind::kPowerCycle, "power-cycle", {}, ParseNothing},
 };
 
 std::string StepNames() {

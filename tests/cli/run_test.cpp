@@ -119,6 +119,9 @@ const RunCase kCases[] = {
      "",
      {}},
     {"--all and -d together are refused", kMoveAndCheck, AtRest, {"--all", "-d", "1"}, 1, "", {}},
+    {"a power cycle needs an operator beyond the stand-in: refused with nobody to ask, before any step",
+     R"({"name": "p", "steps": [{"step": "save"}, {"step": "power-cycle"}]})", AtRest, {"--all", "--no-prompt"}, 1,
+     "", {"Init"}},
     {"several controllers and none chosen", kMoveAndCheck, AtRest, {}, 4, "", {"Init"}},
 };
 

@@ -30,6 +30,8 @@ enum class PlanStepKind {
   kStop,
   kSave,
   kVerify,
+  // Every controller of the run switched off and on: what a save must survive.
+  kPowerCycle,
 };
 
 // "set-mode", "wait" and so on: how a plan names the step.

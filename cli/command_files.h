@@ -1,0 +1,26 @@
+// The files more than one command reads or writes: plans, transcripts and
+// the files a run leaves. Each throws a Failure (kBadUsage) naming the file
+// and what is wrong with it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/plan.h"
+#include "transcript/transcript_reader.h"
+#include "kavrctl.h"
+
+namespace kavr::cli {
+
+// The plan, checked whole; settings files named by load steps are taken
+// from the plan's own folder.
+Plan ReadPlanFile(const std::string& planFile);
+
+// Every call of a transcript ("-": standard input); refused when a line is
+// not a call or there is none.
+std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console);
+
+// False, with a message, when the file cannot be written whole.
+bool WriteOutputFile(const std::string& file, const std::string& text, Console& console);
+
+}  // namespace kavr::cli
