@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,16 @@ int StopCommand(const Request&, Session&, Console&);
 int SaveCommand(const Request&, Session&, Console&);
 
 int RunCommand(const Request&, Session&, Console&);
+// A plan checked whole; the settings files its load steps name are read
+// from `folder`. Throws a Failure (kBadUsage) naming `planName`.
+Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, const std::string& planName);
+// The plan file, its settings files beside it.
+Plan ReadPlanFile(const std::string& planFile);
+// False, with a message on standard error, when the file cannot be written whole.
+bool WriteOutputFile(const std::string& file, const std::string& text, Console& console);
+
+// One JSON-RPC session over standard input and output.
+int ServeCommand(const Request&, Session&, Console&);
 
 // The mode or the parameters: read, the values written in, written back.
 // Returns the report of the record as written.

@@ -47,6 +47,9 @@ struct Request {
   std::optional<std::string> reportFile;
   std::optional<std::string> junitFile;
 
+  // serve: controllers started are left moving when the input ends
+  bool leaveRunning = false;
+
   // watch
   std::chrono::milliseconds interval{500};
   std::optional<std::int64_t> count;

@@ -47,23 +47,6 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
   return text.str();
 }
 
-// The plan, checked whole; settings files named by load steps are taken
-// from the plan's own folder.
-Plan ReadPlanFile(const std::string& planFile) {
-  const std::filesystem::path path = PathOf(planFile);
-  std::string problem;
-  const auto text = FileText(path, problem);
-  if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
-  const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
-    const auto settings = FileText(path.parent_path() / PathOf(file), settingsProblem);
-    if (!settings) settingsProblem = file + ": " + settingsProblem;
-    return settings;
-  };
-  std::optional<Plan> plan = ReadPlan(*text, readSettings, problem);
-  if (!plan) throw Failure{kBadUsage, planFile + ": " + problem};
-  return std::move(*plan);
-}
-
 // Every controller named, in the order named and each once; all of them
 // for --all; with none named, the only one attached.
 std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session, const DeviceList& list) {
@@ -79,18 +62,6 @@ std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session
   for (const std::string& serial : request.serials) add(session.Choose(list, std::nullopt, serial).DeviceIndex);
   if (chosen.empty()) chosen.push_back(session.Choose(list, std::nullopt, std::nullopt).DeviceIndex);
   return chosen;
-}
-
-// False, with a message, when the file cannot be written whole.
-bool WriteOutputFile(const std::string& file, const std::string& text, Console& console) {
-  errno = 0;
-  std::ofstream out(PathOf(file), std::ios::binary | std::ios::trunc);
-  if (out) out << text;
-  if (out) out.close();
-  if (out) return true;
-  PrintFailure(console.err,
-               "cannot write " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
-  return false;
 }
 
 std::string Summary(const PlanRun& run) {
@@ -110,6 +81,38 @@ std::string Summary(const PlanRun& run) {
 }
 
 }  // namespace
+
+Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, const std::string& planName) {
+  const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
+    const auto settings = FileText(folder / PathOf(file), settingsProblem);
+    if (!settings) settingsProblem = file + ": " + settingsProblem;
+    return settings;
+  };
+  std::string problem;
+  std::optional<Plan> plan = ReadPlan(text, readSettings, problem);
+  if (!plan) throw Failure{kBadUsage, planName + ": " + problem};
+  return std::move(*plan);
+}
+
+Plan ReadPlanFile(const std::string& planFile) {
+  const std::filesystem::path path = PathOf(planFile);
+  std::string problem;
+  const auto text = FileText(path, problem);
+  if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
+  return ReadPlanText(*text, path.parent_path(), planFile);
+}
+
+// False, with a message on standard error, when the file cannot be written whole.
+bool WriteOutputFile(const std::string& file, const std::string& text, Console& console) {
+  errno = 0;
+  std::ofstream out(PathOf(file), std::ios::binary | std::ios::trunc);
+  if (out) out << text;
+  if (out) out.close();
+  if (out) return true;
+  PrintFailure(console.err,
+               "cannot write " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
+  return false;
+}
 
 int RunCommand(const Request& request, Session& session, Console& console) {
   const Plan plan = ReadPlanFile(request.planFile);
