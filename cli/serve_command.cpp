@@ -49,10 +49,12 @@ Json ValueJson(const std::string& text) {
   throw RpcError{kRpcRefused, std::move(message), Json{{"field", field}}};
 }
 
-// A refused settings object names its field first ("SyncOutPulse: ...").
+// A refused settings object names its field first ("SyncOutPulse: ...",
+// "\"Bogus\" is not a field").
 [[noreturn]] void RefuseFields(const std::string& problem, const Json& fields) {
   for (const auto& [name, value] : fields.items()) {
-    if (problem.starts_with(name + ":") || problem.starts_with(name + " ")) Refuse(problem, name);
+    if (problem.starts_with(name + ":") || problem.starts_with(name + " ") || problem.starts_with('"' + name + '"'))
+      Refuse(problem, name);
   }
   throw RpcError{kRpcRefused, problem};
 }
