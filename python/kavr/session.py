@@ -15,6 +15,9 @@ from .records import record_type
 # How many of the server's last lines on standard error a ServerGone quotes.
 _STDERR_LINES = 20
 
+# One encoder for every request: json.dumps with options makes a new one per call.
+_encode = json.JSONEncoder(separators=(",", ":"), allow_nan=False).encode
+
 # What `describe` calls each record, and the class name it gets here.
 _RECORDS = {"state": "State", "mode": "Mode", "parameters": "Parameters",
             "start_parameters": "StartParameters"}
@@ -143,7 +146,7 @@ class Session:
         request = {"jsonrpc": "2.0", "id": self._next_id, "method": method}
         if params:
             request["params"] = params
-        line = json.dumps(request, separators=(",", ":"), allow_nan=False).encode("utf-8") + b"\n"
+        line = (_encode(request) + "\n").encode("utf-8")
         try:
             self._process.stdin.write(line)
             self._process.stdin.flush()
