@@ -24,7 +24,8 @@ extern char** environ;
 
 namespace {
 
-const char* const kStateRequest = "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"state\",\"params\":{\"device\":1}}\n";
+const char* const kStateRequest =
+    "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"state\",\"params\":{\"device\":1}}\n";
 
 // What the Python side runs: for each N read from standard input, N reads,
 // then the seconds they took on a line.
@@ -75,7 +76,8 @@ class Child {
 
   // Writes `request`, returns the next line; empty when the child is gone.
   std::string Ask(std::string_view request) {
-    if (pid_ <= 0 || write(to_, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return {};
+    if (pid_ <= 0 || write(to_, request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+      return {};
     std::string line;
     for (;;) {
       const std::size_t end = buffered_.find('\n');
@@ -113,7 +115,8 @@ BENCHMARK(LibraryGetState)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void ServeRoundTripFromCpp(benchmark::State& state) {
   Child serve({Kavrctl(), "serve"});
-  if (serve.Ask(kStateRequest).find("\"result\"") == std::string::npos) state.SkipWithError("serve did not answer");
+  if (serve.Ask(kStateRequest).find("\"result\"") == std::string::npos)
+    state.SkipWithError("serve did not answer");
   for (auto _ : state) benchmark::DoNotOptimize(serve.Ask(kStateRequest));
 }
 BENCHMARK(ServeRoundTripFromCpp)->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -142,8 +145,8 @@ void KavrctlStatePerRead(benchmark::State& state) {
   for (auto _ : state) {
     pid_t child = 0;
     int status = 0;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv, environ) != 0 || waitpid(child, &status, 0) != child ||
-        !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv, environ) != 0 ||
+        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       state.SkipWithError("kavrctl state failed");
       break;
     }

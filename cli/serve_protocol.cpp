@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <istream>
+#include <limits>
 
 namespace kavr::cli {
 namespace {
@@ -28,8 +28,10 @@ bool NestedTooDeep(std::string_view line) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
     } else if (c == '"') {
       inString = true;
     } else if (c == '{' || c == '[') {
@@ -63,7 +65,8 @@ std::optional<RpcRequest> ReadRpcRequest(std::string_view line, RpcError& error,
     return refuse(kParseError, "not JSON: nested deeper than " + std::to_string(kDeepestNesting) + " levels");
   Json json = Json::parse(line, nullptr, false);
   if (json.is_discarded()) return refuse(kParseError, "not JSON");
-  if (!json.is_object()) return refuse(kInvalidRequest, "not a JSON object: a request is {\"jsonrpc\": \"2.0\", ...}");
+  if (!json.is_object())
+    return refuse(kInvalidRequest, "not a JSON object: a request is {\"jsonrpc\": \"2.0\", ...}");
   RpcRequest request;
   if (const auto found = json.find("id"); found != json.end()) {
     if (!(found->is_string() || found->is_number_integer() || found->is_null()))
@@ -75,7 +78,8 @@ std::optional<RpcRequest> ReadRpcRequest(std::string_view line, RpcError& error,
   const auto version = json.find("jsonrpc");
   if (version == json.end() || *version != "2.0") return refuse(kInvalidRequest, "jsonrpc: must be \"2.0\"");
   const auto method = json.find("method");
-  if (method == json.end() || !method->is_string()) return refuse(kInvalidRequest, "method: missing or not a string");
+  if (method == json.end() || !method->is_string())
+    return refuse(kInvalidRequest, "method: missing or not a string");
   request.method = method->get<std::string>();
   if (const auto params = json.find("params"); params != json.end() && !params->is_null()) {
     if (!params->is_object()) return refuse(kInvalidParams, "params: must be an object of named parameters");

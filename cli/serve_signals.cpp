@@ -13,7 +13,8 @@ void LetSignalsEndReads() {}
 void LetSignalsEndReads() {
   std::signal(SIGPIPE, SIG_IGN);
   struct sigaction armed {};
-  if (sigaction(SIGINT, nullptr, &armed) != 0 || armed.sa_handler == SIG_DFL || armed.sa_handler == SIG_IGN) return;
+  if (sigaction(SIGINT, nullptr, &armed) != 0 || armed.sa_handler == SIG_DFL || armed.sa_handler == SIG_IGN)
+    return;
   armed.sa_flags &= ~SA_RESTART;
   for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &armed, nullptr);
 }

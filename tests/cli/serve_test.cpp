@@ -40,12 +40,13 @@ std::string Response(const std::string& kind, const std::string& text) {
 std::string Result(const std::string& result) { return Response("result", result); }
 std::string Error(const std::string& error) { return Response("error", error); }
 
-const KAVR_State kMoving{.CurrentPosition = 250, .Temperature = 31.25f, .StepDivisor = 8, .Running = 1,
-                         .InputVoltage = 12.0f};
+const KAVR_State kMoving{
+    .CurrentPosition = 250, .Temperature = 31.25f, .StepDivisor = 8, .Running = 1, .InputVoltage = 12.0f};
 constexpr const char* kMovingJson =
     "{\"CurrentPosition\":250,\"Temperature\":31.25,\"StepDivisor\":8,\"LoftIndefinite\":false,"
     "\"FullPower\":false,\"DirectionCCW\":false,\"PowerOn\":false,\"FullSpeed\":false,\"AfterReset\":false,"
-    "\"Running\":true,\"SyncInState\":false,\"SyncOutState\":false,\"RotaryState\":false,\"RotaryError\":false,"
+    "\"Running\":true,\"SyncInState\":false,\"SyncOutState\":false,\"RotaryState\":false,\"RotaryError\":"
+    "false,"
     "\"EmergencyPushed\":false,\"Trailer1Pushed\":false,\"Trailer2Pushed\":false,\"InputVoltage\":12.0}";
 
 struct Golden {
@@ -65,54 +66,84 @@ void Zeroed(FakeLibrary& f) {
 }
 
 const Golden kGolden[] = {
-    {Call("version"), None, Result(std::string("{\"kavrctl\":\"") + kavr::kVersion + "\",\"protocol\":1}"), {}},
-    {Call("list"), TwoAttached,
+    {Call("version"),
+     None,
+     Result(std::string("{\"kavrctl\":\"") + kavr::kVersion + "\",\"protocol\":1}"),
+     {}},
+    {Call("list"),
+     TwoAttached,
      Result("[{\"number\":1,\"serial\":\"ABCDEFGHIJKLMNOP\",\"version\":\"0123\"},"
             "{\"number\":2,\"serial\":\"RSTUVWXYZABCDEFG\",\"version\":\"5601\"}]"),
      {"Init"}},
     {Call("state", "{\"device\":1}"), Moving, Result(kMovingJson), {"Init", "GetState"}},
     {Call("state", "{\"serial\":\"ABCDEFGHIJKLMNOP\"}"), Moving, Result(kMovingJson), {"Init", "GetState"}},
-    {Call("state"), TwoAttached, Error("{\"code\":4,\"message\":\"2 controllers are attached; ..."), {"Init"}},
-    {Call("state", "{\"device\":3}"), None, Error("{\"code\":3,\"message\":\"there is no controller 3..."), {"Init"}},
-    {Call("state"), [](FakeLibrary& f) { f.initCount = 0; }, Error("{\"code\":3,\"message\":\"No Devices Found..."),
+    {Call("state"),
+     TwoAttached,
+     Error("{\"code\":4,\"message\":\"2 controllers are attached; ..."),
      {"Init"}},
-    {Call("mode", "{\"device\":1}"), [](FakeLibrary& f) { f.results[kavr::Entry::GetMode] = 4; },
-     Error("{\"code\":2,\"message\":\"_KAVRVB_GetMode failed with ResultCode 4: Device is busy\",\"data\":{\"entry\":"
+    {Call("state", "{\"device\":3}"),
+     None,
+     Error("{\"code\":3,\"message\":\"there is no controller 3..."),
+     {"Init"}},
+    {Call("state"),
+     [](FakeLibrary& f) { f.initCount = 0; },
+     Error("{\"code\":3,\"message\":\"No Devices Found..."),
+     {"Init"}},
+    {Call("mode", "{\"device\":1}"),
+     [](FakeLibrary& f) { f.results[kavr::Entry::GetMode] = 4; },
+     Error("{\"code\":2,\"message\":\"_KAVRVB_GetMode failed with ResultCode 4: Device is "
+           "busy\",\"data\":{\"entry\":"
            "\"GetMode\",\"result\":4,\"text\":\"Device is busy\",\"serial\":\"ABCDEFGHIJKLMNOP\"}}"),
      {"Init", "GetMode", "GetLastErr"}},
-    {Call("set_mode", "{\"fields\":{\"SyncOutCount\":25,\"PowerOff\":true},\"verify\":true}"), Zeroed,
+    {Call("set_mode", "{\"fields\":{\"SyncOutCount\":25,\"PowerOff\":true},\"verify\":true}"),
+     Zeroed,
      Result("{\"ButtonsDisabled\":false,\"CurrentReduction\":false,\"PowerOff\":true,..."),
      {"Init", "GetMode", "SetMode", "GetMode"}},
-    {Call("set_parameters", "{\"fields\":{\"SyncOutPulse\":300}}"), None,
-     Error("{\"code\":1,\"message\":\"SyncOutPulse: 300 is outside 0 to 255\",\"data\":{\"field\":\"SyncOutPulse\"}}"),
+    {Call("set_parameters", "{\"fields\":{\"SyncOutPulse\":300}}"),
+     None,
+     Error("{\"code\":1,\"message\":\"SyncOutPulse: 300 is outside 0 to "
+           "255\",\"data\":{\"field\":\"SyncOutPulse\"}}"),
      {}},
     // A move still running when the input ends is stopped.
-    {Call("start", "{\"destination\":1000.4,\"speed\":500,\"divisor\":2,\"fields\":{\"SlowStart\":true}}"), Zeroed,
-     Result("{\"destination\":1000,\"speed\":500,\"start_parameters\":{\"StepDivisor\":2,\"BacklashCCW\":false,"
-            "\"AutoBacklash\":false,\"SlowStart\":true,\"WaitSyncIn\":false,\"SyncOutCounterReset\":false,"
-            "\"ForceBacklash\":false}}"),
+    {Call("start", "{\"destination\":1000.4,\"speed\":500,\"divisor\":2,\"fields\":{\"SlowStart\":true}}"),
+     Zeroed,
+     Result(
+         "{\"destination\":1000,\"speed\":500,\"start_parameters\":{\"StepDivisor\":2,\"BacklashCCW\":false,"
+         "\"AutoBacklash\":false,\"SlowStart\":true,\"WaitSyncIn\":false,\"SyncOutCounterReset\":false,"
+         "\"ForceBacklash\":false}}"),
      {"Init", "GetStartParameters", "Start", "Stop"}},
-    {Call("start", "{\"destination\":1,\"speed\":500,\"fields\":{\"StepDivisor\":2}}"), None,
-     Error("{\"code\":1,\"message\":\"\\\"StepDivisor\\\" is not a field of KAVR_StartParameters..."), {}},
-    {Call("start", "{\"destination\":1,\"speed\":0}"), None,
-     Error("{\"code\":1,\"message\":\"speed: 0 is not above 0\",\"data\":{\"field\":\"speed\"}}"), {}},
-    {Call("start", "{\"destination\":1,\"speed\":5,\"divisor\":3}"), None,
-     Error("{\"code\":1,\"message\":\"divisor: 3 is not 1, 2, 4 or 8\",\"data\":{\"field\":\"divisor\"}}"), {}},
+    {Call("start", "{\"destination\":1,\"speed\":500,\"fields\":{\"StepDivisor\":2}}"),
+     None,
+     Error("{\"code\":1,\"message\":\"\\\"StepDivisor\\\" is not a field of KAVR_StartParameters..."),
+     {}},
+    {Call("start", "{\"destination\":1,\"speed\":0}"),
+     None,
+     Error("{\"code\":1,\"message\":\"speed: 0 is not above 0\",\"data\":{\"field\":\"speed\"}}"),
+     {}},
+    {Call("start", "{\"destination\":1,\"speed\":5,\"divisor\":3}"),
+     None,
+     Error("{\"code\":1,\"message\":\"divisor: 3 is not 1, 2, 4 or 8\",\"data\":{\"field\":\"divisor\"}}"),
+     {}},
     {Call("wait", "{\"timeout\":5}"), Stopped, Result("[{\"CurrentPosition\":7,..."), {"Init", "GetState"}},
     // Read at once, every 50 ms, and once more at the limit.
-    {Call("wait", "{\"controllers\":[1],\"timeout\":0.1}"), Moving,
+    {Call("wait", "{\"controllers\":[1],\"timeout\":0.1}"),
+     Moving,
      Error("{\"code\":6,\"message\":\"still running after the timeout: ABCDEFGHIJKLMNOP at 250\",\"data\":{"
            "\"running\":[{\"serial\":\"ABCDEFGHIJKLMNOP\",\"position\":250}]}}"),
      {"Init", "GetState", "GetState", "GetState", "GetState"}},
     {Call("stop"), None, Result("true"), {"Init", "Stop"}},
     {Call("save"), None, Result("true"), {"Init", "SaveParametersToFlash"}},
     {Call("last_error"), None, Result("\"Device is busy\""), {"Init", "GetLastErr"}},
-    {Call("describe"), None,
-     Result("{\"state\":[{\"name\":\"CurrentPosition\",\"type\":\"int32\",\"writable\":false,\"min\":-2147483648,"
+    {Call("describe"),
+     None,
+     Result("{\"state\":[{\"name\":\"CurrentPosition\",\"type\":\"int32\",\"writable\":false,\"min\":-"
+            "2147483648,"
             "\"max\":2147483647},..."),
      {}},
-    {Call("run", "{\"plan\":{\"name\":\"p\",\"steps\":[{\"step\":\"stop\"}]}}"), None,
-     Result("{..."), {"Init", "Stop"}},
+    {Call("run", "{\"plan\":{\"name\":\"p\",\"steps\":[{\"step\":\"stop\"}]}}"),
+     None,
+     Result("{..."),
+     {"Init", "Stop"}},
     // Nothing after close is read.
     {Call("close") + "\n" + Call("stop"), None, Result("true"), {}},
 };
@@ -127,7 +158,8 @@ TEST(Serve, AnswersEachMethodWithItsCalls) {
     ASSERT_EQ(lines.size(), 1u) << golden.request << "\n" << ran.out;
     if (golden.response.ends_with("...")) {
       EXPECT_TRUE(lines[0].starts_with(golden.response.substr(0, golden.response.size() - 3)))
-          << golden.request << "\n" << lines[0];
+          << golden.request << "\n"
+          << lines[0];
     } else {
       EXPECT_EQ(lines[0], golden.response) << golden.request;
     }
@@ -140,7 +172,8 @@ TEST(Serve, LeaveRunningKeepsTheMoveAndCloseEndsWithoutStopping) {
   leave.Run({"serve", "--leave-running"}, Call("start", "{\"destination\":1,\"speed\":5}") + "\n");
   EXPECT_EQ(leave.library.events, (Strings{"Init", "GetStartParameters", "Start"}));
   KavrctlRunner closed;
-  closed.Run({"serve"}, Call("start", "{\"destination\":1,\"speed\":5}") + "\n" + Call("close", "", "2") + "\n");
+  closed.Run({"serve"},
+             Call("start", "{\"destination\":1,\"speed\":5}") + "\n" + Call("close", "", "2") + "\n");
   EXPECT_EQ(closed.library.events, (Strings{"Init", "GetStartParameters", "Start"}));
 }
 
@@ -202,16 +235,38 @@ TEST(Serve, EveryBadLineIsAnsweredAndTheSessionGoesOn) {
 // a JSON-RPC response, and a request after each is still answered.
 TEST(Serve, MutatedRequestsNeverEndTheSession) {
   const std::vector<std::string> seeds = {
-      Call("version"), Call("list"), Call("state", "{\"device\":1}"),
+      Call("version"),
+      Call("list"),
+      Call("state", "{\"device\":1}"),
       Call("set_mode", "{\"fields\":{\"SyncOutCount\":25,\"PowerOff\":true},\"verify\":true}"),
       Call("set_parameters", "{\"serial\":\"ABCDEFGHIJKLMNOP\",\"fields\":{\"AccelerationTime\":1.5e2}}"),
       Call("start", "{\"destination\":-12.5,\"speed\":1e3,\"divisor\":4,\"fields\":{\"SlowStart\":true}}"),
-      Call("wait", "{\"controllers\":[1,\"ABCDEFGHIJKLMNOP\"],\"timeout\":0}"), Call("stop", "{\"device\":1}"),
+      Call("wait", "{\"controllers\":[1,\"ABCDEFGHIJKLMNOP\"],\"timeout\":0}"),
+      Call("stop", "{\"device\":1}"),
       Call("last_error", "", "\"text id\"")};
-  const std::string pieces[] = {"{", "}", "[", "]", "\"", ":", ",", "null", "-", "1e999", "\\u0000", "\xc3",
-                                "\\", "0", "true", "1e-400", "18446744073709551616", "\"params\"", "\"id\""};
+  const std::string pieces[] = {"{",
+                                "}",
+                                "[",
+                                "]",
+                                "\"",
+                                ":",
+                                ",",
+                                "null",
+                                "-",
+                                "1e999",
+                                "\\u0000",
+                                "\xc3",
+                                "\\",
+                                "0",
+                                "true",
+                                "1e-400",
+                                "18446744073709551616",
+                                "\"params\"",
+                                "\"id\""};
   std::mt19937 random(25);
-  const auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  const auto below = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
   constexpr int kLines = 100000;
   std::string input;
   for (int i = 0; i < kLines; ++i) {
@@ -219,11 +274,21 @@ TEST(Serve, MutatedRequestsNeverEndTheSession) {
     for (std::size_t edits = 1 + below(4); edits > 0; --edits) {
       const std::size_t at = below(line.size() + 1);
       switch (below(5)) {
-        case 0: line.insert(at, pieces[below(std::size(pieces))]); break;
-        case 1: line.erase(at, 1 + below(8)); break;
-        case 2: if (at < line.size()) line[at] = static_cast<char>(below(256)); break;
-        case 3: line.resize(at); break;
-        default: line.insert(at, line.substr(below(line.size() + 1), below(16))); break;
+        case 0:
+          line.insert(at, pieces[below(std::size(pieces))]);
+          break;
+        case 1:
+          line.erase(at, 1 + below(8));
+          break;
+        case 2:
+          if (at < line.size()) line[at] = static_cast<char>(below(256));
+          break;
+        case 3:
+          line.resize(at);
+          break;
+        default:
+          line.insert(at, line.substr(below(line.size() + 1), below(16)));
+          break;
       }
     }
     std::erase(line, '\n');
@@ -251,7 +316,9 @@ class ServeOnStandIn : public ::testing::Test {
   ProgramRun Kavrctl(const std::vector<std::string>& args, const std::string& input = {}) {
     return RunProgram(program, args, scratch.folder.path, input);
   }
-  bool Running() { return Kavrctl({"-d", "1", "state", "--json"}).out.find("\"Running\": true") != std::string::npos; }
+  bool Running() {
+    return Kavrctl({"-d", "1", "state", "--json"}).out.find("\"Running\": true") != std::string::npos;
+  }
 
   test_support::StandInScratch scratch;
 #ifdef _WIN32
