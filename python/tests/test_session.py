@@ -88,15 +88,14 @@ def test_a_failed_library_call_is_a_library_error(open_session, monkeypatch):
     assert "injected fault" in error.text
 
 
-def test_a_killed_server_is_server_gone_with_its_last_words(open_session, monkeypatch):
-    # The stand-in's warning is the server's last line on standard error.
-    monkeypatch.setenv("KAVR_SIM_FAIL", "NoSuchEntry")
-    session = open_session()
+def test_a_killed_server_is_server_gone_with_its_last_words(session):
     c = session.controller(number=1)
+    # The server's note on standard error is its last line there.
+    c.set_parameters(ButtonTimeout1=86400001)
     session._process.kill()
     with pytest.raises(kavr.ServerGone) as raised:
         c.state()
-    assert "NoSuchEntry" in str(raised.value)
+    assert "ButtonTimeout1: 86400001 is sent as 86400000" in str(raised.value)
 
 
 def test_leaving_the_with_block_on_an_exception_stops_what_it_started(open_session):
