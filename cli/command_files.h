@@ -3,6 +3,7 @@
 // and what is wrong with it.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ namespace kavr::cli {
 // The plan, checked whole; settings files named by load steps are taken
 // from the plan's own folder.
 Plan ReadPlanFile(const std::string& planFile);
+// A plan checked whole from its text; the settings files its load steps
+// name are read from `folder`, and the plan is named `planName` in failures.
+Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, const std::string& planName);
 
 // Every call of a transcript ("-": standard input); refused when a line is
 // not a call or there is none.

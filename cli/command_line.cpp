@@ -185,6 +185,12 @@ void ReplayOptions(CLI::App& replay, Request& request, OptionTexts&) {
   replay.add_flag("--allow-motion", request.allowMotion, "send the recorded starts too: they move the motor");
 }
 
+void ServeOptions(CLI::App& serve, Request& request, OptionTexts&) {
+  serve.add_flag("--leave-running", request.leaveRunning,
+                 "when the input ends without close, or on Ctrl+C, leave the controllers the session started "
+                 "moving (else they are sent Stop)");
+}
+
 struct CommandLine {
   const char* name;
   const char* description;
@@ -230,6 +236,11 @@ constexpr CommandLine kCommands[] = {
      "temperature), until Ctrl+C or --count reads; a failed read is reported on standard error and the "
      "watch goes on",
      WatchCommand, WatchOptions},
+    {"serve",
+     "answer JSON-RPC 2.0 requests, one JSON object per line on standard input, with one response per line "
+     "on standard output, until close or the end of the input (methods: version, list, describe, state, mode, "
+     "parameters, start_parameters, set_mode, set_parameters, start, wait, stop, save, last_error, run, close)",
+     ServeCommand, ServeOptions},
     {"replay",
      "send a transcript's calls again, in order, and report each answer that differs from the recorded one, "
      "field by field (exit 2 if any does); controllers follow their serial numbers",

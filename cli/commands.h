@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +38,8 @@ int ResultsCommand(const Request&, Session&, Console&);
 int ProveCommand(const Request&, Session&, Console&);
 // Reads a transcript and writes a plan; no library is opened.
 int PlanFromCommand(const Request&, Session&, Console&);
+// One JSON-RPC session over standard input and output.
+int ServeCommand(const Request&, Session&, Console&);
 
 // The mode or the parameters: read, the values written in, written back.
 // Returns the report of the record as written.

@@ -71,6 +71,9 @@ struct Request {
   std::optional<std::string> outputFile;
   double band = 0.1;  // readings expected within this fraction of what was recorded
 
+  // serve: controllers started are left moving when the input ends
+  bool leaveRunning = false;
+
   // watch
   std::chrono::milliseconds interval{500};
   std::optional<std::int64_t> count;

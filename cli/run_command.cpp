@@ -56,25 +56,34 @@ std::optional<std::string> FileText(const std::filesystem::path& file, std::stri
 
 }  // namespace
 
-// The plan, checked whole; settings files named by load steps are taken
-// from the plan's own folder. The digests of the files read go to `header`.
-Plan ReadPlanFile(const std::string& planFile, RunHeader& header) {
-  const std::filesystem::path path = PathOf(planFile);
-  std::string problem;
-  const auto text = FileText(path, problem);
-  if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
-  header.planSha256 = Sha256Hex(*text);
+Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, const std::string& planName,
+                  RunHeader& header) {
+  header.planSha256 = Sha256Hex(text);
   const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
-    const auto settings = FileText(path.parent_path() / PathOf(file), settingsProblem);
+    const auto settings = FileText(folder / PathOf(file), settingsProblem);
     if (!settings) settingsProblem = file + ": " + settingsProblem;
     if (settings && std::ranges::none_of(header.settingsFiles, [&](const FileDigest& d) { return d.file == file; })) {
       header.settingsFiles.push_back({file, Sha256Hex(*settings)});
     }
     return settings;
   };
-  std::optional<Plan> plan = ReadPlan(*text, readSettings, problem);
-  if (!plan) throw Failure{kBadUsage, planFile + ": " + problem};
+  std::string problem;
+  std::optional<Plan> plan = ReadPlan(text, readSettings, problem);
+  if (!plan) throw Failure{kBadUsage, planName + ": " + problem};
   return std::move(*plan);
+}
+
+Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, const std::string& planName) {
+  RunHeader unused;
+  return ReadPlanText(text, folder, planName, unused);
+}
+
+Plan ReadPlanFile(const std::string& planFile, RunHeader& header) {
+  const std::filesystem::path path = PathOf(planFile);
+  std::string problem;
+  const auto text = FileText(path, problem);
+  if (!text) throw Failure{kBadUsage, planFile + ": " + problem};
+  return ReadPlanText(*text, path.parent_path(), planFile, header);
 }
 
 Plan ReadPlanFile(const std::string& planFile) {

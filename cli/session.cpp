@@ -60,9 +60,9 @@ bool Session::LibraryUnavailable(ResultCode result) {
 std::string Session::FailureText(Entry entry, ResultCode result) {
   ControllerLibrary& library = Library();
   if (const std::string failure = library.LibraryLoadFailure(); !failure.empty())
-    return TerminalSafe(failure);
+    return lastErrorText_ = TerminalSafe(failure);
   // The binding's own text names the library file and what it lacks.
-  const std::string lastError = TerminalSafe(LastErrorText(library));
+  const std::string lastError = lastErrorText_ = TerminalSafe(LastErrorText(library));
   if (result == kLibraryUnavailable) return lastError;
   return std::string(EntryName(entry)) + " failed with ResultCode " + std::to_string(result) + ": " +
          lastError;
@@ -71,7 +71,9 @@ std::string Session::FailureText(Entry entry, ResultCode result) {
 void Session::Check(Entry entry, ResultCode result) {
   if (result == 0) return;
   const int code = LibraryUnavailable(result) ? kLibraryNotLoaded : kCallFailed;
-  throw Failure{code, FailureText(entry, result)};
+  std::string text = FailureText(entry, result);
+  failedCall_ = FailedCall{entry, result, lastErrorText_};
+  throw Failure{code, std::move(text)};
 }
 
 DeviceList Session::Devices() {

@@ -49,6 +49,16 @@ class Session {
   // What the failure of `entry` with `result` is reported as.
   std::string FailureText(Entry entry, ResultCode result);
 
+  // The call that made Check throw last, with the library's last-error
+  // text, for a caller that reports it field by field (kavrctl serve).
+  struct FailedCall {
+    Entry entry;
+    ResultCode result;
+    std::string lastError;
+  };
+  const std::optional<FailedCall>& LastFailedCall() const { return failedCall_; }
+  void ForgetFailedCall() { failedCall_.reset(); }
+
   // A library that would not load, or a call that never reached it.
   bool LibraryUnavailable(ResultCode result);
 
@@ -60,6 +70,8 @@ class Session {
   const Request& request_;
   const LibraryFactory& openLibrary_;
   std::unique_ptr<LibraryWiring> wiring_;
+  std::optional<FailedCall> failedCall_;
+  std::string lastErrorText_;  // as FailureText found it
 };
 
 }  // namespace kavr::cli

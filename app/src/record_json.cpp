@@ -188,12 +188,12 @@ std::optional<FieldValue> ValueFromJson(const RecordField& field, const Json& js
 
 }  // namespace
 
-std::string RecordJson(RecordBytes record, std::span<const RecordField> fields) {
+std::string RecordJson(RecordBytes record, std::span<const RecordField> fields, int indent) {
   Json object = Json::object();
   for (const RecordField& field : fields) {
     if (field.kind != FieldKind::kNotRead) object[std::string(field.name)] = FieldJson(record, field);
   }
-  return object.dump(2);
+  return object.dump(indent);
 }
 
 std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,

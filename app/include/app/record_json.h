@@ -18,14 +18,14 @@
 
 namespace kavr {
 
-// The object, indented by two spaces, fields in record order, no line end
-// after it. Floats are written in the shortest text that reads back as the
+// The object, indented by two spaces (by `indent`; -1: on one line), fields
+// in record order, no line end after it. Floats are written in the shortest text that reads back as the
 // same float.
-std::string RecordJson(RecordBytes record, std::span<const RecordField> fields);
+std::string RecordJson(RecordBytes record, std::span<const RecordField> fields, int indent = 2);
 
 template <typename Record>
-std::string RecordJson(const Record& record) {
-  return RecordJson(BytesOf(record), RecordFields<Record>());
+std::string RecordJson(const Record& record, int indent = 2) {
+  return RecordJson(BytesOf(record), RecordFields<Record>(), indent);
 }
 
 // The values of a settings text: one object whose every member names a

@@ -12,6 +12,15 @@
 
 namespace kavr {
 
+// A field of `sent` that the record read back holds otherwise, both values
+// as FieldValueText writes them.
+struct FieldDifference {
+  const RecordField* field = nullptr;
+  std::string sent;
+  std::string kept;
+};
+std::vector<FieldDifference> FieldDifferences(RecordBytes readBack, std::span<const FieldValue> sent);
+
 // One line per field of `sent` that the record read back holds otherwise:
 // "SyncOutCount: sent 25, the controller keeps 24". A field sent twice
 // counts with its last value; no line when everything stuck.
