@@ -50,7 +50,8 @@ void PlanOverControllers(benchmark::State& state) {
                                .pacing = kavr::SystemPacing(),
                                .clockText = [] { return std::string(); },
                                .armInterrupt = [] {},
-                               .interrupted = [] { return false; }};
+                               .interrupted = [] { return false; },
+                               .interruptSignal = {}};
     if (kavr::cli::RunKavrctl({"run", plan, "--all"}, open, console) != kavr::cli::kSuccess) {
       state.SkipWithError(("the plan failed: " + out.str() + err.str()).c_str());
       break;

@@ -25,8 +25,8 @@ constexpr const char* kFooter =
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
     "6 --wait timed out; 7 run: a controller failed the plan; 8 output lost (standard output, the --trace "
-    "file or a report file could not be written); 130 interrupted by Ctrl+C (start --wait and watch leave "
-    "the motor running; run stops the controllers it started).";
+    "file or a report file could not be written); 130 interrupted by Ctrl+C, 128 + the signal for SIGHUP, "
+    "SIGTERM, SIGQUIT (run and start --wait stop the controllers they started first).";
 
 // Far beyond any move, and small enough to count in milliseconds.
 constexpr double kLongestWaitSeconds = 1e9;

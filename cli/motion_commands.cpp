@@ -6,6 +6,7 @@
 
 #include "app/field_assignments.h"
 #include "app/motion_wait.h"
+#include "app/started_controllers.h"
 #include "app/state_line.h"
 #include "app/typed_numbers.h"
 #include "commands.h"
@@ -42,16 +43,25 @@ FieldWrites StartFieldWrites(const Request& request) {
   return std::move(*named);
 }
 
-// What Ctrl+C leaves behind, read afresh: the motor may well run on.
-[[noreturn]] void ThrowInterrupted(Session& session, std::int32_t device) {
+// What an interruption leaves behind, read afresh. `started` holds the
+// controller when this command started it: it is sent Stop first.
+[[noreturn]] void ThrowInterrupted(Session& session, const Console& console, std::int32_t device,
+                                   StartedControllers started = {}) {
+  const int code = InterruptedExitCode(console);
   const std::string controller = "controller " + std::to_string(device + 1);
+  std::string what = "interrupted; " + controller;
+  for (const StopSent& stop : started.StopAll(session.Library())) {
+    if (stop.result != 0) {
+      throw Failure{code, what + " NOT stopped: " + session.FailureText(Entry::Stop, stop.result)};
+    }
+    what = "interrupted; Stop sent to " + controller + ";";
+  }
   KAVR_State state{};
   if (session.Library().GetState(device, state) != 0) {
-    throw Failure{kInterrupted, "interrupted; the state of " + controller + " could not be read"};
+    throw Failure{code, what + " its state could not be read"};
   }
-  throw Failure{kInterrupted, "interrupted; " + controller +
-                                  (IsSet(state.Running) ? " still running at " : " stopped at ") +
-                                  std::to_string(state.CurrentPosition)};
+  throw Failure{code, what + (IsSet(state.Running) ? " still running at " : " stopped at ") +
+                          std::to_string(state.CurrentPosition)};
 }
 
 int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device) {
@@ -63,8 +73,11 @@ int WaitForStop(const Request& request, Session& session, Console& console, std:
     case MotionWaitEnd::kReadFailed:
       session.Check(Entry::GetState, wait.result);
       break;
-    case MotionWaitEnd::kInterrupted:
-      ThrowInterrupted(session, device);
+    case MotionWaitEnd::kInterrupted: {
+      StartedControllers started;
+      started.Add(device);
+      ThrowInterrupted(session, console, device, std::move(started));
+    }
     case MotionWaitEnd::kTimedOut:
       break;
   }
@@ -150,7 +163,7 @@ int WatchCommand(const Request& request, Session& session, Console& console) {
     if (request.count && reads >= *request.count) return failed ? kCallFailed : kSuccess;
     SleepUnlessInterrupted(request.interval, console);
   }
-  ThrowInterrupted(session, device);
+  ThrowInterrupted(session, console, device);
 }
 
 }  // namespace kavr::cli

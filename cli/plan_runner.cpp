@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 
 #include "app/record_fields.h"
+#include "app/started_controllers.h"
 #include "commands.h"
 #include "output.h"
 #include "reports/reports.h"
@@ -113,8 +115,30 @@ class PlanRunner {
 
  private:
   bool Interrupted() {
-    if (!run_.interrupted && console_.interrupted()) run_.interrupted = true;
-    return run_.interrupted;
+    if (run_.interrupted) return true;
+    if (!run_.outputLost && !console_.interrupted()) return false;
+    const int signal = console_.interruptSignal ? console_.interruptSignal() : 0;
+    if (signal != 0 || !console_.interruptSignal) {
+      run_.interruption = SignalName(signal != 0 ? signal : SIGINT);
+    } else if (!run_.outputLost) {
+      run_.outputLost = true;
+      run_.interruption = "standard output closed";
+    }
+    run_.interrupted = true;
+    return true;
+  }
+
+  // A line on standard output; once one cannot be written, the run ends
+  // as interrupted and says nothing more there.
+  void Say(const std::string& text) {
+    if (run_.outputLost) return;
+    try {
+      PrintText(console_.out, text);
+    } catch (const Failure& failure) {
+      if (failure.code != kOutputFailed) throw;
+      run_.outputLost = true;
+      run_.interruption = failure.message;
+    }
   }
 
   // Runs one step on one controller and records its outcome; a library
@@ -147,7 +171,7 @@ class PlanRunner {
   }
 
   void Line(const ControllerRun& controller, std::size_t index, const std::string& what) {
-    PrintText(console_.out, controller.serial + " step " + std::to_string(index + 1) + "/" +
+    Say(controller.serial + " step " + std::to_string(index + 1) + "/" +
                                 std::to_string(plan_.steps.size()) + " " +
                                 std::string(PlanStepName(plan_.steps[index].kind)) + ": " + what);
   }
@@ -162,16 +186,22 @@ class PlanRunner {
   }
 
   void SendStop(ControllerRun& controller) {
-    const ResultCode result = session_.Library().Stop(controller.device);
-    PrintText(console_.out, controller.serial + (result == 0 ? " stopped"
-                                                             : " NOT stopped: " +
-                                                                   session_.FailureText(Entry::Stop, result)));
+    started_.Remove(controller.device);
+    Stopped(controller, session_.Library().Stop(controller.device));
+  }
+
+  void Stopped(const ControllerRun& controller, ResultCode result) {
+    Say(controller.serial + (result == 0 ? " stopped" : " NOT stopped: " + session_.FailureText(Entry::Stop, result)));
   }
 
   void StopStarted() {
-    PrintText(console_.out, "interrupted: stopping every controller the plan started");
-    for (ControllerRun& controller : run_.controllers) {
-      if (controller.started) SendStop(controller);
+    // Sent before anything is said: the output may be what ended the run.
+    const std::vector<StopSent> sent = started_.StopAll(session_.Library());
+    Say("interrupted: stopping every controller the plan started");
+    for (const StopSent& stop : sent) {
+      const auto controller =
+          std::ranges::find_if(run_.controllers, [&](const ControllerRun& c) { return c.device == stop.device; });
+      if (controller != run_.controllers.end()) Stopped(*controller, stop.result);
     }
   }
 
@@ -183,13 +213,14 @@ class PlanRunner {
       case PlanStepKind::kLoad:
         return Write(controller, step);
       case PlanStepKind::kStart:
-        controller.started = true;
+        started_.Add(device);
         StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator);
         return std::nullopt;
       case PlanStepKind::kExpect:
         return Unmet(step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
       case PlanStepKind::kStop:
         session_.Check(Entry::Stop, session_.Library().Stop(device));
+        started_.Remove(device);
         return std::nullopt;
       case PlanStepKind::kSave:
         session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
@@ -282,6 +313,7 @@ class PlanRunner {
   const Plan& plan_;
   Session& session_;
   Console& console_;
+  StartedControllers started_;
 };
 
 }  // namespace

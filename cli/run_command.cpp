@@ -103,7 +103,7 @@ std::string Summary(const PlanRun& run) {
       ++passed;
     }
   }
-  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted; " : "") +
+  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted (" + run.interruption + "); " : "") +
                      std::to_string(passed) + " of " + std::to_string(run.controllers.size()) + " controllers passed";
   if (!failed.empty()) text += "; failed: " + failed;
   return text;
@@ -123,12 +123,21 @@ int RunCommand(const Request& request, Session& session, Console& console) {
     controller.serial = ForScreen(SerialOf(list.serials, device));
   }
   RunPlan(run, session, console);
-  PrintText(console.out, Summary(run));
+  // The files first: standard output may be what ended the run.
   bool written = true;
   if (request.reportFile) written = WriteOutputFile(*request.reportFile, PlanReportJson(run), console) && written;
   if (request.junitFile) written = WriteOutputFile(*request.junitFile, PlanJunitXml(run), console) && written;
-  if (run.interrupted) return kInterrupted;
-  if (!written) return kOutputFailed;
+  if (!run.outputLost) {
+    try {
+      PrintText(console.out, Summary(run));
+    } catch (const Failure& failure) {
+      PrintFailure(console.err, failure.message);
+      run.outputLost = true;
+    }
+  }
+  if (run.outputLost) PrintFailure(console.err, Summary(run));
+  if (run.interrupted) return InterruptedExitCode(console, run.outputLost);
+  if (!written || run.outputLost) return kOutputFailed;
   return run.Passed() ? kSuccess : kPlanFailed;
 }
 

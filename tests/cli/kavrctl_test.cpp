@@ -157,7 +157,7 @@ TEST(Kavrctl, CtrlCSaysWhatTheMotorIsLeftDoing) {
   kavrctl.sleeps = 0;
   const Ran waited = kavrctl.Run({"start", "400", "100", "--wait"});
   EXPECT_EQ(waited.code, 130);
-  EXPECT_EQ(waited.err, "kavrctl: interrupted; controller 1 still running at 4210\n");
+  EXPECT_EQ(waited.err, "kavrctl: interrupted; Stop sent to controller 1; still running at 4210\n");
 
   kavrctl.sleeps = 0;
   kavrctl.library.state.Running = 0;

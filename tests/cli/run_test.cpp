@@ -2,17 +2,13 @@
 // live lines and the verdicts, in one table; then the files it leaves.
 #include <gtest/gtest.h>
 
-#include <map>
-#if KAVR_TEST_XML_PARSER
-#include <expat.h>
-#endif
-
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "kavrctl_runner.h"
 #include "portable.h"
 #include "program_run.h"
+#include "xml_elements.h"
 
 namespace cli_test {
 namespace {
@@ -108,7 +104,7 @@ const RunCase kCases[] = {
      130,
      Lines(kA, 3, {"start: passed (0 ms)"}) + Lines(kB, 3, {"start: passed (0 ms)"}) +
          "interrupted: stopping every controller the plan started\n" + kA + " stopped\n" + kB + " stopped\n" +
-         "plan \"p\": interrupted; 0 of 2 controllers passed\n",
+         "plan \"p\": interrupted (SIGINT); 0 of 2 controllers passed\n",
      {"Init", "GetStartParameters", "Start", "GetStartParameters", "Start", "GetState", "GetState", "Stop", "Stop"},
      1},
     {"a plan refused before anything is sent",
@@ -151,27 +147,6 @@ TEST(Run, BadPlanNamesTheFileAndTheStep) {
   EXPECT_EQ(ran.err, "kavrctl: " + plan.string() + ": step 2 (start): speed is missing\n");
   EXPECT_EQ(runner.opened, 0);
 }
-
-// Collects the elements of an XML text; false when the parser refuses it.
-struct XmlElements {
-#if KAVR_TEST_XML_PARSER
-  std::vector<std::pair<std::string, std::map<std::string, std::string>>> elements;
-
-  bool Parse(const std::string& text) {
-    XML_Parser parser = XML_ParserCreate("UTF-8");
-    XML_SetUserData(parser, this);
-    XML_SetStartElementHandler(parser, [](void* self, const XML_Char* name, const XML_Char** attributes) {
-      auto& element = static_cast<XmlElements*>(self)->elements.emplace_back(name, std::map<std::string, std::string>{});
-      for (int i = 0; attributes[i] != nullptr; i += 2) element.second[attributes[i]] = attributes[i + 1];
-    });
-    const bool parsed = XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return parsed;
-  }
-#else
-  bool Parse(const std::string&) { return true; }
-#endif
-};
 
 TEST(Run, ReportAndJunitReadBack) {
   test_support::ScratchFolder folder;
