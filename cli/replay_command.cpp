@@ -2,6 +2,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/input_file.h"
 #include "app/terminal_text.h"
 #include "app/transcript_replay.h"
 #include "commands.h"
@@ -17,7 +18,9 @@ std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
   if (file == "-") {
     read = ReadTranscript(console.in, calls, problem);
   } else {
-    std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
+    const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+    if (const auto notFile = NotRegularFile(path)) throw Failure{kBadUsage, TerminalSafe(file + ": " + *notFile)};
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{kBadUsage, "Cannot read the transcript " + file};
     read = ReadTranscript(in, calls, problem);
   }

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/device_list.h"
+#include "app/input_file.h"
 #include "app/plan.h"
 #include "commands.h"
 #include "output.h"
@@ -17,34 +18,10 @@
 namespace kavr::cli {
 namespace {
 
-// Far beyond any plan or settings file.
-constexpr std::uintmax_t kLargestFile = 16u << 20;
-
 std::filesystem::path PathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 std::optional<std::string> FileText(const std::filesystem::path& file, std::string& problem) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(file, error);
-  if (!error && size > kLargestFile) {
-    // Appended, not prepended: GCC 12 misjudges a prepend at -O3 for 32-bit Windows.
-    problem = "larger than ";
-    problem += std::to_string(kLargestFile >> 20);
-    problem += " MiB";
-    return std::nullopt;
-  }
-  errno = 0;
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
-    problem = "cannot be read";
-    if (errno != 0) {
-      problem += ": ";
-      problem += std::strerror(errno);
-    }
-    return std::nullopt;
-  }
-  return text.str();
+  return ReadInputFile(file, kLargestSettingsFile, problem);
 }
 
 // The plan, checked whole; settings files named by load steps are taken

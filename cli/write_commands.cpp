@@ -9,6 +9,7 @@
 
 #include "app/actions.h"
 #include "app/field_assignments.h"
+#include "app/input_file.h"
 #include "app/record_json.h"
 #include "app/write_check.h"
 #include "commands.h"
@@ -19,16 +20,13 @@ namespace kavr::cli {
 namespace {
 
 std::string ReadSettingsText(const std::string& file, std::istream& standardInput) {
-  if (file == "-") return std::string(std::istreambuf_iterator<char>(standardInput), {});
-  errno = 0;
-  std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
-    throw Failure{kBadUsage,
-                  "cannot read " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "")};
-  }
-  return text.str();
+  std::string problem;
+  const std::optional<std::string> text =
+      file == "-" ? ReadInputStream(standardInput, kLargestSettingsFile, problem)
+                  : ReadInputFile(std::filesystem::path(std::u8string(file.begin(), file.end())), kLargestSettingsFile,
+                                  problem);
+  if (!text) throw Failure{kBadUsage, (file == "-" ? "standard input" : file) + ": " + problem};
+  return *text;
 }
 
 // The settings file's values, then those named on the command line.

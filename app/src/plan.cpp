@@ -17,6 +17,9 @@ using Json = nlohmann::ordered_json;
 // Deeper than any plan needs; keeps a hostile file from exhausting the stack
 // of the recursive parts of the JSON library.
 constexpr int kDeepestNesting = 32;
+// More members than any plan object takes: a wider one is refused as it is
+// read, which keeps the reading linear.
+constexpr std::size_t kMostMembers = 256;
 constexpr double kLongestWaitSeconds = 1e9;
 constexpr std::int64_t kLongestPauseMs = 86'400'000;
 
@@ -257,6 +260,10 @@ PlanStep ParseStep(const Json& step, const SettingsFileReader& readSettings) {
 // Parses, refusing a name given twice in one object (the JSON library would
 // keep one of them silently) and nesting beyond kDeepestNesting.
 Json ParseStrictly(std::string_view text) {
+  // The parser takes a NUL for the end of the text and ignores what follows.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    Refuse("not JSON: a NUL byte at byte " + std::to_string(nul + 1) + "; nothing may follow the value");
+  }
   std::vector<std::set<std::string>> openObjects;
   const Json::parser_callback_t check = [&](int depth, Json::parse_event_t event, Json& parsed) {
     if (depth > kDeepestNesting) Refuse("nested deeper than " + std::to_string(kDeepestNesting) + " levels");
@@ -268,6 +275,11 @@ Json ParseStrictly(std::string_view text) {
         if (!openObjects.empty()) openObjects.pop_back();
         break;
       case Json::parse_event_t::key:
+        // The plan's own members are known before the rest is read.
+        if (depth == 1) RequireKeys(Json::object({{parsed.get<std::string>(), nullptr}}), {"name", "steps"}, "a plan");
+        if (!openObjects.empty() && openObjects.back().size() >= kMostMembers) {
+          Refuse("an object of more than " + std::to_string(kMostMembers) + " members");
+        }
         if (!openObjects.empty() && !openObjects.back().insert(parsed.get<std::string>()).second) {
           Refuse(parsed.dump() + " is given twice in one object");
         }

@@ -76,7 +76,7 @@ TEST(Kavrctl, RefusedSettingsSendNothing) {
        "kavrctl: PowerOff: \"2\" is not a flag (0, 1, true, false, on or off)\n"},
       {{"set-mode", "--file", (scratch.path / "none.json").string()},
        "",
-       "kavrctl: cannot read " + (scratch.path / "none.json").string() + ": No such file or directory\n"},
+       "kavrctl: " + (scratch.path / "none.json").string() + ": cannot be read: No such file or directory\n"},
   };
   for (const auto& c : cases) {
     KavrctlRunner kavrctl;
