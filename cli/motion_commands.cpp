@@ -137,9 +137,22 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   for (const std::string& note : named.notes) PrintText(console.err, "kavrctl: " + note, "standard error");
 
   const std::int32_t device = session.Device();
-  PrintText(console.out, StartMove(session, device, typedDestination, typedSpeed,
-                                   static_cast<std::uint8_t>(request.stepDivisor), named.values,
-                                   console.decimalSeparator));
+  const std::string report = StartMove(session, device, typedDestination, typedSpeed,
+                                       static_cast<std::uint8_t>(request.stepDivisor), named.values,
+                                       console.decimalSeparator);
+  try {
+    PrintText(console.out, report);
+  } catch (Failure& lost) {
+    // No one is left to see the wait: the move it was to watch is stopped.
+    if (!request.wait) throw;
+    StartedControllers started;
+    started.Add(device);
+    const ResultCode result = started.StopAll(session.Library()).front().result;
+    lost.message += result == 0 ? "; Stop sent to controller " + std::to_string(device + 1)
+                                : "; controller " + std::to_string(device + 1) +
+                                      " NOT stopped: " + session.FailureText(Entry::Stop, result);
+    throw;
+  }
   return request.wait ? WaitForStop(request, session, console, device) : kSuccess;
 }
 
