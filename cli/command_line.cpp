@@ -8,6 +8,7 @@
 #include "app/field_assignments.h"
 #include "app/record_fields.h"
 #include "app/version.h"
+#include "kavr/limits.h"
 #include "commands.h"
 #include "output.h"
 
@@ -84,7 +85,7 @@ void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
       ->type_name("NUMBER");
   AddAssignments(start, request, RecordName<KAVR_StartParameters>(), StartFields());
   start.add_option("--divisor", request.stepDivisor, "step divisor")
-      ->check(CLI::IsMember({1, 2, 4, 8}))
+      ->check(CLI::IsMember(std::vector<int>(std::begin(kStepDivisors), std::end(kStepDivisors))))
       ->default_val(1);
   start
       .add_option("--wait", texts.wait,

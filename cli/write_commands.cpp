@@ -41,6 +41,10 @@ FieldWrites RequestedValues(const Request& request, Console& console) {
   }
   const std::optional<FieldWrites> named = ParseAssignments<Record>(request.assignments, problem);
   if (!named) throw Failure{kBadUsage, problem};
+  // Typed values are checked against the library's limits before anything is sent.
+  for (const FieldValue& value : named->values) {
+    if (auto limited = LimitProblem(value)) throw Failure{kBadUsage, *limited};
+  }
   requested.values.insert(requested.values.end(), named->values.begin(), named->values.end());
   requested.notes.insert(requested.notes.end(), named->notes.begin(), named->notes.end());
   for (const std::string& note : requested.notes)
@@ -69,6 +73,9 @@ template <typename Record>
 std::string WriteRecord(Session& session, std::int32_t device, const RecordEntries<Record>& entries,
                         std::span<const FieldValue> values, std::string_view decimalSeparator) {
   Record record = ReadRecord(session, device, entries.readEntry, entries.read);
+  if (auto limited = ChangedValueLimitProblem(BytesOf(record), values)) {
+    throw Failure{kBadUsage, *limited + "; nothing was written"};
+  }
   ApplyFieldValues(WritableBytesOf(record), values);
   session.Check(entries.writeEntry, (session.Library().*entries.write)(device, record));
   return entries.report(record, decimalSeparator);

@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "app/field_assignments.h"
 #include "app/problem.h"
 #include "app/record_json.h"
+#include "kavr/limits.h"
 
 namespace kavr {
 namespace {
@@ -101,6 +103,10 @@ std::vector<FieldValue> RecordValues(const std::string& settings, PlanRecord rec
                                                 : FieldWritesFromJson<KAVR_Parameters>(settings, problem);
   if (!writes) Refuse(problem);
   if (writes->values.empty()) Refuse("names no field to write");
+  // What the library would refuse is refused here, before any step is sent.
+  for (const FieldValue& value : writes->values) {
+    if (auto limited = LimitProblem(value)) Refuse(*limited);
+  }
   return writes->values;
 }
 
@@ -159,7 +165,7 @@ void ParseStart(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
   parsed.speed = static_cast<float>(speed);
   if (const Json* divisor = Member(step, "divisor")) {
     const std::int64_t value = WholeNumber(*divisor, "divisor", 1, 8);
-    if (value != 1 && value != 2 && value != 4 && value != 8) Refuse("divisor: " + divisor->dump() + " is not 1, 2, 4 or 8");
+    if (!IsStepDivisor(value)) Refuse("divisor: " + divisor->dump() + " is not 1, 2, 4 or 8");
     parsed.divisor = static_cast<std::uint8_t>(value);
   }
 }

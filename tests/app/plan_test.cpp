@@ -123,6 +123,12 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {std::string(R"({"name": "t", "steps": [{"step": "stop"}]})") + '\0' + "{", "a NUL byte at byte 43"},
       {std::string(R"({"step": "stop"})") + '\0', "a NUL byte"},
       {R"({"k0": 1, "name": "t", "steps": [{"step": "stop"}]})", "\"k0\" is not a member of a plan"},
+      // The library's limits, checked before any step is sent.
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": 7}}, {"step": "set-parameters", "fields": {"DecelerationTime": 9223372036854775807}})",
+       "step 2 (set-parameters): DecelerationTime: 9.223372e+18 must not be longer than a day (86400000 ms)"},
+      {R"({"step": "set-parameters", "fields": {"DecelerationTime": -1}})", "DecelerationTime: -1 must not be negative"},
+      {R"({"step": "set-parameters", "fields": {"ButtonSpeed2": -0.5}})", "ButtonSpeed2: -0.5 must not be negative"},
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": -1}})", "SyncOutCount: -1 must not be negative"},
   };
   for (const Case& c : cases) {
     const bool stepsOnly = c.text.starts_with(R"({"step")");

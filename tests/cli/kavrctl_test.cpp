@@ -28,8 +28,8 @@ TEST(Kavrctl, WritesOnlyTheFieldsNamedOverTheRecordAsReadAndReportsIt) {
   // Trailer1Enabled reads as set already, so it keeps the value read.
   KAVR_Mode mode = kavrctl.library.mode;
   mode.PowerOff = 0;
-  mode.SyncOutCount = -5;
-  const Ran ran = kavrctl.Run({"set-mode", "PowerOff=0", "SyncOutCount=-5", "Trailer1Enabled=on"});
+  mode.SyncOutCount = 5;
+  const Ran ran = kavrctl.Run({"set-mode", "PowerOff=0", "SyncOutCount=5", "Trailer1Enabled=on"});
   EXPECT_EQ(ran.code, 0);
   EXPECT_EQ(BytesOf(kavrctl.library.mode), BytesOf(mode));
   EXPECT_EQ(ran.out, Printed(kavr::ModeReportText(mode, ",")));
@@ -77,6 +77,13 @@ TEST(Kavrctl, RefusedSettingsSendNothing) {
       {{"set-mode", "--file", (scratch.path / "none.json").string()},
        "",
        "kavrctl: " + (scratch.path / "none.json").string() + ": cannot be read: No such file or directory\n"},
+      {{"set-parameters", "DecelerationTime=9223372036854775807"},
+       "",
+       "kavrctl: DecelerationTime: 9.223372e+18 must not be longer than a day (86400000 ms)\n"},
+      {{"set-mode", "SyncOutCount=-1"}, "", "kavrctl: SyncOutCount: -1 must not be negative\n"},
+      {{"set-parameters", "--file", "-"},
+       std::string("{\"AccelerationTime\": 153}") + '\0' + "{\"AccelerationTime\": 154, \"Bogus\": [",
+       "kavrctl: -: not JSON: a NUL byte at byte 26; nothing may follow the value\n"},
   };
   for (const auto& c : cases) {
     KavrctlRunner kavrctl;
