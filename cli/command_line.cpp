@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "app/field_assignments.h"
@@ -35,7 +36,7 @@ constexpr double kLongestWaitSeconds = 1e9;
 // Option values that `request` keeps in another form.
 struct OptionTexts {
   std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile;
-  std::vector<std::int64_t> devices;
+  std::vector<std::string> devices;  // read here, so that an overflow is named as typed
   std::vector<std::string> serials;
   std::int64_t intervalMs = 500;
   std::int64_t count = 0;
@@ -101,7 +102,7 @@ void WatchOptions(CLI::App& watch, Request&, OptionTexts& texts) {
       ->default_val(500)
       ->type_name("MS");
   watch.add_option("--count", texts.count, "stop after N reads (exit 2 if any failed)")
-      ->check(CLI::PositiveNumber)
+      ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max()))
       ->type_name("N");
 }
 
@@ -211,7 +212,15 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
   }
   if (Given(app, "--library") > 0) request.libraryFile = texts.libraryFile;
   if (Given(app, "--trace") > 0) request.traceFile = texts.traceFile;
-  request.deviceNumbers = texts.devices;
+  for (const std::string& text : texts.devices) {
+    std::int64_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || text.empty()) {
+      return "--device: \"" + text + "\" is not a controller number (1, 2, ... as list numbers them)";
+    }
+    request.deviceNumbers.push_back(number);
+  }
   request.serials = texts.serials;
   if (request.command != "run") {
     if (!texts.devices.empty() && !texts.serials.empty()) {
@@ -220,7 +229,7 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
     if (texts.devices.size() + texts.serials.size() > 1) {
       return "choose one controller: --device or --serial once (only run takes several)";
     }
-    if (!texts.devices.empty()) request.deviceNumber = texts.devices.front();
+    if (!request.deviceNumbers.empty()) request.deviceNumber = request.deviceNumbers.front();
     if (!texts.serials.empty()) request.serial = texts.serials.front();
   } else if (request.allDevices && (!texts.devices.empty() || !texts.serials.empty())) {
     return "run: --all chooses every controller; leave out --device and --serial";

@@ -1,4 +1,5 @@
 // kavrctl replay: a transcript's calls sent again and the answers compared.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 
@@ -36,6 +37,13 @@ std::string Counted(std::size_t count, const std::string& noun) {
 }  // namespace
 
 int ReplayCommand(const Request& request, Session& session, Console& console) {
+  const std::vector<std::string> compared = ReplayComparedNames();
+  for (const std::string& name : request.ignoredFields) {
+    if (std::ranges::find(compared, name) != compared.end()) continue;
+    std::string names;
+    for (const std::string& known : compared) names += (names.empty() ? "" : ", ") + known;
+    throw Failure{kBadUsage, TerminalSafe("--ignore: \"" + name + "\" is not a name replay compares; the names are: " + names)};
+  }
   const std::vector<RecordedCall> calls = ReadCalls(request.transcriptFile, console);
   ReplayOptions options;
   options.ignored.insert(request.ignoredFields.begin(), request.ignoredFields.end());

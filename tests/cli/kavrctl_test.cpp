@@ -203,3 +203,28 @@ TEST(Kavrctl, AValueSentOtherThanTypedIsNamedOnStandardError) {
 
 }  // namespace
 }  // namespace cli_test
+
+namespace cli_test {
+namespace {
+
+// Arguments that once gave a misleading message: each now names what it got.
+TEST(Kavrctl, MisleadingArgumentsAreNamedAsTyped) {
+  const struct {
+    Strings args;
+    const char* err;
+  } cases[] = {
+      {{"-d", "18446744073709551617", "state"}, "--device: \"18446744073709551617\" is not a controller number"},
+      {{"watch", "--count", "0"}, "--count: Value 0 not in range 1 to 9223372036854775807"},
+      {{"replay", "-", "--ignore", "Temprature"}, "--ignore: \"Temprature\" is not a name replay compares; the names are: CurrentPosition, Temperature"},
+  };
+  for (const auto& c : cases) {
+    KavrctlRunner kavrctl;
+    const Ran ran = kavrctl.Run(c.args);
+    EXPECT_EQ(ran.code, 1) << c.args[0];
+    EXPECT_NE(ran.err.find(c.err), std::string::npos) << ran.err;
+    EXPECT_EQ(kavrctl.opened, 0);
+  }
+}
+
+}  // namespace
+}  // namespace cli_test
