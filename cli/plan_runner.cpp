@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 #include <csignal>
 
 #include "app/record_fields.h"
@@ -187,6 +188,7 @@ class PlanRunner {
 
   void SendStop(ControllerRun& controller) {
     started_.Remove(controller.device);
+    destinations_.erase(controller.device);
     Stopped(controller, session_.Library().Stop(controller.device));
   }
 
@@ -214,6 +216,7 @@ class PlanRunner {
         return Write(controller, step);
       case PlanStepKind::kStart:
         started_.Add(device);
+        destinations_[device] = step.destination;
         StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator);
         return std::nullopt;
       case PlanStepKind::kExpect:
@@ -221,6 +224,7 @@ class PlanRunner {
       case PlanStepKind::kStop:
         session_.Check(Entry::Stop, session_.Library().Stop(device));
         started_.Remove(device);
+        destinations_.erase(device);
         return std::nullopt;
       case PlanStepKind::kSave:
         session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
@@ -284,15 +288,26 @@ class PlanRunner {
       Record(controller, index, begun, StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
       return true;
     }
+    const auto destination = destinations_.find(controller.device);
     if (!IsSet(state.Running)) {
       Record(controller, index, begun, std::nullopt);
+      // Two programs driving one controller stop each other's moves: say so.
+      if (destination != destinations_.end() && state.CurrentPosition != destination->second) {
+        Say(controller.serial + " note: stopped at " + std::to_string(state.CurrentPosition) + ", short of " +
+            std::to_string(destination->second) + ": something this run did not send stopped it (another "
+            "program's Stop, or an input)");
+      }
+      destinations_.erase(controller.device);
       return true;
     }
     if (!lastRound) return false;
     const double seconds = static_cast<double>(plan_.steps[index].duration.count()) / 1000.0;
     Record(controller, index, begun,
            StepFailure{"the motor stopped within " + Number(seconds) + " s",
-                       "still running at position " + std::to_string(state.CurrentPosition)});
+                       "still running at position " + std::to_string(state.CurrentPosition) +
+                           (destination == destinations_.end()
+                                ? ", on a move this run did not start (another program may be driving it)"
+                                : "")});
     return true;
   }
 
@@ -314,6 +329,8 @@ class PlanRunner {
   Session& session_;
   Console& console_;
   StartedControllers started_;
+  // The destination of each move this run started and has not seen end.
+  std::map<std::int32_t, std::int32_t> destinations_;
 };
 
 }  // namespace

@@ -93,9 +93,18 @@ const RunCase kCases[] = {
      {},
      7,
      std::string(kA) +
-         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position 4000\n" +
+         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position 4000, on a move this run did not start (another program may be driving it)\n" +
          kA + " stopped\nplan \"p\": 0 of 1 controllers passed; failed: " + kA + "\n",
      {"Init", "GetState", "GetState", "GetState", "Stop"}},
+    {"a move stopped short of its destination by something the run did not send is noted",
+     R"({"name": "p", "steps": [{"step": "start", "destination": 5000, "speed": 100}, {"step": "wait", "seconds": 1}]})",
+     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; },
+     {},
+     0,
+     std::string(kA) + " step 1/2 start: passed (0 ms)\n" + kA + " step 2/2 wait: passed (0 ms)\n" + kA +
+         " note: stopped at 4000, short of 5000: something this run did not send stopped it (another program's "
+         "Stop, or an input)\nplan \"p\": 1 of 1 controllers passed\n",
+     {"Init", "GetStartParameters", "Start", "GetState"}},
     {"Ctrl+C in a wait stops every controller the plan started",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": 1}, {"step": "wait", "seconds": 60},
         {"step": "save"}]})",
