@@ -205,3 +205,28 @@ TEST_F(KavrctlOnStandIn, TheStandInPlaysARecordedRunBack) {
 
 }  // namespace
 }  // namespace cli_test
+
+namespace cli_test {
+namespace {
+
+// A recorded Init whose count is no number of controllers is refused with
+// its line, never read as none.
+TEST_F(KavrctlOnStandIn, ARecordedInitWithoutAUsableCountNamesItsLine) {
+  const std::string transcript = (scratch.folder.path / "init.log").string();
+  ASSERT_EQ(RunProgram(program, {"--trace", transcript, "list"}, scratch.folder.path).code, 0);
+  const std::string recorded = FileText(transcript);
+  const std::size_t count = recorded.find("count=");
+  ASSERT_NE(count, std::string::npos) << recorded;
+  const std::size_t end = recorded.find(' ', count);
+  for (const std::string bad : {"abc", "-1"}) {
+    std::ofstream(transcript, std::ios::binary) << recorded.substr(0, count) + "count=" + bad + recorded.substr(end);
+    test_support::EnvironmentOverride replay("KAVR_SIM_REPLAY", transcript);
+    const ProgramRun list = RunProgram(program, {"list"}, scratch.folder.path);
+    EXPECT_NE(list.code, 0) << bad;
+    EXPECT_TRUE(Holds(list.err, "count=" + bad + " is not a number of controllers (line 1 of " + transcript + ")"))
+        << list.err;
+  }
+}
+
+}  // namespace
+}  // namespace cli_test
