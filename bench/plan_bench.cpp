@@ -51,7 +51,8 @@ void PlanOverControllers(benchmark::State& state) {
                                .pacing = kavr::SystemPacing(),
                                .clockText = [] { return std::string(); },
                                .armInterrupt = [] {},
-                               .interrupted = [] { return false; }};
+                               .interrupted = [] { return false; },
+                               .interruptSignal = {}};
     const std::string database = state.range(1) != 0 ? "--db=" + (Scratch() / "results.sqlite").string() : "--no-db";
     if (kavr::cli::RunKavrctl({"run", plan, "--all", database}, open, console) != kavr::cli::kSuccess) {
       state.SkipWithError(("the plan failed: " + out.str() + err.str()).c_str());

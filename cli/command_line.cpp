@@ -3,11 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "app/field_assignments.h"
 #include "transcript/record_fields.h"
 #include "app/version.h"
+#include "contract/limits.h"
 #include "commands.h"
 #include "output.h"
 
@@ -25,8 +27,8 @@ constexpr const char* kFooter =
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
     "6 --wait timed out; 7 run: a controller failed the plan, prove: a fault was missed; 8 output lost (standard output, the --trace "
-    "file or a report file could not be written); 130 interrupted by Ctrl+C (start --wait and watch leave "
-    "the motor running; run stops the controllers it started).";
+    "file or a report file could not be written); 130 interrupted by Ctrl+C, 128 + the signal for SIGHUP, "
+    "SIGTERM, SIGQUIT (run and start --wait stop the controllers they started first).";
 
 // Far beyond any move, and small enough to count in milliseconds.
 constexpr double kLongestWaitSeconds = 1e9;
@@ -36,7 +38,7 @@ struct OptionTexts {
   std::string libraryFile, traceFile, settingsFile, wait, reportFile, junitFile, outputFile, band = "10%";
   std::string dbFile, station, operatorName, csvFile, planName, since;
   std::int64_t runId = 0;
-  std::vector<std::int64_t> devices;
+  std::vector<std::string> devices;  // read here, so that an overflow is named as typed
   std::vector<std::string> serials;
   std::int64_t intervalMs = 500;
   std::int64_t count = 0;
@@ -143,7 +145,7 @@ void StartOptions(CLI::App& start, Request& request, OptionTexts& texts) {
       ->type_name("NUMBER");
   AddAssignments(start, request, RecordName<KAVR_StartParameters>(), StartFields());
   start.add_option("--divisor", request.stepDivisor, "step divisor")
-      ->check(CLI::IsMember({1, 2, 4, 8}))
+      ->check(CLI::IsMember(std::vector<int>(std::begin(kStepDivisors), std::end(kStepDivisors))))
       ->default_val(1);
   start
       .add_option("--wait", texts.wait,
@@ -164,7 +166,7 @@ void WatchOptions(CLI::App& watch, Request& request, OptionTexts& texts) {
       ->default_val(500)
       ->type_name("MS");
   watch.add_option("--count", texts.count, "stop after N reads (exit 2 if any failed)")
-      ->check(CLI::PositiveNumber)
+      ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max()))
       ->type_name("N");
 }
 
@@ -295,7 +297,15 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
   }
   if (Given(app, "--library") > 0) request.libraryFile = texts.libraryFile;
   if (Given(app, "--trace") > 0) request.traceFile = texts.traceFile;
-  request.deviceNumbers = texts.devices;
+  for (const std::string& text : texts.devices) {
+    std::int64_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || text.empty()) {
+      return "--device: \"" + text + "\" is not a controller number (1, 2, ... as list numbers them)";
+    }
+    request.deviceNumbers.push_back(number);
+  }
   request.serials = texts.serials;
   if (request.command != "run") {
     if (!texts.devices.empty() && !texts.serials.empty()) {
@@ -304,7 +314,7 @@ std::optional<std::string> Complete(const CLI::App& app, const CLI::App& command
     if (texts.devices.size() + texts.serials.size() > 1) {
       return "choose one controller: --device or --serial once (only run takes several)";
     }
-    if (!texts.devices.empty()) request.deviceNumber = texts.devices.front();
+    if (!request.deviceNumbers.empty()) request.deviceNumber = request.deviceNumbers.front();
     if (!texts.serials.empty()) request.serial = texts.serials.front();
   } else if (request.allDevices && (!texts.devices.empty() || !texts.serials.empty())) {
     return "run: --all chooses every controller; leave out --device and --serial";

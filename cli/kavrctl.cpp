@@ -6,6 +6,23 @@
 
 namespace kavr::cli {
 
+int InterruptedExitCode(const Console& console, bool outputLost) {
+  const int signal = console.interruptSignal ? console.interruptSignal() : 0;
+  if (signal > 0) return 128 + signal;
+  return outputLost || console.interruptSignal ? kOutputFailed : kInterrupted;
+}
+
+std::string SignalName(int signal) {
+  // The numbers every system this builds for gives these four.
+  switch (signal) {
+    case 1: return "SIGHUP";
+    case 2: return "SIGINT";
+    case 3: return "SIGQUIT";
+    case 15: return "SIGTERM";
+    default: return "signal " + std::to_string(signal);
+  }
+}
+
 int RunKavrctl(const std::vector<std::string>& args, const LibraryFactory& openLibrary, Console& console) {
   Request request;
   Session session(request, openLibrary);

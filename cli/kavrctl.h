@@ -26,7 +26,7 @@ enum ExitCode : int {
   kWaitTimedOut = 6,
   kPlanFailed = 7,     // run: one or more controllers failed the plan
   kOutputFailed = 8,   // standard output, the transcript or a report file could not be written
-  kInterrupted = 130,  // Ctrl+C or SIGTERM, as a shell reports a program ended by SIGINT
+  kInterrupted = 130,  // Ctrl+C, as a shell reports a program ended by SIGINT; other signals 128 + signal
 };
 
 // The controller library: the file beside the program when `file` is empty,
@@ -42,11 +42,23 @@ struct Console {
   std::string decimalSeparator = ".";  // of the reports and watch lines
   Pacing pacing = SystemPacing();
   std::function<std::string()> clockText;  // the time a watch line starts with
-  // From armInterrupt on, Ctrl+C (or SIGTERM, or closing the console on
-  // Windows) ends `watch` and `start --wait` cleanly instead of the program.
+  // From armInterrupt on, Ctrl+C, SIGTERM, SIGHUP, SIGQUIT (or closing the
+  // console on Windows) end `run`, `watch` and `start --wait` cleanly
+  // instead of the program: what they started is stopped first.
   std::function<void()> armInterrupt;
+  // True once such a signal came, or standard output can be seen to be
+  // gone (a pipe whose reader has closed it).
   std::function<bool()> interrupted;
+  // The signal behind `interrupted`: 0 when it was the lost output. Left
+  // empty, an interruption counts as Ctrl+C.
+  std::function<int()> interruptSignal;
 };
+
+// The exit code of an interrupted command: 128 + the signal, else
+// kOutputFailed for a lost output.
+int InterruptedExitCode(const Console& console, bool outputLost = false);
+// "SIGHUP" and the like; a closed console on Windows counts as SIGHUP.
+std::string SignalName(int signal);
 
 // `args` without the program's name. Returns the exit code.
 int RunKavrctl(const std::vector<std::string>& args, const LibraryFactory& openLibrary, Console& console);

@@ -7,6 +7,7 @@
 #include "app/field_assignments.h"
 #include "app/motion_wait.h"
 #include "app/move_shadow.h"
+#include "app/started_controllers.h"
 #include "app/state_line.h"
 #include "app/typed_numbers.h"
 #include "commands.h"
@@ -43,16 +44,25 @@ FieldWrites StartFieldWrites(const Request& request) {
   return std::move(*named);
 }
 
-// What Ctrl+C leaves behind, read afresh: the motor may well run on.
-[[noreturn]] void ThrowInterrupted(Session& session, std::int32_t device) {
+// What an interruption leaves behind, read afresh. `started` holds the
+// controller when this command started it: it is sent Stop first.
+[[noreturn]] void ThrowInterrupted(Session& session, const Console& console, std::int32_t device,
+                                   StartedControllers started = {}) {
+  const int code = InterruptedExitCode(console);
   const std::string controller = "controller " + std::to_string(device + 1);
+  std::string what = "interrupted; " + controller;
+  for (const StopSent& stop : started.StopAll(session.Library())) {
+    if (stop.result != 0) {
+      throw Failure{code, what + " NOT stopped: " + session.FailureText(Entry::Stop, stop.result)};
+    }
+    what = "interrupted; Stop sent to " + controller + ";";
+  }
   KAVR_State state{};
   if (session.Library().GetState(device, state) != 0) {
-    throw Failure{kInterrupted, "interrupted; the state of " + controller + " could not be read"};
+    throw Failure{code, what + " its state could not be read"};
   }
-  throw Failure{kInterrupted, "interrupted; " + controller +
-                                  (IsSet(state.Running) ? " still running at " : " stopped at ") +
-                                  std::to_string(state.CurrentPosition)};
+  throw Failure{code, what + (IsSet(state.Running) ? " still running at " : " stopped at ") +
+                          std::to_string(state.CurrentPosition)};
 }
 
 int WaitForStop(const Request& request, Session& session, Console& console, std::int32_t device,
@@ -71,8 +81,11 @@ int WaitForStop(const Request& request, Session& session, Console& console, std:
     case MotionWaitEnd::kReadFailed:
       session.Check(Entry::GetState, wait.result);
       break;
-    case MotionWaitEnd::kInterrupted:
-      ThrowInterrupted(session, device);
+    case MotionWaitEnd::kInterrupted: {
+      StartedControllers started;
+      started.Add(device);
+      ThrowInterrupted(session, console, device, std::move(started));
+    }
     case MotionWaitEnd::kTimedOut:
       break;
   }
@@ -144,10 +157,22 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   }
   const auto sent = console.pacing.now();
   const std::string report = StartMove(session, device, typedDestination, typedSpeed,
-                                   static_cast<std::uint8_t>(request.stepDivisor), named.values,
-                                   console.decimalSeparator, &move.start);
+                                       static_cast<std::uint8_t>(request.stepDivisor), named.values,
+                                       console.decimalSeparator, nullptr, &move.start);
   const auto started = console.pacing.now();
-  PrintText(console.out, report);
+  try {
+    PrintText(console.out, report);
+  } catch (Failure& lost) {
+    // No one is left to see the wait: the move it was to watch is stopped.
+    if (!request.wait) throw;
+    StartedControllers moving;
+    moving.Add(device);
+    const ResultCode result = moving.StopAll(session.Library()).front().result;
+    lost.message += result == 0 ? "; Stop sent to controller " + std::to_string(device + 1)
+                                : "; controller " + std::to_string(device + 1) +
+                                      " NOT stopped: " + session.FailureText(Entry::Stop, result);
+    throw;
+  }
   std::optional<MoveShadow> shadow;
   if (request.shadow) shadow.emplace(started, move, ShadowTolerance{}, started - sent);
   return request.wait ? WaitForStop(request, session, console, device, shadow ? &*shadow : nullptr) : kSuccess;
@@ -177,7 +202,7 @@ int WatchCommand(const Request& request, Session& session, Console& console) {
     if (request.count && reads >= *request.count) return failed ? kCallFailed : kSuccess;
     SleepUnlessInterrupted(request.interval, console);
   }
-  ThrowInterrupted(session, device);
+  ThrowInterrupted(session, console, device);
 }
 
 }  // namespace kavr::cli

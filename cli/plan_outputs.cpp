@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "app/version.h"
@@ -15,7 +17,7 @@ using Json = nlohmann::ordered_json;
 
 constexpr StepVerdict kVerdicts[] = {StepVerdict::kPassed, StepVerdict::kFailed, StepVerdict::kSkipped,
                                      StepVerdict::kNotRun};
-constexpr std::string_view kVerdictNames[] = {"passed", "failed", "skipped", "not run"};
+constexpr std::string_view kVerdictNames[] = {"passed", "failed", "skipped", "interrupted"};
 static_assert(std::size(kVerdicts) == std::size(kVerdictNames));
 
 std::string Seconds(std::chrono::milliseconds duration) {
@@ -24,12 +26,38 @@ std::string Seconds(std::chrono::milliseconds duration) {
   return std::string(text, std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3).ptr);
 }
 
-// Text for an XML attribute or element: the five specials escaped, and the
-// control characters XML 1.0 cannot carry replaced.
+// The code point of the UTF-8 sequence at `text[at]` and its length, or
+// nothing for a byte that does not begin a well-formed one.
+std::optional<std::pair<char32_t, std::size_t>> CodePoint(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return std::pair<char32_t, std::size_t>{lead, 1};
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || at + length > text.size()) return std::nullopt;
+  char32_t code = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (byte(at + i) & 0x3F);
+  }
+  constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kShortest[length] || code > 0x10FFFF) return std::nullopt;
+  return std::pair{code, length};
+}
+
+// What XML 1.0 lets a document hold (tab and line feed are escaped apart).
+bool XmlCharacter(char32_t code) {
+  return (code >= 0x20 && code != 0x7F && code < 0xD800) || (code >= 0xE000 && code <= 0xFFFD) || code >= 0x10000;
+}
+
+// Text for an XML attribute or element: the five specials escaped, and
+// what XML 1.0 cannot carry (control characters, U+FFFE, U+FFFF, bytes
+// that are not UTF-8) replaced by U+FFFD.
 std::string Xml(std::string_view text) {
   std::string escaped;
-  for (const char c : text) {
-    switch (c) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto code = CodePoint(text, at);
+    const std::size_t length = code ? code->second : 1;
+    switch (code ? code->first : 0xFFFE) {
       case '&': escaped += "&amp;"; break;
       case '<': escaped += "&lt;"; break;
       case '>': escaped += "&gt;"; break;
@@ -38,12 +66,13 @@ std::string Xml(std::string_view text) {
       case '\n': escaped += "&#10;"; break;
       case '\t': escaped += "&#9;"; break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-          escaped += "\xEF\xBF\xBD";  // U+FFFD
+        if (XmlCharacter(code ? code->first : 0xFFFE)) {
+          escaped += text.substr(at, length);
         } else {
-          escaped += c;
+          escaped += "\xEF\xBF\xBD";  // U+FFFD
         }
     }
+    at += length;
   }
   return escaped;
 }
@@ -170,7 +199,7 @@ std::string PlanReportJson(const PlanRun& run) {
                            {"steps", std::move(steps)}});
   }
   const RunHeader& header = run.header;
-  const Json report = {{"plan", run.plan->name},
+  Json report = {{"plan", run.plan->name},
                        {"file", run.planFile},
                        {"plan_sha256", header.planSha256},
                        {"settings_files", HeaderFiles(header)},
@@ -183,22 +212,26 @@ std::string PlanReportJson(const PlanRun& run) {
                        {"result", run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed"},
                        {"duration_ms", run.duration.count()},
                        {"controllers", std::move(controllers)}};
+  if (run.interrupted) report["interrupted_by"] = run.interruption;
   // Text from a library may hold any byte; replace what is not UTF-8.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string PlanJunitXml(const PlanRun& run) {
-  std::size_t tests = 0, failures = 0, skipped = 0;
+  std::size_t tests = 0, failures = 0, errors = 0, skipped = 0;
   std::string suites;
   for (const ControllerRun& controller : run.controllers) {
     const std::size_t failed = Counted(controller, StepVerdict::kFailed);
-    const std::size_t left = Counted(controller, StepVerdict::kSkipped) + Counted(controller, StepVerdict::kNotRun);
+    const std::size_t left = Counted(controller, StepVerdict::kSkipped);
+    const std::size_t cut = Counted(controller, StepVerdict::kNotRun);
     tests += controller.steps.size();
     failures += failed;
+    errors += cut;
     skipped += left;
     suites += "  <testsuite name=\"" + Xml(controller.serial) + "\" tests=\"" +
               std::to_string(controller.steps.size()) + "\" failures=\"" + std::to_string(failed) +
-              "\" errors=\"0\" skipped=\"" + std::to_string(left) + "\" time=\"" + Seconds(TotalTime(controller)) +
+              "\" errors=\"" + std::to_string(cut) + "\" skipped=\"" + std::to_string(left) + "\" time=\"" +
+              Seconds(TotalTime(controller)) +
               "\">\n";
     for (std::size_t index = 0; index < controller.steps.size(); ++index) {
       const StepOutcome& outcome = controller.steps[index];
@@ -216,17 +249,30 @@ std::string PlanJunitXml(const PlanRun& run) {
                     "</failure>\n    </testcase>\n";
           break;
         case StepVerdict::kSkipped:
+          suites += "      <skipped message=\"an earlier step failed\"/>\n    </testcase>\n";
+          break;
         case StepVerdict::kNotRun:
-          suites += "      <skipped message=\"" +
-                    Xml(outcome.verdict == StepVerdict::kSkipped ? "an earlier step failed" : "the run was interrupted") +
+          suites += "      <error type=\"interrupted\" message=\"" + Xml("the run was interrupted: " + run.interruption) +
                     "\"/>\n    </testcase>\n";
           break;
       }
     }
     suites += "  </testsuite>\n";
   }
+  if (run.interrupted) {
+    // The run itself as an error too: a run cut short after its last step
+    // passed is not a pass.
+    ++tests;
+    ++errors;
+    suites += "  <testsuite name=\"run\" tests=\"1\" failures=\"0\" errors=\"1\" skipped=\"0\" time=\"" +
+              Seconds(run.duration) + "\">\n    <testcase classname=\"" + Xml(run.plan->name + ".run") +
+              "\" name=\"interrupted\" time=\"" + Seconds(run.duration) + "\">\n      <error type=\"interrupted\" message=\"" +
+              Xml("interrupted (" + run.interruption + "); every controller it started was sent Stop") +
+              "\"/>\n    </testcase>\n  </testsuite>\n";
+  }
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" + Xml(run.plan->name) + "\" tests=\"" +
-         std::to_string(tests) + "\" failures=\"" + std::to_string(failures) + "\" errors=\"0\" skipped=\"" +
+         std::to_string(tests) + "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
+         "\" skipped=\"" +
          std::to_string(skipped) + "\" time=\"" + Seconds(run.duration) + "\">\n" + suites + "</testsuites>\n";
 }
 

@@ -19,7 +19,7 @@ enum class StepVerdict {
   kPassed,
   kFailed,
   kSkipped,  // an earlier step of this controller failed
-  kNotRun,   // the run was interrupted first
+  kNotRun,   // the run was interrupted first: an error, never a pass
 };
 
 std::string_view VerdictName(StepVerdict verdict);
@@ -44,7 +44,6 @@ struct ControllerRun {
   std::string version;  // as Init listed it
   std::vector<StepOutcome> steps;  // one per plan step
   bool failed = false;
-  bool started = false;  // a start was sent: an interrupt stops it
   // The values the plan wrote, for the verify step.
   std::vector<FieldValue> modeWritten;
   std::vector<FieldValue> parametersWritten;
@@ -80,6 +79,9 @@ struct PlanRun {
   const Plan* plan = nullptr;
   std::vector<ControllerRun> controllers;
   bool interrupted = false;
+  // What interrupted it, in words ("SIGHUP", "standard output lost: ...").
+  std::string interruption;
+  bool outputLost = false;  // a line could not be written: exit code 8 unless a signal came
   std::chrono::milliseconds duration{0};
   // power-cycle steps: the stand-in's controllers are switched off and on
   // through its Init; any others by the operator, asked on the terminal.

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
+#include <csignal>
 
 #include "transcript/record_fields.h"
+#include "app/started_controllers.h"
 #include "app/write_check.h"
 #include "commands.h"
 #include "expect_conditions.h"
@@ -77,8 +80,30 @@ class PlanRunner {
 
  private:
   bool Interrupted() {
-    if (!run_.interrupted && console_.interrupted()) run_.interrupted = true;
-    return run_.interrupted;
+    if (run_.interrupted) return true;
+    if (!run_.outputLost && !console_.interrupted()) return false;
+    const int signal = console_.interruptSignal ? console_.interruptSignal() : 0;
+    if (signal != 0 || !console_.interruptSignal) {
+      run_.interruption = SignalName(signal != 0 ? signal : SIGINT);
+    } else if (!run_.outputLost) {
+      run_.outputLost = true;
+      run_.interruption = "standard output closed";
+    }
+    run_.interrupted = true;
+    return true;
+  }
+
+  // A line on standard output; once one cannot be written, the run ends
+  // as interrupted and says nothing more there.
+  void Say(const std::string& text) {
+    if (run_.outputLost) return;
+    try {
+      PrintText(console_.out, text);
+    } catch (const Failure& failure) {
+      if (failure.code != kOutputFailed) throw;
+      run_.outputLost = true;
+      run_.interruption = failure.message;
+    }
   }
 
   // Runs one step on one controller and records its outcome; a library
@@ -120,7 +145,7 @@ class PlanRunner {
   }
 
   void Line(const ControllerRun& controller, std::size_t index, const std::string& what) {
-    PrintText(console_.out, controller.serial + " step " + std::to_string(index + 1) + "/" +
+    Say(controller.serial + " step " + std::to_string(index + 1) + "/" +
                                 std::to_string(plan_.steps.size()) + " " +
                                 std::string(PlanStepName(plan_.steps[index].kind)) + ": " + what);
   }
@@ -135,16 +160,23 @@ class PlanRunner {
   }
 
   void SendStop(ControllerRun& controller) {
-    const ResultCode result = session_.Library().Stop(controller.device);
-    PrintText(console_.out, controller.serial + (result == 0 ? " stopped"
-                                                             : " NOT stopped: " +
-                                                                   session_.FailureText(Entry::Stop, result)));
+    started_.Remove(controller.device);
+    destinations_.erase(controller.device);
+    Stopped(controller, session_.Library().Stop(controller.device));
+  }
+
+  void Stopped(const ControllerRun& controller, ResultCode result) {
+    Say(controller.serial + (result == 0 ? " stopped" : " NOT stopped: " + session_.FailureText(Entry::Stop, result)));
   }
 
   void StopStarted() {
-    PrintText(console_.out, "interrupted: stopping every controller the plan started");
-    for (ControllerRun& controller : run_.controllers) {
-      if (controller.started) SendStop(controller);
+    // Sent before anything is said: the output may be what ended the run.
+    const std::vector<StopSent> sent = started_.StopAll(session_.Library());
+    Say("interrupted: stopping every controller the plan started");
+    for (const StopSent& stop : sent) {
+      const auto controller =
+          std::ranges::find_if(run_.controllers, [&](const ControllerRun& c) { return c.device == stop.device; });
+      if (controller != run_.controllers.end()) Stopped(*controller, stop.result);
     }
   }
 
@@ -157,7 +189,8 @@ class PlanRunner {
       case PlanStepKind::kLoad:
         return Write(controller, step, outcome.measurements);
       case PlanStepKind::kStart:
-        controller.started = true;
+        started_.Add(device);
+        destinations_[device] = step.destination;
         if (Shadowed()) return StartShadowed(controller, step, outcome.measurements);
         Start(device, step, outcome.measurements);
         return std::nullopt;
@@ -169,6 +202,8 @@ class PlanRunner {
       }
       case PlanStepKind::kStop:
         session_.Check(Entry::Stop, session_.Library().Stop(device));
+        started_.Remove(device);
+        destinations_.erase(device);
         return std::nullopt;
       case PlanStepKind::kSave:
         session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
@@ -294,6 +329,7 @@ class PlanRunner {
       Record(controller, index, begun, StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
       return true;
     }
+    const auto destination = destinations_.find(controller.device);
     const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
     StepOutcome& outcome = controller.steps[index];
     outcome.trace.push_back({spent.count(), state.CurrentPosition});
@@ -318,12 +354,22 @@ class PlanRunner {
         {.name = "CurrentPosition", .value = static_cast<double>(state.CurrentPosition), .unit = "steps"});
     if (stopped) {
       Record(controller, index, begun, std::nullopt);
+      // Two programs driving one controller stop each other's moves: say so.
+      if (destination != destinations_.end() && state.CurrentPosition != destination->second) {
+        Say(controller.serial + " note: stopped at " + std::to_string(state.CurrentPosition) + ", short of " +
+            std::to_string(destination->second) + ": something this run did not send stopped it (another "
+            "program's Stop, or an input)");
+      }
+      destinations_.erase(controller.device);
       return true;
     }
     const double seconds = static_cast<double>(limit.count()) / 1000.0;
     Record(controller, index, begun,
            StepFailure{"the motor stopped within " + MeasurementNumber(seconds) + " s",
-                       "still running at position " + std::to_string(state.CurrentPosition)});
+                       "still running at position " + std::to_string(state.CurrentPosition) +
+                           (destination == destinations_.end()
+                                ? ", on a move this run did not start (another program may be driving it)"
+                                : "")});
     return true;
   }
 
@@ -361,7 +407,8 @@ class PlanRunner {
       if (failure) continue;
       controller.modeWritten.clear();
       controller.parametersWritten = controller.parametersSaved;
-      controller.started = false;
+      started_.Remove(controller.device);
+      destinations_.erase(controller.device);
     }
   }
 
@@ -369,6 +416,9 @@ class PlanRunner {
   const Plan& plan_;
   Session& session_;
   Console& console_;
+  StartedControllers started_;
+  // The destination of each move this run started and has not seen end.
+  std::map<std::int32_t, std::int32_t> destinations_;
 };
 
 }  // namespace

@@ -1,7 +1,9 @@
 // kavrctl replay: a transcript's calls sent again and the answers compared.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 
+#include "transcript/input_file.h"
 #include "app/terminal_text.h"
 #include "app/transcript_replay.h"
 #include "command_files.h"
@@ -16,7 +18,9 @@ std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
   if (file == "-") {
     read = ReadTranscript(console.in, calls, problem);
   } else {
-    std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
+    const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+    if (const auto notFile = NotRegularFile(path)) throw Failure{kBadUsage, TerminalSafe(file + ": " + *notFile)};
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{kBadUsage, "Cannot read the transcript " + file};
     read = ReadTranscript(in, calls, problem);
   }
@@ -34,6 +38,13 @@ std::string Counted(std::size_t count, const std::string& noun) {
 }  // namespace
 
 int ReplayCommand(const Request& request, Session& session, Console& console) {
+  const std::vector<std::string> compared = ReplayComparedNames();
+  for (const std::string& name : request.ignoredFields) {
+    if (std::ranges::find(compared, name) != compared.end()) continue;
+    std::string names;
+    for (const std::string& known : compared) names += (names.empty() ? "" : ", ") + known;
+    throw Failure{kBadUsage, TerminalSafe("--ignore: \"" + name + "\" is not a name replay compares; the names are: " + names)};
+  }
   const std::vector<RecordedCall> calls = ReadCalls(request.transcriptFile, console);
   ReplayOptions options;
   options.ignored.insert(request.ignoredFields.begin(), request.ignoredFields.end());

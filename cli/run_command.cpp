@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/device_list.h"
+#include "transcript/input_file.h"
 #include "app/plan.h"
 #include "app/results_store.h"
 #include "app/sha256.h"
@@ -24,34 +25,10 @@
 namespace kavr::cli {
 namespace {
 
-// Far beyond any plan or settings file.
-constexpr std::uintmax_t kLargestFile = 16u << 20;
-
 std::filesystem::path PathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 std::optional<std::string> FileText(const std::filesystem::path& file, std::string& problem) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(file, error);
-  if (!error && size > kLargestFile) {
-    // Appended, not prepended: GCC 12 misjudges a prepend at -O3 for 32-bit Windows.
-    problem = "larger than ";
-    problem += std::to_string(kLargestFile >> 20);
-    problem += " MiB";
-    return std::nullopt;
-  }
-  errno = 0;
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
-    problem = "cannot be read";
-    if (errno != 0) {
-      problem += ": ";
-      problem += std::strerror(errno);
-    }
-    return std::nullopt;
-  }
-  return text.str();
+  return ReadInputFile(file, kLargestSettingsFile, problem);
 }
 
 }  // namespace
@@ -144,7 +121,7 @@ std::string Summary(const PlanRun& run) {
       ++passed;
     }
   }
-  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted; " : "") +
+  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted (" + run.interruption + "); " : "") +
                      std::to_string(passed) + " of " + std::to_string(run.controllers.size()) + " controllers passed";
   if (!failed.empty()) text += "; failed: " + failed;
   for (const ControllerRun& controller : run.controllers) {
@@ -189,12 +166,21 @@ int RunCommand(const Request& request, Session& session, Console& console) {
   run.header.ended = UtcIsoTime(std::chrono::system_clock::now());
   const std::string report = PlanReportJson(run);
   results.Close(run, run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed", report);
-  PrintText(console.out, Summary(run));
+  // The files first: standard output may be what ended the run.
   bool written = true;
   if (request.reportFile) written = WriteOutputFile(*request.reportFile, report, console) && written;
   if (request.junitFile) written = WriteOutputFile(*request.junitFile, PlanJunitXml(run), console) && written;
-  if (run.interrupted) return kInterrupted;
-  if (!written) return kOutputFailed;
+  if (!run.outputLost) {
+    try {
+      PrintText(console.out, Summary(run));
+    } catch (const Failure& failure) {
+      PrintFailure(console.err, failure.message);
+      run.outputLost = true;
+    }
+  }
+  if (run.outputLost) PrintFailure(console.err, Summary(run));
+  if (run.interrupted) return InterruptedExitCode(console, run.outputLost);
+  if (!written || run.outputLost) return kOutputFailed;
   if (!run.Passed()) return kPlanFailed;
   return results.Lost() ? kOutputFailed : kSuccess;
 }

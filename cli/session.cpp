@@ -5,6 +5,7 @@
 #include "app/device_choice.h"
 #include "app/device_list.h"
 #include "app/device_selection.h"
+#include "transcript/input_file.h"
 #include "app/terminal_text.h"
 #include "device/dynamic_controller_library.h"
 #include "output.h"
@@ -22,6 +23,10 @@ std::filesystem::path AbsoluteLibraryFile(const std::string& utf8) {
   if (error) {
     throw Failure{kLibraryNotLoaded, "Cannot load the controller library " + utf8 +
                                          ": its full path is unknown (" + error.message() + ")"};
+  }
+  // A FIFO or a device would block the loader or feed it forever.
+  if (const auto notFile = NotRegularFile(file)) {
+    throw Failure{kLibraryNotLoaded, "Cannot load the controller library " + utf8 + ": it " + *notFile};
   }
   return file;
 }

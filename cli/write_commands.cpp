@@ -9,6 +9,7 @@
 
 #include "app/actions.h"
 #include "app/field_assignments.h"
+#include "transcript/input_file.h"
 #include "app/record_json.h"
 #include "app/write_check.h"
 #include "commands.h"
@@ -19,16 +20,13 @@ namespace kavr::cli {
 namespace {
 
 std::string ReadSettingsText(const std::string& file, std::istream& standardInput) {
-  if (file == "-") return std::string(std::istreambuf_iterator<char>(standardInput), {});
-  errno = 0;
-  std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
-    throw Failure{kBadUsage,
-                  "cannot read " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "")};
-  }
-  return text.str();
+  std::string problem;
+  const std::optional<std::string> text =
+      file == "-" ? ReadInputStream(standardInput, kLargestSettingsFile, problem)
+                  : ReadInputFile(std::filesystem::path(std::u8string(file.begin(), file.end())), kLargestSettingsFile,
+                                  problem);
+  if (!text) throw Failure{kBadUsage, (file == "-" ? "standard input" : file) + ": " + problem};
+  return *text;
 }
 
 // The settings file's values, then those named on the command line.
@@ -43,6 +41,10 @@ FieldWrites RequestedValues(const Request& request, Console& console) {
   }
   const std::optional<FieldWrites> named = ParseAssignments<Record>(request.assignments, problem);
   if (!named) throw Failure{kBadUsage, problem};
+  // Typed values are checked against the library's limits before anything is sent.
+  for (const FieldValue& value : named->values) {
+    if (auto limited = LimitProblem(value)) throw Failure{kBadUsage, *limited};
+  }
   requested.values.insert(requested.values.end(), named->values.begin(), named->values.end());
   requested.notes.insert(requested.notes.end(), named->notes.begin(), named->notes.end());
   for (const std::string& note : requested.notes)
@@ -71,6 +73,9 @@ template <typename Record>
 std::string WriteRecord(Session& session, std::int32_t device, const RecordEntries<Record>& entries,
                         std::span<const FieldValue> values, std::string_view decimalSeparator) {
   Record record = ReadRecord(session, device, entries.readEntry, entries.read);
+  if (auto limited = ChangedValueLimitProblem(BytesOf(record), values)) {
+    throw Failure{kBadUsage, *limited + "; nothing was written"};
+  }
   ApplyFieldValues(WritableBytesOf(record), values);
   session.Check(entries.writeEntry, (session.Library().*entries.write)(device, record));
   return entries.report(record, decimalSeparator);

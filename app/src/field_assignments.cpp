@@ -8,6 +8,7 @@
 
 #include "app/problem.h"
 #include "app/typed_numbers.h"
+#include "contract/limits.h"
 #include "reports/number_format.h"
 
 namespace kavr {
@@ -131,6 +132,7 @@ const RecordField* WritableField(std::span<const RecordField> fields, std::strin
   return nullptr;
 }
 
+
 std::optional<FieldValue> IntegerFieldValue(const RecordField& field, std::int64_t value,
                                             std::string_view shown, std::string& problem) {
   const IntegerRange range = RangeOf(field.kind);
@@ -249,6 +251,32 @@ std::string FieldValueText(RecordBytes record, const RecordField& field) {
       break;
   }
   return {};
+}
+
+}  // namespace kavr
+
+namespace kavr {
+
+std::optional<std::string> LimitProblem(const FieldValue& value) {
+  const FieldLimit* limit = FindLimit(RecordOfField(*value.field), value.field->name);
+  if (limit == nullptr) return std::nullopt;
+  const bool real = value.field->kind == FieldKind::kFloat;
+  const std::string_view breach = LimitBreach(*limit, real ? value.real : static_cast<double>(value.integer));
+  if (breach.empty()) return std::nullopt;
+  return Problem(*value.field, real ? FloatText(value.real) : std::to_string(value.integer),
+                 std::string(breach) + (limit->kind == LimitKind::kTime ? " (86400000 ms)" : ""));
+}
+
+std::optional<std::string> ChangedValueLimitProblem(std::span<const std::uint8_t> record,
+                                                    std::span<const FieldValue> values) {
+  std::vector<std::uint8_t> changed(record.begin(), record.end());
+  for (const FieldValue& value : values) {
+    ApplyFieldValues(changed, {&value, 1});
+    if (std::equal(changed.begin(), changed.end(), record.begin())) continue;
+    if (auto problem = LimitProblem(value)) return problem;
+    std::ranges::copy(record, changed.begin());
+  }
+  return std::nullopt;
 }
 
 }  // namespace kavr

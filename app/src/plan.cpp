@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "app/field_assignments.h"
 #include "app/problem.h"
 #include "app/record_json.h"
+#include "contract/limits.h"
 
 namespace kavr {
 namespace {
@@ -17,6 +19,9 @@ using Json = nlohmann::ordered_json;
 // Deeper than any plan needs; keeps a hostile file from exhausting the stack
 // of the recursive parts of the JSON library.
 constexpr int kDeepestNesting = 32;
+// More members than any plan object takes: a wider one is refused as it is
+// read, which keeps the reading linear.
+constexpr std::size_t kMostMembers = 256;
 constexpr double kLongestWaitSeconds = 1e9;
 constexpr std::int64_t kLongestPauseMs = 86'400'000;
 
@@ -98,6 +103,10 @@ std::vector<FieldValue> RecordValues(const std::string& settings, PlanRecord rec
                                                 : FieldWritesFromJson<KAVR_Parameters>(settings, problem);
   if (!writes) Refuse(problem);
   if (writes->values.empty()) Refuse("names no field to write");
+  // What the library would refuse is refused here, before any step is sent.
+  for (const FieldValue& value : writes->values) {
+    if (auto limited = LimitProblem(value)) Refuse(*limited);
+  }
   return writes->values;
 }
 
@@ -156,7 +165,7 @@ void ParseStart(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
   parsed.speed = static_cast<float>(speed);
   if (const Json* divisor = Member(step, "divisor")) {
     const std::int64_t value = WholeNumber(*divisor, "divisor", 1, 8);
-    if (value != 1 && value != 2 && value != 4 && value != 8) Refuse("divisor: " + divisor->dump() + " is not 1, 2, 4 or 8");
+    if (!IsStepDivisor(value)) Refuse("divisor: " + divisor->dump() + " is not 1, 2, 4 or 8");
     parsed.divisor = static_cast<std::uint8_t>(value);
   }
 }
@@ -284,6 +293,10 @@ PlanStep ParseStep(const Json& step, const SettingsFileReader& readSettings) {
 // Parses, refusing a name given twice in one object (the JSON library would
 // keep one of them silently) and nesting beyond kDeepestNesting.
 Json ParseStrictly(std::string_view text) {
+  // The parser takes a NUL for the end of the text and ignores what follows.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    Refuse("not JSON: a NUL byte at byte " + std::to_string(nul + 1) + "; nothing may follow the value");
+  }
   std::vector<std::set<std::string>> openObjects;
   const Json::parser_callback_t check = [&](int depth, Json::parse_event_t event, Json& parsed) {
     if (depth > kDeepestNesting) Refuse("nested deeper than " + std::to_string(kDeepestNesting) + " levels");
@@ -295,6 +308,11 @@ Json ParseStrictly(std::string_view text) {
         if (!openObjects.empty()) openObjects.pop_back();
         break;
       case Json::parse_event_t::key:
+        // The plan's own members are known before the rest is read.
+        if (depth == 1) RequireKeys(Json::object({{parsed.get<std::string>(), nullptr}}), {"name", "steps"}, "a plan");
+        if (!openObjects.empty() && openObjects.back().size() >= kMostMembers) {
+          Refuse("an object of more than " + std::to_string(kMostMembers) + " members");
+        }
         if (!openObjects.empty() && !openObjects.back().insert(parsed.get<std::string>()).second) {
           Refuse(parsed.dump() + " is given twice in one object");
         }

@@ -19,6 +19,9 @@ using Json = nlohmann::ordered_json;
 // A settings file is one flat object; this much nesting is room for any
 // mistaken value while keeping the text of a refused value short to make.
 constexpr std::size_t kDeepestNesting = 32;
+// More than any record has fields: an object wider than this is refused as
+// it is read, which keeps the reading linear.
+constexpr std::size_t kMostMembers = 256;
 // How much of a refused value its problem quotes.
 constexpr std::size_t kLongestShownValue = 60;
 
@@ -32,8 +35,12 @@ class TextCheck : public nlohmann::json_sax<Json> {
   // given to the name read last.
   using NumberProblem =
       std::function<std::string(const std::string& number, bool tooLarge, const std::string& name)>;
+  // False, with the problem, for a name the top object may not hold: the
+  // reading stops at the first, however many follow.
+  using NameCheck = std::function<bool(const std::string& name, std::string& problem)>;
 
-  explicit TextCheck(NumberProblem numberProblem) : numberProblem_(std::move(numberProblem)) {}
+  TextCheck(NumberProblem numberProblem, NameCheck topName)
+      : numberProblem_(std::move(numberProblem)), topName_(std::move(topName)) {}
 
   bool null() override { return true; }
   bool boolean(bool) override { return true; }
@@ -52,6 +59,10 @@ class TextCheck : public nlohmann::json_sax<Json> {
   bool end_array() override { return Close(); }
   bool key(string_t& name) override {
     lastName_ = name;
+    std::string problem;
+    if (open_.size() == 1 && !topName_(name, problem)) return Refuse(problem);
+    if (open_.back().size() >= kMostMembers)
+      return Refuse("an object of more than " + std::to_string(kMostMembers) + " members");
     return open_.back().insert(name).second || Refuse(name + " is named twice; name each field once");
   }
   bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& error) override {
@@ -82,6 +93,7 @@ class TextCheck : public nlohmann::json_sax<Json> {
   }
 
   NumberProblem numberProblem_;
+  NameCheck topName_;
   std::vector<std::set<std::string>> open_;  // the names of each open object or array
   std::string lastName_;
   std::string problem_;
@@ -198,9 +210,17 @@ std::string RecordJson(RecordBytes record, std::span<const RecordField> fields, 
 
 std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::span<const RecordField> fields,
                                                std::string_view recordName, std::string& problem) {
-  TextCheck check([&](const std::string& number, bool tooLarge, const std::string& name) {
-    return NumberProblem(number, tooLarge, name, fields, recordName);
-  });
+  TextCheck check(
+      [&](const std::string& number, bool tooLarge, const std::string& name) {
+        return NumberProblem(number, tooLarge, name, fields, recordName);
+      },
+      [&](const std::string& name, std::string& nameProblem) {
+        return WritableField(fields, recordName, name, nameProblem) != nullptr;
+      });
+  // The parser takes a NUL for the end of the text and ignores what follows.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    return Fail(problem, "not JSON: a NUL byte at byte " + std::to_string(nul + 1) + "; nothing may follow the value");
+  }
   Json json;
   try {
     if (!Json::sax_parse(text, &check)) return Fail(problem, check.Problem());

@@ -202,4 +202,20 @@ ReplayOutcome ReplayTranscript(const std::vector<RecordedCall>& calls, Controlle
   return replay.Outcome();
 }
 
+std::vector<std::string> ReplayComparedNames() {
+  std::vector<std::string> names;
+  const auto add = [&](std::span<const RecordField> fields) {
+    for (const RecordField& field : fields) {
+      if (field.kind != FieldKind::kNotRead && std::ranges::find(names, field.name) == names.end())
+        names.emplace_back(field.name);
+    }
+  };
+  add(RecordFields<KAVR_State>());
+  add(RecordFields<KAVR_Mode>());
+  add(RecordFields<KAVR_Parameters>());
+  add(RecordFields<KAVR_StartParameters>());
+  for (const char* name : {"rc", "count", "versions", "speed", "text"}) names.emplace_back(name);
+  return names;
+}
+
 }  // namespace kavr

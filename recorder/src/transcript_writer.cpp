@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "transcript/clock_text.h"
+#include "transcript/input_file.h"
 #include "platform.h"
 #include "device/shared_library.h"
 
@@ -37,6 +38,13 @@ void TranscriptWriter::Open() {
   opened_ = true;
   if (auto chosen = EnvironmentPath(kFileVariable)) {
     path_ = *chosen;
+    // A FIFO would block the program at its first call, a device swallow or
+    // refuse the lines: only a file (or a name for a new one) is taken.
+    if (const auto notFile = NotRegularFile(path_)) {
+      NoteFailure("cannot open the transcript " + detail::PathText(path_) + " (" + kFileVariable + "): it " +
+                  *notFile);
+      return;
+    }
     if (!OpenForAppending(out_, path_)) {
       NoteFailure("cannot open the transcript " + detail::PathText(path_) + " (" + kFileVariable + ")" +
                   ErrnoText());
@@ -76,7 +84,13 @@ void TranscriptWriter::Write(const LibraryCall& call) {
 void TranscriptWriter::NoteFailure(const std::string& what) {
   if (std::exchange(failureNoted_, true)) return;
   const std::string text = "KAVRVBDLL recorder: " + what + ". The calls go on, unrecorded.\n";
-  if (!path_.empty()) {
+  // Beside the transcript, unless that is a device or a FIFO: never
+  // /dev/full.err.
+  std::error_code error;
+  const auto type = std::filesystem::status(path_, error).type();
+  const bool besideIt = type == std::filesystem::file_type::regular || type == std::filesystem::file_type::directory ||
+                        type == std::filesystem::file_type::not_found;
+  if (!path_.empty() && besideIt) {
     std::filesystem::path note = path_;
     note += ".err";
     std::ofstream out(note, std::ios::out | std::ios::app | std::ios::binary);

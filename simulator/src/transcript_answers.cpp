@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "transcript/input_file.h"
 #include "transcript/transcript_reader.h"
 #include "text/text.h"
 #include "simulator/result_codes.h"
@@ -45,8 +46,8 @@ std::string Describe(Entry entry, std::optional<std::int32_t> device) {
 
 // The next recorded call of `entry` on `device`, marked answered; null, with
 // what the transcript holds next in `failure`, when there is none.
-const LibraryCall* Take(Playback& playback, Entry entry, std::optional<std::int32_t> device,
-                        std::string& failure) {
+const RecordedCall* Take(Playback& playback, Entry entry, std::optional<std::int32_t> device,
+                         std::string& failure) {
   const auto key = std::make_pair(entry, device ? std::int64_t{*device} : std::int64_t{-1});
   std::size_t& from = playback.next[key];
   for (std::size_t i = from; i < playback.calls.size(); ++i) {
@@ -54,7 +55,7 @@ const LibraryCall* Take(Playback& playback, Entry entry, std::optional<std::int3
     if (call.entry == entry && call.device == device) {
       playback.answered[i] = true;
       from = i + 1;
-      return &call;
+      return &playback.calls[i];
     }
   }
   const auto waiting = std::find(playback.answered.begin(), playback.answered.end(), false);
@@ -95,11 +96,14 @@ std::optional<ReplayAnswer> Play(Entry entry, std::optional<std::int32_t> device
   if (!player.playback) return std::nullopt;
   try {
     ReplayAnswer reply{kNotRecorded, {}};
-    const LibraryCall* recorded = Take(*player.playback, entry, device, reply.failure);
+    const RecordedCall* recorded = Take(*player.playback, entry, device, reply.failure);
     if (recorded == nullptr) return reply;
-    reply.code = recorded->result.value_or(kSuccess);
-    answer(*recorded, reply);
-    if (!reply.failure.empty()) reply.code = kNotRecorded;
+    reply.code = recorded->call.result.value_or(kSuccess);
+    answer(recorded->call, reply);
+    if (!reply.failure.empty()) {
+      reply.code = kNotRecorded;
+      reply.failure += " (line " + std::to_string(recorded->line) + " of " + player.playback->file + ")";
+    }
     return reply;
   } catch (...) {
     return ReplayAnswer{kInternalError, "internal error while playing the transcript back"};
@@ -124,10 +128,13 @@ std::optional<ReplayAnswer> ReplayedInit(std::int32_t* count, char* versions, st
       player.playback.reset();
       auto playback = std::make_unique<Playback>();
       playback->file = *file;
-      std::ifstream in(std::filesystem::path(std::u8string(file->begin(), file->end())), std::ios::binary);
+      const std::filesystem::path path(std::u8string(file->begin(), file->end()));
       std::string problem;
-      if (!in) problem = "it cannot be opened";
-      if (in) ReadTranscript(in, playback->calls, problem);
+      if (const auto notFile = NotRegularFile(path)) problem = "it " + *notFile;
+      std::ifstream in;
+      if (problem.empty()) in.open(path, std::ios::binary);
+      if (problem.empty() && !in) problem = "it cannot be opened";
+      if (problem.empty()) ReadTranscript(in, playback->calls, problem);
       if (!problem.empty()) {
         return ReplayAnswer{kNotRecorded, "the transcript " + *file + " (" + kReplayVariable +
                                               ") cannot be played back: " + problem};
@@ -139,8 +146,9 @@ std::optional<ReplayAnswer> ReplayedInit(std::int32_t* count, char* versions, st
   return Play(Entry::Init, std::nullopt, [&](const LibraryCall& recorded, ReplayAnswer& reply) {
     const CallScalar* recordedCount = ScalarNamed(recorded, "count");
     std::int32_t value = 0;
-    if (recordedCount != nullptr && !NumberIn(recordedCount->returned, value)) {
-      reply.failure = LinePrefix(Entry::Init) + "has no usable count";
+    if (recordedCount != nullptr && (!NumberIn(recordedCount->returned, value) || value < 0)) {
+      reply.failure = LinePrefix(Entry::Init) + "has no usable count: count=" + recordedCount->returned +
+                      " is not a number of controllers";
       return;
     }
     if (count != nullptr) *count = value;

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 
 #include "app/write_check.h"
@@ -140,12 +141,39 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"step": "wait", "seconds": 1, "shadow": {"percent": 101}})", "shadow.percent: 101 is not from 0 to 100"},
       {R"({"step": "expect", "emergency": 1})", "emergency: 1 is not true or false"},
       {std::string(100, '[') + std::string(100, ']'), "nested deeper than 32 levels"},
+      {std::string(R"({"name": "t", "steps": [{"step": "stop"}]})") + '\0' + "{", "a NUL byte at byte 43"},
+      {std::string(R"({"step": "stop"})") + '\0', "a NUL byte"},
+      {R"({"k0": 1, "name": "t", "steps": [{"step": "stop"}]})", "\"k0\" is not a member of a plan"},
+      // The library's limits, checked before any step is sent.
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": 7}}, {"step": "set-parameters", "fields": {"DecelerationTime": 9223372036854775807}})",
+       "step 2 (set-parameters): DecelerationTime: 9.223372e+18 must not be longer than a day (86400000 ms)"},
+      {R"({"step": "set-parameters", "fields": {"DecelerationTime": -1}})", "DecelerationTime: -1 must not be negative"},
+      {R"({"step": "set-parameters", "fields": {"ButtonSpeed2": -0.5}})", "ButtonSpeed2: -0.5 must not be negative"},
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": -1}})", "SyncOutCount: -1 must not be negative"},
   };
   for (const Case& c : cases) {
     const bool stepsOnly = c.text.starts_with(R"({"step")");
     const auto reading = stepsOnly ? Read(c.text) : ReadText(c.text);
     EXPECT_FALSE(reading.value) << c.text;
     EXPECT_THAT(reading.problem, HasSubstr(c.problem)) << c.text;
+  }
+}
+
+// Wide objects are refused at their first unknown member or at a width no
+// plan takes, as they are read: 200,000 members cost no more than a few.
+TEST(Plan, WideObjectsAreRefusedAsTheyAreRead) {
+  std::string members;
+  for (int i = 0; i < 200'000; ++i) members += "\"k" + std::to_string(i) + "\":1,";
+  members.pop_back();
+  const std::pair<std::string, const char*> cases[] = {
+      {R"({"name": "t", )" + members + "}", "\"k0\" is not a member of a plan"},
+      {R"({"name": "t", "steps": [{"step": "stop", )" + members + "}]}", "an object of more than 256 members"},
+      {R"({"name": "t", "steps": [{"step": "set-mode", "fields": {)" + members + "}}]}", "more than 256 members"},
+  };
+  for (const auto& [text, problem] : cases) {
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_THAT(ReadText(text).problem, HasSubstr(problem));
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5)) << problem;
   }
 }
 

@@ -81,6 +81,27 @@ TEST(SettingsFileInput, AFloatSentOtherThanGivenIsNoted) {
 
 // Every kind of JSON value for every field, then random damage to a real
 // settings file, then files of many megabytes.
+// What follows a NUL is read, not ignored; a wide object is refused at its
+// first unknown member, as it is read.
+TEST(SettingsFileInput, NulBytesAndWideObjectsAreRefusedAtOnce) {
+  std::string members;
+  for (int i = 0; i < 200'000; ++i) members += "\"k" + std::to_string(i) + "\":1,";
+  members.pop_back();
+  const std::pair<std::string, const char*> cases[] = {
+      {std::string(R"({"AccelerationTime": 153})") + '\0' + R"({"AccelerationTime": 154, "Bogus": [)",
+       "not JSON: a NUL byte at byte 26"},
+      {std::string("{\"AccelerationTime\": 153}\n") + '\0', "a NUL byte at byte 27"},
+      {"{" + members + "}", "\"k0\" is not a field of KAVR_Parameters"},
+      {R"({"AccelerationTime": 1, )" + members + "}", "\"k0\" is not a field of KAVR_Parameters"},
+      {R"({"AccelerationTime": {)" + members + "}}", "an object of more than 256 members"},
+  };
+  for (const auto& [text, problem] : cases) {
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_NE(Read<KAVR_Parameters>(text).problem.find(problem), std::string::npos) << problem;
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5)) << problem;
+  }
+}
+
 TEST(SettingsFileInput, NoTextThrows) {
   const auto begun = std::chrono::steady_clock::now();
   std::size_t inputs = 0;

@@ -105,6 +105,13 @@ TEST(TranscriptReader, ATranscriptIsReadToItsFirstBadLineWhichIsNamed) {
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[1].line, 3u);
   EXPECT_EQ(calls[1].call.entry, kavr::Entry::GetState);
+
+  // A line without end (a device's endless bytes) is refused at its limit,
+  // never read whole.
+  std::istringstream endless(good[0] + "\n" + std::string(1 << 20, '\0'));
+  calls.clear();
+  EXPECT_FALSE(kavr::ReadTranscript(endless, calls, error));
+  EXPECT_EQ(error, "line 2: longer than 64 KiB; no transcript line is");
 }
 
 // Mutations of good lines: none may crash, and whatever is accepted must

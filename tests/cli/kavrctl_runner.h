@@ -47,6 +47,7 @@ struct KavrctlRunner {
         .clockText = [] { return std::string("12:00:00.000"); },
         .armInterrupt = [] {},
         .interrupted = [this] { return interruptAfterSleeps >= 0 && sleeps >= interruptAfterSleeps; },
+        .interruptSignal = {},  // an interruption is Ctrl+C
     };
     const auto open = [this](const std::optional<std::filesystem::path>& file) {
       openedFile = file;

@@ -28,8 +28,8 @@ TEST(Kavrctl, WritesOnlyTheFieldsNamedOverTheRecordAsReadAndReportsIt) {
   // Trailer1Enabled reads as set already, so it keeps the value read.
   KAVR_Mode mode = kavrctl.library.mode;
   mode.PowerOff = 0;
-  mode.SyncOutCount = -5;
-  const Ran ran = kavrctl.Run({"set-mode", "PowerOff=0", "SyncOutCount=-5", "Trailer1Enabled=on"});
+  mode.SyncOutCount = 5;
+  const Ran ran = kavrctl.Run({"set-mode", "PowerOff=0", "SyncOutCount=5", "Trailer1Enabled=on"});
   EXPECT_EQ(ran.code, 0);
   EXPECT_EQ(BytesOf(kavrctl.library.mode), BytesOf(mode));
   EXPECT_EQ(ran.out, Printed(kavr::ModeReportText(mode, ",")));
@@ -76,7 +76,14 @@ TEST(Kavrctl, RefusedSettingsSendNothing) {
        "kavrctl: PowerOff: \"2\" is not a flag (0, 1, true, false, on or off)\n"},
       {{"set-mode", "--file", (scratch.path / "none.json").string()},
        "",
-       "kavrctl: cannot read " + (scratch.path / "none.json").string() + ": No such file or directory\n"},
+       "kavrctl: " + (scratch.path / "none.json").string() + ": cannot be read: No such file or directory\n"},
+      {{"set-parameters", "DecelerationTime=9223372036854775807"},
+       "",
+       "kavrctl: DecelerationTime: 9.223372e+18 must not be longer than a day (86400000 ms)\n"},
+      {{"set-mode", "SyncOutCount=-1"}, "", "kavrctl: SyncOutCount: -1 must not be negative\n"},
+      {{"set-parameters", "--file", "-"},
+       std::string("{\"AccelerationTime\": 153}") + '\0' + "{\"AccelerationTime\": 154, \"Bogus\": [",
+       "kavrctl: -: not JSON: a NUL byte at byte 26; nothing may follow the value\n"},
   };
   for (const auto& c : cases) {
     KavrctlRunner kavrctl;
@@ -157,7 +164,7 @@ TEST(Kavrctl, CtrlCSaysWhatTheMotorIsLeftDoing) {
   kavrctl.sleeps = 0;
   const Ran waited = kavrctl.Run({"start", "400", "100", "--wait"});
   EXPECT_EQ(waited.code, 130);
-  EXPECT_EQ(waited.err, "kavrctl: interrupted; controller 1 still running at 4210\n");
+  EXPECT_EQ(waited.err, "kavrctl: interrupted; Stop sent to controller 1; still running at 4210\n");
 
   kavrctl.sleeps = 0;
   kavrctl.library.state.Running = 0;
@@ -192,6 +199,31 @@ TEST(Kavrctl, AValueSentOtherThanTypedIsNamedOnStandardError) {
   EXPECT_EQ(kavrctl.library.parameters.ButtonTimeout1, 86400000.0f);
   EXPECT_EQ(kavrctl.Run({"start", "0", "16777217"}).err,
             "kavrctl: SPEED: 16777217 is sent as 16777216, the nearest 32-bit float\n");
+}
+
+}  // namespace
+}  // namespace cli_test
+
+namespace cli_test {
+namespace {
+
+// Arguments that once gave a misleading message: each now names what it got.
+TEST(Kavrctl, MisleadingArgumentsAreNamedAsTyped) {
+  const struct {
+    Strings args;
+    const char* err;
+  } cases[] = {
+      {{"-d", "18446744073709551617", "state"}, "--device: \"18446744073709551617\" is not a controller number"},
+      {{"watch", "--count", "0"}, "--count: Value 0 not in range 1 to 9223372036854775807"},
+      {{"replay", "-", "--ignore", "Temprature"}, "--ignore: \"Temprature\" is not a name replay compares; the names are: CurrentPosition, Temperature"},
+  };
+  for (const auto& c : cases) {
+    KavrctlRunner kavrctl;
+    const Ran ran = kavrctl.Run(c.args);
+    EXPECT_EQ(ran.code, 1) << c.args[0];
+    EXPECT_NE(ran.err.find(c.err), std::string::npos) << ran.err;
+    EXPECT_EQ(kavrctl.opened, 0);
+  }
 }
 
 }  // namespace

@@ -2,17 +2,13 @@
 // live lines and the verdicts, in one table; then the files it leaves.
 #include <gtest/gtest.h>
 
-#include <map>
-#if KAVR_TEST_XML_PARSER
-#include <expat.h>
-#endif
-
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "kavrctl_runner.h"
 #include "portable.h"
 #include "program_run.h"
+#include "xml_elements.h"
 
 namespace cli_test {
 namespace {
@@ -97,9 +93,18 @@ const RunCase kCases[] = {
      {},
      7,
      std::string(kA) +
-         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position 4000\n" +
+         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position 4000, on a move this run did not start (another program may be driving it)\n" +
          kA + " stopped\nplan \"p\": 0 of 1 controllers passed; failed: " + kA + "\n",
      {"Init", "GetState", "GetState", "GetState", "Stop"}},
+    {"a move stopped short of its destination by something the run did not send is noted",
+     R"({"name": "p", "steps": [{"step": "start", "destination": 5000, "speed": 100}, {"step": "wait", "seconds": 1}]})",
+     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; },
+     {},
+     0,
+     std::string(kA) + " step 1/2 start: passed (0 ms)\n" + kA + " step 2/2 wait: passed (0 ms)\n" + kA +
+         " note: stopped at 4000, short of 5000: something this run did not send stopped it (another program's "
+         "Stop, or an input)\nplan \"p\": 1 of 1 controllers passed\n",
+     {"Init", "GetStartParameters", "Start", "GetState"}},
     {"Ctrl+C in a wait stops every controller the plan started",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": 1}, {"step": "wait", "seconds": 60},
         {"step": "save"}]})",
@@ -108,7 +113,7 @@ const RunCase kCases[] = {
      130,
      Lines(kA, 3, {"start: passed (0 ms)"}) + Lines(kB, 3, {"start: passed (0 ms)"}) +
          "interrupted: stopping every controller the plan started\n" + kA + " stopped\n" + kB + " stopped\n" +
-         "plan \"p\": interrupted; 0 of 2 controllers passed\n",
+         "plan \"p\": interrupted (SIGINT); 0 of 2 controllers passed\n",
      {"Init", "GetStartParameters", "Start", "GetStartParameters", "Start", "GetState", "GetState", "Stop", "Stop"},
      1},
     {"a plan refused before anything is sent",
@@ -154,27 +159,6 @@ TEST(Run, BadPlanNamesTheFileAndTheStep) {
   EXPECT_EQ(ran.err, "kavrctl: " + plan.string() + ": step 2 (start): speed is missing\n");
   EXPECT_EQ(runner.opened, 0);
 }
-
-// Collects the elements of an XML text; false when the parser refuses it.
-struct XmlElements {
-#if KAVR_TEST_XML_PARSER
-  std::vector<std::pair<std::string, std::map<std::string, std::string>>> elements;
-
-  bool Parse(const std::string& text) {
-    XML_Parser parser = XML_ParserCreate("UTF-8");
-    XML_SetUserData(parser, this);
-    XML_SetStartElementHandler(parser, [](void* self, const XML_Char* name, const XML_Char** attributes) {
-      auto& element = static_cast<XmlElements*>(self)->elements.emplace_back(name, std::map<std::string, std::string>{});
-      for (int i = 0; attributes[i] != nullptr; i += 2) element.second[attributes[i]] = attributes[i + 1];
-    });
-    const bool parsed = XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return parsed;
-  }
-#else
-  bool Parse(const std::string&) { return true; }
-#endif
-};
 
 TEST(Run, ReportAndJunitReadBack) {
   test_support::ScratchFolder folder;

@@ -13,24 +13,30 @@ import time
 import pyatspi
 
 BIN = sys.argv[1]
+program = None  # kavrtest, once started
 
 
 def kavrctl(*args):
     subprocess.run([os.path.join(BIN, "kavrctl"), "-d", "1", *args], check=True, stdout=subprocess.DEVNULL)
 
 
-def until(what, find, seconds=20.0):
-    """The first non-empty result of find() within the time, else a failure naming what."""
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
+def until(what, find, seconds=90.0):
+    """The first non-empty result of find(), else a failure naming what and why it gave up: the
+    program ended, or it kept running without showing it. A busy machine only makes it slower,
+    so the wait goes on while the program lives, up to a bound far above a normal start."""
+    begun = time.monotonic()
+    while time.monotonic() < begun + seconds:
         try:
             found = find()
         except Exception:  # the tree changes under us while windows open
             found = None
         if found:
             return found
+        if program is not None and program.poll() is not None:
+            sys.exit(f"FAILED: {what} not found: kavrtest ended (exit code {program.returncode}) "
+                     f"after {time.monotonic() - begun:.1f} s")
         time.sleep(0.1)
-    sys.exit(f"FAILED: {what} not found in {seconds} s")
+    sys.exit(f"FAILED: {what} not found in {seconds} s, though kavrtest kept running")
 
 
 def application():

@@ -17,14 +17,26 @@ for attempt in 1 2 3; do
   rm -f "$scratch/display"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" 2>/dev/null &
   xvfb=$!
+  # Waited for while the server lives (a busy machine only makes it slow),
+  # up to a minute.
   tries=0
-  while [ ! -s "$scratch/display" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+  while [ ! -s "$scratch/display" ] && kill -0 "$xvfb" 2>/dev/null && [ $tries -lt 600 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
   DISPLAY=:$(head -n 1 "$scratch/display" 2>/dev/null || true)
   export DISPLAY
   tries=0
-  while ! xdpyinfo >/dev/null 2>&1 && [ $tries -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+  while ! xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null && [ $tries -lt 600 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
   xdpyinfo >/dev/null 2>&1 && break
-  echo "Xvfb on $DISPLAY did not answer (attempt $attempt)" >&2
+  if kill -0 "$xvfb" 2>/dev/null; then
+    echo "Xvfb on $DISPLAY did not answer in 60 s though it kept running (attempt $attempt)" >&2
+  else
+    echo "Xvfb for $DISPLAY ended before it answered (attempt $attempt)" >&2
+  fi
   kill "$xvfb" 2>/dev/null || true
   xvfb=
 done

@@ -40,8 +40,15 @@ export DISPLAY=":$display_number"
 # leaves, and refuse whoever connects meanwhile.
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
+# Waited for while the server lives (a busy machine only makes it slow), up
+# to a minute; the failure says which way it ended.
+xvfb_pid=$!
+for _ in $(seq 600); do
+  xdpyinfo >/dev/null 2>&1 && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended before it answered on $DISPLAY (see $work/xvfb.log)"
+  sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb kept running but did not answer on $DISPLAY within 60 s"
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
@@ -59,18 +66,23 @@ unset KAVR_SIM_RESET KAVR_SIM_FAIL
 export KAVR_SIM_FLASH_DIR="$work/flash" KAVR_SIM_STATE_DIR="$work/state"
 mkdir -p "$KAVR_SIM_FLASH_DIR" "$KAVR_SIM_STATE_DIR"
 
-# wait_for_window TITLE: the id of the visible window of that exact title.
+# wait_for_window TITLE: the id of the visible (mapped) window of that exact
+# title. Waited for while the program lives, up to 3 minutes: a busy machine
+# only makes wine slow; the failure says whether the program had ended.
 wait_for_window() {
   local id
-  for _ in $(seq 300); do
+  for _ in $(seq 900); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
     if [ -n "$id" ]; then
       echo "$id"
       return 0
     fi
+    if [ -n "${program_pid:-}" ] && ! kill -0 "$program_pid" 2>/dev/null; then
+      fail "the program ended before a window titled \"$1\" appeared (see $work/program.log)"
+    fi
     sleep 0.2
   done
-  fail "no window titled \"$1\" appeared within 60 s"
+  fail "no window titled \"$1\" appeared within 3 minutes, though the program kept running"
 }
 
 screenshot() {

@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "transcript/input_file.h"
 #include "transcript/record_fields.h"
 
 namespace kavr {
@@ -244,7 +245,8 @@ std::optional<LibraryCall> ParseTranscriptLine(std::string_view line, std::strin
 
 bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::string& problem) {
   std::size_t number = 0;
-  for (std::string line; std::getline(in, line);) {
+  bool tooLong = false;
+  for (std::string line; ReadLimitedLine(in, line, kLongestTranscriptLine, tooLong);) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
@@ -255,6 +257,11 @@ bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::str
       return false;
     }
     calls.push_back({number, std::move(*call)});
+  }
+  if (tooLong) {
+    problem = "line " + std::to_string(number + 1) + ": longer than " + std::to_string(kLongestTranscriptLine >> 10) +
+              " KiB; no transcript line is";
+    return false;
   }
   if (in.bad()) {
     problem = "the transcript could not be read past line " + std::to_string(number);

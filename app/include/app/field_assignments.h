@@ -51,6 +51,15 @@ std::optional<FieldValue> IntegerFieldValue(const RecordField& field, std::int64
 std::optional<FieldValue> FloatFieldValue(const RecordField& field, double value, std::string_view shown,
                                           std::string& problem);
 
+// Why the library would refuse `value` (kavr/limits.h: times up to a day,
+// speeds and counts from 0): "DecelerationTime: 1e+19 must not be longer
+// than a day (86400000 ms)"; nothing when it takes it.
+std::optional<std::string> LimitProblem(const FieldValue& value);
+// The same for the first of `values` that would change `record` (bytes as
+// read): a value written back as it was read passes, whatever it is.
+std::optional<std::string> ChangedValueLimitProblem(std::span<const std::uint8_t> record,
+                                                    std::span<const FieldValue> values);
+
 // When the float `sent` reads back other than the number `given` (C
 // notation), why: "ButtonTimeout1: 86400001 is sent as 86400000, the
 // nearest 32-bit float". Nothing when its shortest text is the number

@@ -24,6 +24,10 @@ struct ReplayOptions {
   bool allowMotion = false;
 };
 
+// Every name a replay compares, and so may ignore: the records' fields,
+// then rc, count, versions, speed and text.
+std::vector<std::string> ReplayComparedNames();
+
 struct ReplayOutcome {
   std::size_t sent = 0;
   std::size_t differences = 0;

@@ -3,17 +3,16 @@
 #pragma once
 
 #include "contract/records.h"
+#include "contract/limits.h"
 #include "simulator/problem.h"
 
 namespace kavr::sim {
 
-// The longest time a parameter may hold: a day. Longer ones are typing
-// mistakes, and refusing them keeps every time a plan is built from
-// within what the plan can count.
-inline constexpr float kLongestTimeMs = 24.0f * 60.0f * 60.0f * 1000.0f;
+// The longest time a parameter may hold (kavr/limits.h), as a float.
+inline constexpr float kLongestTimeMs = static_cast<float>(kavr::kLongestTimeMs);
 
-// Nothing when every value is acceptable: finite floats, no negative time
-// or speed, no time over kLongestTimeMs.
+// Nothing when every value is acceptable: finite floats, and each value
+// within the limits the program checks too (kavr/limits.h).
 Problem ParametersProblem(const KAVR_Parameters& parameters);
 Problem ModeProblem(const KAVR_Mode& mode);
 // 1, 2, 4 or 8.
