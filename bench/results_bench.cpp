@@ -69,7 +69,8 @@ int Kavrctl(const std::vector<std::string>& args) {
                              .pacing = kavr::SystemPacing(),
                              .clockText = [] { return std::string(); },
                              .armInterrupt = [] {},
-                             .interrupted = [] { return false; }};
+                             .interrupted = [] { return false; },
+                             .interruptSignal = {}};
   const auto open = [](const std::optional<std::filesystem::path>&) -> std::shared_ptr<kavr::ControllerLibrary> {
     return nullptr;
   };

@@ -44,6 +44,9 @@ struct ControllerRun {
   std::string version;  // as Init listed it
   std::vector<StepOutcome> steps;  // one per plan step
   bool failed = false;
+  // A start was sent to it and no power cycle has come since: a client that
+  // holds the run's controllers (serve) stops it when it ends.
+  bool started = false;
   // The values the plan wrote, for the verify step.
   std::vector<FieldValue> modeWritten;
   std::vector<FieldValue> parametersWritten;

@@ -190,6 +190,7 @@ class PlanRunner {
         return Write(controller, step, outcome.measurements);
       case PlanStepKind::kStart:
         started_.Add(device);
+        controller.started = true;
         destinations_[device] = step.destination;
         if (Shadowed()) return StartShadowed(controller, step, outcome.measurements);
         Start(device, step, outcome.measurements);
@@ -408,6 +409,7 @@ class PlanRunner {
       controller.modeWritten.clear();
       controller.parametersWritten = controller.parametersSaved;
       started_.Remove(controller.device);
+      controller.started = false;
       destinations_.erase(controller.device);
     }
   }

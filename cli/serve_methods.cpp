@@ -380,7 +380,8 @@ std::string Server::RunPlanMethod(const Json& params) {
                 .pacing = console_.pacing,
                 .clockText = console_.clockText,
                 .armInterrupt = [] {},
-                .interrupted = console_.interrupted};
+                .interrupted = console_.interrupted,
+                .interruptSignal = console_.interruptSignal};
   RunPlan(run, session_, quiet);
   for (const ControllerRun& controller : run.controllers) {
     if (controller.started && !controller.failed) Started(controller.device);
