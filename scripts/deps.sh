@@ -2,7 +2,7 @@
 # the Debian packages the build needs, only those that are missing, as root
 # or through sudo.
 KAVR_PACKAGES=(cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libexpat1-dev clang-tidy
+  nlohmann-json3-dev libcli11-dev libexpat1-dev clang-tidy clang-format-14
   xvfb x11-utils dbus-daemon at-spi2-core python3-pyatspi)
 # The Windows builds: MinGW-w64 with POSIX threads (std::mutex) for 32-bit
 # Windows and, where 32-bit programs cannot run, 64-bit Windows; wine of both

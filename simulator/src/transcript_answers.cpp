@@ -11,7 +11,7 @@
 
 #include "app/transcript_reader.h"
 #include "kavr/text.h"
-#include "simulator/result_codes.h"
+#include "kavr/own_result_codes.h"
 #include "simulator/sim_config.h"
 
 namespace kavr::sim {
@@ -44,9 +44,9 @@ std::string Describe(Entry entry, std::optional<std::int32_t> device) {
 }
 
 // The next recorded call of `entry` on `device`, marked answered; null, with
-// what the transcript holds next in `failure`, when there is none.
+// what the transcript holds next in `problem`, when there is none.
 const LibraryCall* Take(Playback& playback, Entry entry, std::optional<std::int32_t> device,
-                        std::string& failure) {
+                        std::string& problem) {
   const auto key = std::make_pair(entry, device ? std::int64_t{*device} : std::int64_t{-1});
   std::size_t& from = playback.next[key];
   for (std::size_t i = from; i < playback.calls.size(); ++i) {
@@ -64,7 +64,7 @@ const LibraryCall* Take(Playback& playback, Entry entry, std::optional<std::int3
     expected = "the first call not yet answered is " + Describe(first.call.entry, first.call.device) +
                " (line " + std::to_string(first.line) + ")";
   }
-  failure = "no more " + Describe(entry, device) + " recorded in the transcript " + playback.file + " (" +
+  problem = "no more " + Describe(entry, device) + " recorded in the transcript " + playback.file + " (" +
             kReplayVariable + "); " + expected;
   return nullptr;
 }
