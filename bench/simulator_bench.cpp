@@ -20,7 +20,7 @@ namespace {
 
 using kavr::sim::Simulator;
 
-const kavr::sim::MachineClock machine_clock;
+const kavr::sim::MachineClock kMachineClock;
 
 struct BenchFolder {
   BenchFolder() {
@@ -42,15 +42,15 @@ struct BenchFolder {
 template <typename Call>
 void OnSharedState(benchmark::State& run, const kavr::sim::SimulatorConfig& config, Call call) {
   KAVR_ResultCode code = 0;
-  if (kavr::sim::CallOnSharedState(config, machine_clock, {}, false, call, code) || code != 0) {
+  if (kavr::sim::CallOnSharedState(config, kMachineClock, {}, false, call, code) || code != 0) {
     run.SkipWithError("the shared state cannot be used");
   }
 }
 
 void GetStateInMemory(benchmark::State& run) {
   BenchFolder folder;
-  kavr::sim::LiveState state = kavr::sim::PowerCycle(folder.config, machine_clock.Now(), {});
-  Simulator simulator(folder.config, state, machine_clock);
+  kavr::sim::LiveState state = kavr::sim::PowerCycle(folder.config, kMachineClock.Now(), {});
+  Simulator simulator(folder.config, state, kMachineClock);
   KAVR_State record;
   for (auto _ : run) {
     benchmark::DoNotOptimize(simulator.GetState(1, &record));

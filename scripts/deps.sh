@@ -3,7 +3,7 @@
 # or through sudo. help2man makes the man pages; lintian and man-db check
 # the Debian package.
 KAVR_PACKAGES=(cmake ninja-build ccache g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libexpat1-dev libsqlite3-dev clang-tidy
+  nlohmann-json3-dev libcli11-dev libexpat1-dev libsqlite3-dev clang-tidy clang-format-14
   xvfb x11-utils dbus-daemon at-spi2-core python3-pyatspi
   help2man lintian man-db)
 # The Windows builds: MinGW-w64 with POSIX threads (std::mutex) for 32-bit

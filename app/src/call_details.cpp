@@ -8,13 +8,6 @@
 namespace kavr {
 namespace {
 
-template <typename... Records>
-std::span<const RecordField> FieldsOfRecordNamed(std::string_view type) {
-  std::span<const RecordField> fields;
-  ((RecordName<Records>() == type ? void(fields = RecordFields<Records>()) : void()), ...);
-  return fields;
-}
-
 std::string FloatText(float value) {
   char text[32];
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
@@ -45,9 +38,9 @@ std::string Padded(std::string text, std::size_t width) {
 
 std::vector<FieldValues> RecordFieldValues(const LibraryCall& call) {
   std::vector<FieldValues> values;
-  const auto fields =
-      FieldsOfRecordNamed<KAVR_State, KAVR_Mode, KAVR_Parameters, KAVR_StartParameters>(call.recordType);
-  for (const RecordField& field : fields) {
+  const RecordKind* kind = RecordKindNamed(call.recordType);
+  if (kind == nullptr) return values;
+  for (const RecordField& field : kind->fields) {
     FieldValues value{std::string(field.name), ValueText(call.sent, field), ValueText(call.returned, field)};
     value.changed = value.sent != value.returned;
     values.push_back(std::move(value));

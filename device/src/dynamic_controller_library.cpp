@@ -70,14 +70,14 @@ struct DynamicControllerLibrary::Impl {
 
   // The entry, loading the file first if need be; null when the call cannot
   // reach the library, with the reason kept as the binding's own last error
-  // (and handed to `failure`). Reaching an entry makes the library's last
+  // (and handed to `problem`). Reaching an entry makes the library's last
   // error the one to report again.
   template <Entry entry>
-  EntryPointer<entry> Find(std::string* failure = nullptr) {
+  EntryPointer<entry> Find(std::string* problem = nullptr) {
     std::lock_guard lock(mutex_);
     constexpr auto index = static_cast<std::size_t>(entry);
     if (!Load()) {
-      Fail(loadFailure_, failure);
+      Fail(loadFailure_, problem);
       return nullptr;
     }
     if (entries_[index] == nullptr) {
@@ -86,7 +86,7 @@ struct DynamicControllerLibrary::Impl {
       if (entries_[index] == nullptr) {
         Fail("The controller library " + detail::PathText(file) + " has no entry " + kEntryNames[index] +
                  ": " + reason,
-             failure);
+             problem);
         return nullptr;
       }
     }
@@ -124,10 +124,10 @@ struct DynamicControllerLibrary::Impl {
     return true;
   }
 
-  void Fail(std::string text, std::string* failure) {
+  void Fail(std::string text, std::string* problem) {
     ownError_ = std::move(text);
     ownErrorIsLatest_ = true;
-    if (failure != nullptr) *failure = ownError_;
+    if (problem != nullptr) *problem = ownError_;
   }
 
   const std::string notAbsoluteReason_;

@@ -42,17 +42,17 @@ std::filesystem::path ExecutableFolder() {
 
 namespace detail {
 
-LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& reason) {
+LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& problem) {
   dlerror();
   // An absolute path holds a slash, so dlopen takes it as it stands and
   // searches nowhere. RTLD_LOCAL keeps the library's names from standing in
   // for those of any other library in the process.
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) reason = TakeLoaderReason(file.string(), "the loader gave no reason");
+  if (handle == nullptr) problem = TakeLoaderReason(file.string(), "the loader gave no reason");
   return handle;
 }
 
-void* FindExport(LibraryHandle library, const char* name, std::string& reason) {
+void* FindExport(LibraryHandle library, const char* name, std::string& problem) {
   dlerror();
   void* address = dlsym(library, name);
   if (address == nullptr) {
@@ -61,7 +61,7 @@ void* FindExport(LibraryHandle library, const char* name, std::string& reason) {
     std::string text = message != nullptr ? message : "it is exported at address zero";
     const std::string prefix = OpenedFileText(library) + ": ";
     if (prefix.size() > 2 && text.starts_with(prefix)) text.erase(0, prefix.size());
-    reason = text;
+    problem = text;
   }
   return address;
 }

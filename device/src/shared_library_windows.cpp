@@ -64,19 +64,19 @@ std::filesystem::path ExecutableFolder() {
 
 namespace detail {
 
-LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& reason) {
+LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& problem) {
   // The library's own dependencies are looked for beside it and in the
   // system folder only, never in the current folder.
   HMODULE module =
       LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module == nullptr) reason = LastErrorReason();
+  if (module == nullptr) problem = LastErrorReason();
   return reinterpret_cast<LibraryHandle>(module);
 }
 
-void* FindExport(LibraryHandle library, const char* name, std::string& reason) {
+void* FindExport(LibraryHandle library, const char* name, std::string& problem) {
   FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(library), name);
   if (address == nullptr) {
-    reason = LastErrorReason();
+    problem = LastErrorReason();
     return nullptr;
   }
   return reinterpret_cast<void*>(address);

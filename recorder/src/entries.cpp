@@ -1,4 +1,4 @@
-// The recorder's eleven exports. Each passes its arguments untouched to the
+// The recorder's exports. Each passes its arguments untouched to the
 // same entry of the maker's library and returns what it returned; what the
 // transcript line says about the call follows from the arguments' kinds (a
 // device, a record, a text buffer), so that only the entries with arguments
@@ -117,14 +117,14 @@ KAVR_ResultCode Forward(Arguments... arguments) {
   call.entry = entry;
   Describe(call, arguments...);
   Timing timing(call);
-  std::string failure;
-  auto function = reinterpret_cast<kavr::EntryPointer<entry>>(recorder.original.Find(entry, failure));
+  std::string problem;
+  auto function = reinterpret_cast<kavr::EntryPointer<entry>>(recorder.original.Find(entry, problem));
   KAVR_ResultCode result = kavr::kLibraryUnavailable;
   if (function != nullptr) {
     kavr::recorder::ForgetOwnFailure();
     result = function(arguments...);
   } else {
-    kavr::recorder::NoteOwnFailure(failure);
+    kavr::recorder::NoteOwnFailure(problem);
   }
   timing.Stop();
   call.result = result;

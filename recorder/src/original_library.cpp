@@ -17,7 +17,7 @@ OriginalLibrary::OriginalLibrary(std::filesystem::path folder)
 
 OriginalLibrary::~OriginalLibrary() { detail::CloseLibrary(handle_.load()); }
 
-detail::LibraryHandle OriginalLibrary::Load(std::string& failure) {
+detail::LibraryHandle OriginalLibrary::Load(std::string& problem) {
   if (auto handle = handle_.load(std::memory_order_acquire)) return handle;
   std::lock_guard lock(loading_);
   if (auto handle = handle_.load(std::memory_order_acquire)) return handle;
@@ -29,7 +29,7 @@ detail::LibraryHandle OriginalLibrary::Load(std::string& failure) {
     handle = detail::OpenLibrary(file_, reason);
   }
   if (handle == nullptr) {
-    failure = "The recorder cannot load the maker's library " +
+    problem = "The recorder cannot load the maker's library " +
               (file_.empty() ? OriginalFileName() : detail::PathText(file_)) + ": " + reason;
     return nullptr;
   }
@@ -37,15 +37,15 @@ detail::LibraryHandle OriginalLibrary::Load(std::string& failure) {
   return handle;
 }
 
-void* OriginalLibrary::Find(Entry entry, std::string& failure) {
+void* OriginalLibrary::Find(Entry entry, std::string& problem) {
   const auto index = static_cast<std::size_t>(entry);
   if (void* address = entries_[index].load(std::memory_order_acquire)) return address;
-  detail::LibraryHandle handle = Load(failure);
+  detail::LibraryHandle handle = Load(problem);
   if (handle == nullptr) return nullptr;
   std::string reason;
   void* address = detail::FindExport(handle, kEntryNames[index], reason);
   if (address == nullptr) {
-    failure = "The maker's library " + detail::PathText(file_) + " has no entry " + kEntryNames[index] +
+    problem = "The maker's library " + detail::PathText(file_) + " has no entry " + kEntryNames[index] +
               ": " + reason;
     return nullptr;
   }

@@ -28,12 +28,12 @@ class OriginalLibrary {
   OriginalLibrary& operator=(const OriginalLibrary&) = delete;
 
   // The entry's address; null, with what is missing and where it was looked
-  // for in `failure`, when the file does not load or lacks the entry. A file
+  // for in `problem`, when the file does not load or lacks the entry. A file
   // that would not load is tried again at the next call.
-  void* Find(Entry entry, std::string& failure);
+  void* Find(Entry entry, std::string& problem);
 
  private:
-  detail::LibraryHandle Load(std::string& failure);
+  detail::LibraryHandle Load(std::string& problem);
 
   const std::filesystem::path file_;
   std::mutex loading_;

@@ -37,7 +37,7 @@ class DigitBuffer {
   // Fewer than `count` digits get zeros in front, so that the decimals
   // always have digits to take and the integer part has at least one.
   void PadTo(std::size_t count) {
-    while (size() < count) Prepend('0');
+    while (Size() < count) Prepend('0');
   }
 
   void PrependNineDigits(std::uint32_t chunk, bool isLeading) {
@@ -55,8 +55,8 @@ class DigitBuffer {
     } while (value != 0);
   }
 
-  std::size_t size() const { return kCapacity - first_; }
-  std::string_view view() const { return {chars_.data() + first_, size()}; }
+  std::size_t Size() const { return kCapacity - first_; }
+  std::string_view View() const { return {chars_.data() + first_, Size()}; }
 
  private:
   std::array<char, kCapacity> chars_;  // only the written tail is ever read
@@ -112,7 +112,7 @@ void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
   // Work on the exact integer magnitude * 10^decimals, rounded half away
   // from zero: no decimal conversion in between, so nothing is rounded twice
   // and a tie is a tie of the exact binary value.
-  const int decimals = pattern.decimals();
+  const int decimals = pattern.Decimals();
   const BinaryParts parts = Decompose(std::fabs(value));
   const std::uint64_t scaled = parts.mantissa * kPowersOfTen[static_cast<std::size_t>(decimals)];
 
@@ -137,13 +137,13 @@ void AppendNumber(std::string& out, double value, const NumberPattern& pattern,
   }
   digits.PadTo(static_cast<std::size_t>(decimals) + 1);
 
-  const std::string_view all = digits.view();
+  const std::string_view all = digits.View();
   const std::string_view integerPart = all.substr(0, all.size() - static_cast<std::size_t>(decimals));
   const std::string_view fractionPart = all.substr(integerPart.size());
 
   if (std::signbit(value) && !isZero) out += '-';
   // Under an all-'#' pattern a zero integer part prints nothing.
-  if (integerPart != "0" || pattern.leading_zero()) out += integerPart;
+  if (integerPart != "0" || pattern.LeadingZero()) out += integerPart;
   if (decimals > 0) {
     out += decimalSeparator;
     out += fractionPart;

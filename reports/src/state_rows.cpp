@@ -14,9 +14,9 @@ constexpr std::string_view PinWord(Flag state) { return FlagWord(state, "TRUE", 
 class Numbers {
  public:
   explicit Numbers(std::string_view decimalSeparator) : decimalSeparator_(decimalSeparator) {}
-  std::string Integer(std::int64_t value) const { return Text().AppendInteger(value).str(); }
+  std::string Integer(std::int64_t value) const { return Text().AppendInteger(value).Str(); }
   std::string Number(double value, const NumberPattern& pattern) const {
-    return Text().AppendNumber(value, pattern).str();
+    return Text().AppendNumber(value, pattern).Str();
   }
 
  private:

@@ -24,7 +24,7 @@
 #include <utility>
 
 #include "simulator/clock.h"
-#include "simulator/result_codes.h"
+#include "contract/own_result_codes.h"
 #include "simulator/shared_state.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
@@ -73,7 +73,7 @@ class Settings {
 };
 
 constinit Settings settings;
-const kavr::sim::MachineClock machine_clock;
+const kavr::sim::MachineClock kMachineClock;
 
 // Fixed-size, so that nothing is left for the thread's exit to destroy,
 // and filled without allocating, so that recording a failure cannot fail.
@@ -92,11 +92,11 @@ struct OwnError {
   char textBytes[1024] = {};
   std::size_t length = 0;
 };
-thread_local OwnError own_error;
+thread_local OwnError ownError;
 
 KAVR_ResultCode FailHere(Entry entry, KAVR_ResultCode code, std::string_view reason,
                          std::string_view detail = {}) noexcept {
-  own_error.Set({kavr::sim::EntryName(entry), ": ", reason, detail});
+  ownError.Set({kavr::sim::EntryName(entry), ": ", reason, detail});
   return code;
 }
 
@@ -105,12 +105,12 @@ template <typename Call>
 KAVR_ResultCode Run(Entry entry, const SimulatorConfig& config, bool atInit, Call call) {
   try {
     KAVR_ResultCode code = kavr::sim::kSuccess;
-    if (auto problem = kavr::sim::CallOnSharedState(config, machine_clock, kavr::sim::WarnOnStandardError,
+    if (auto problem = kavr::sim::CallOnSharedState(config, kMachineClock, kavr::sim::WarnOnStandardError,
                                                     atInit, call, code)) {
       return FailHere(entry, kavr::sim::kStateUnavailable, *problem);
     }
     // The controllers' last error is now the newer failure.
-    if (code != kavr::sim::kSuccess) own_error.length = 0;
+    if (code != kavr::sim::kSuccess) ownError.length = 0;
     return code;
   } catch (const std::exception& error) {
     return FailHere(entry, kavr::sim::kInternalError, "internal error: ", error.what());
@@ -132,7 +132,7 @@ KAVR_ResultCode Forward(Entry entry, Call call) {
 // A call answered from a transcript being played back.
 KAVR_ResultCode Answered(Entry entry, const kavr::sim::ReplayAnswer& answer) {
   if (!answer.failure.empty()) return FailHere(entry, answer.code, answer.failure);
-  own_error.length = 0;
+  ownError.length = 0;
   return answer.code;
 }
 
@@ -159,7 +159,7 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
   } catch (...) {
     return FailHere(Entry::Init, kavr::sim::kInternalError, "internal error");
   }
-  own_error.length = 0;
+  ownError.length = 0;
   return Run(Entry::Init, *config, true, [&](Simulator& simulator) {
     return simulator.Init(count, versions, versionsCapacity, serials, serialsCapacity);
   });
@@ -190,21 +190,21 @@ KAVR_FOR_EACH_ENTRY(KAVR_STAND_IN)
 
 void KAVR_CALL _KAVRVB_GetLastErr(char* buffer, int32_t capacity) {
   try {
-    if (own_error.length == 0 && kavr::sim::ReplayedLastError(buffer, capacity)) return;
+    if (ownError.length == 0 && kavr::sim::ReplayedLastError(buffer, capacity)) return;
   } catch (...) {
     // Answered as the simulation would.
   }
   const SimulatorConfig* config = settings.Latest();
-  if (own_error.length == 0 && config != nullptr) {
+  if (ownError.length == 0 && config != nullptr) {
     Run(Entry::GetLastErr, *config, false, [&](Simulator& simulator) {
       simulator.GetLastErr(buffer, capacity);
       return kavr::sim::kSuccess;
     });
     // Reaching the controllers failed: the reason is now this thread's.
-    if (own_error.length == 0) return;
+    if (ownError.length == 0) return;
   }
   try {
-    kavr::sim::CopyText(own_error.Text(), buffer, capacity);
+    kavr::sim::CopyText(ownError.Text(), buffer, capacity);
   } catch (...) {
     // Nothing to report the failure to; the buffer keeps what it held.
   }

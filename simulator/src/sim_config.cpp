@@ -7,7 +7,7 @@
 #include "simulator/machine.h"
 #include "simulator/number_text.h"
 #include "simulator/quoted_text.h"
-#include "simulator/result_codes.h"
+#include "contract/own_result_codes.h"
 
 namespace kavr::sim {
 namespace {

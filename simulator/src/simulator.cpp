@@ -11,7 +11,7 @@
 #include "simulator/number_text.h"
 #include "simulator/parameter_checks.h"
 #include "simulator/reserved_slots.h"
-#include "simulator/result_codes.h"
+#include "contract/own_result_codes.h"
 
 namespace kavr::sim {
 namespace {

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <vector>
 
-#include "transcript/input_file.h"
 #include "transcript/transcript_reader.h"
+#include "contract/own_result_codes.h"
 #include "text/text.h"
-#include "simulator/result_codes.h"
+#include "transcript/input_file.h"
 #include "simulator/sim_config.h"
 
 namespace kavr::sim {
@@ -45,9 +45,9 @@ std::string Describe(Entry entry, std::optional<std::int32_t> device) {
 }
 
 // The next recorded call of `entry` on `device`, marked answered; null, with
-// what the transcript holds next in `failure`, when there is none.
+// what the transcript holds next in `problem`, when there is none.
 const RecordedCall* Take(Playback& playback, Entry entry, std::optional<std::int32_t> device,
-                         std::string& failure) {
+                         std::string& problem) {
   const auto key = std::make_pair(entry, device ? std::int64_t{*device} : std::int64_t{-1});
   std::size_t& from = playback.next[key];
   for (std::size_t i = from; i < playback.calls.size(); ++i) {
@@ -65,7 +65,7 @@ const RecordedCall* Take(Playback& playback, Entry entry, std::optional<std::int
     expected = "the first call not yet answered is " + Describe(first.call.entry, first.call.device) +
                " (line " + std::to_string(first.line) + ")";
   }
-  failure = "no more " + Describe(entry, device) + " recorded in the transcript " + playback.file + " (" +
+  problem = "no more " + Describe(entry, device) + " recorded in the transcript " + playback.file + " (" +
             kReplayVariable + "); " + expected;
   return nullptr;
 }

@@ -20,7 +20,7 @@ using kavr::kLibraryUnavailable;
 using kavr::LibraryText;
 using kavr::ResultCode;
 using test_support::ScratchFolder;
-constexpr auto npos = std::string::npos;
+constexpr auto kNpos = std::string::npos;
 
 // The loader's reason for a file that is not there, in words that do not
 // depend on the system's language.
@@ -70,7 +70,7 @@ TEST(BindingWithoutFile, EveryCallFailsWithTheBindingsOwnTextUntilTheFileIsCopie
   EXPECT_EQ(CallEach(library), std::vector<ResultCode>(10, kLibraryUnavailable));
   const std::string failure = library.LibraryLoadFailure();
   EXPECT_EQ(failure.rfind("Cannot load the controller library " + file.string() + ": ", 0), 0u) << failure;
-  EXPECT_NE(failure.find(kNoSuchFile), npos) << "the loader's reason: " << failure;
+  EXPECT_NE(failure.find(kNoSuchFile), kNpos) << "the loader's reason: " << failure;
   EXPECT_EQ(ErrorText(library), failure);
 
   // The own text is cut to a short buffer, and a long one is cleared past it.
@@ -100,7 +100,7 @@ TEST(BindingWithRelativePath, IsRefusedEvenWhenTheFileIsThere) {
     DynamicControllerLibrary library{fs::path(relative)};
     KAVR_State state;
     EXPECT_EQ(library.GetState(0, state), kLibraryUnavailable) << relative;
-    EXPECT_NE(library.LibraryLoadFailure().find("not absolute"), npos) << library.LibraryLoadFailure();
+    EXPECT_NE(library.LibraryLoadFailure().find("not absolute"), kNpos) << library.LibraryLoadFailure();
   }
   fs::current_path(previous);
 }
@@ -115,8 +115,8 @@ TEST(BindingWithMissingEntry, OnlyThatCallFailsAndTheTextNamesIt) {
   // the library again.
   ASSERT_EQ(library.Stop(0), kLibraryUnavailable);
   const std::string text = ErrorText(library);
-  EXPECT_NE(text.find("_KAVRVB_Stop"), npos) << text;
-  EXPECT_NE(text.find(TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP).string()), npos) << text;
+  EXPECT_NE(text.find("_KAVRVB_Stop"), kNpos) << text;
+  EXPECT_NE(text.find(TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_STOP).string()), kNpos) << text;
   EXPECT_EQ(ErrorText(library), text) << "asking twice gives the same text";
   EXPECT_EQ(library.LibraryLoadFailure(), "");
   KAVR_State state;
@@ -125,7 +125,7 @@ TEST(BindingWithMissingEntry, OnlyThatCallFailsAndTheTextNamesIt) {
 
   DynamicControllerLibrary withoutGetLastErr{TestLibrary(KAVR_TEST_LIBRARY_WITHOUT_GETLASTERR)};
   ASSERT_EQ(withoutGetLastErr.GetState(1, state), 7);
-  EXPECT_NE(ErrorText(withoutGetLastErr).find("has no entry _KAVRVB_GetLastErr"), npos);
+  EXPECT_NE(ErrorText(withoutGetLastErr).find("has no entry _KAVRVB_GetLastErr"), kNpos);
 }
 
 // The library fills every byte it is offered and then reads its text as a

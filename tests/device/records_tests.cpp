@@ -5,13 +5,16 @@
 #include <new>
 
 #include "contract/records.h"
+#include "contract/record_fields.h"
 
 namespace {
 
 template <typename Record>
 class RecordTest : public ::testing::Test {};
 
-using Records = ::testing::Types<KAVR_State, KAVR_Mode, KAVR_Parameters, KAVR_StartParameters>;
+template <typename... Records>
+::testing::Types<Records...> AsTestTypes(kavr::RecordTypes<Records...>);
+using Records = decltype(AsTestTypes(kavr::AllRecordTypes{}));
 TYPED_TEST_SUITE(RecordTest, Records);
 
 // Created over memory full of leftovers, as a record on a reused stack slot

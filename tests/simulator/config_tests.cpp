@@ -25,12 +25,12 @@ EnvironmentLookup FakeEnvironment(std::map<std::string, std::string> variables) 
 TEST(Settings, DeviceCountIsAWholeNumberFrom0To58AndIsIgnoredOtherwise) {
   for (const auto& [text, expected] : {std::pair{"0", 0}, {"5", 5}, {" 58 ", 58}, {"+7", 7}}) {
     Warnings warnings;
-    EXPECT_EQ(ParseDeviceCount(text, warnings.sink()), expected) << text;
+    EXPECT_EQ(ParseDeviceCount(text, warnings.Sink()), expected) << text;
     EXPECT_TRUE(warnings.lines.empty()) << text;
   }
   for (const char* text : {"59", "200", "-1", "five", "5x", "2.5", "+-3", "99999999999999999999"}) {
     Warnings warnings;
-    EXPECT_EQ(ParseDeviceCount(text, warnings.sink()), std::nullopt) << text;
+    EXPECT_EQ(ParseDeviceCount(text, warnings.Sink()), std::nullopt) << text;
     EXPECT_THAT(warnings.lines, ElementsAre(HasSubstr("KAVR_SIM_DEVICES=\"" + std::string(text) +
                                                       "\" is not a "
                                                       "whole number from 0 to 58")));
@@ -41,7 +41,7 @@ TEST(Settings, DeviceCountIsAWholeNumberFrom0To58AndIsIgnoredOtherwise) {
 TEST(Settings, WarningsQuoteValuesWithControlCharactersEscaped) {
   Warnings warnings;
   const auto read = [&](const char* name, std::string value) {
-    ReadConfig(FakeEnvironment({{name, std::move(value)}}), warnings.sink());
+    ReadConfig(FakeEnvironment({{name, std::move(value)}}), warnings.Sink());
     return warnings.lines.back();
   };
   EXPECT_THAT(read("KAVR_SIM_DEVICES", "3\nKAVRVBDLL: warning: forged"),
@@ -80,7 +80,7 @@ TEST(Settings, FaultsAreNamesWithOptionalCodesAndWhatCannotBeUsedIsSkipped) {
            {"GetLastErr", {}, 1},
        }) {
     Warnings warnings;
-    EXPECT_EQ(ParseFaults(c.text, warnings.sink()), c.expected) << c.text;
+    EXPECT_EQ(ParseFaults(c.text, warnings.Sink()), c.expected) << c.text;
     EXPECT_EQ(warnings.lines.size(), c.warnings) << c.text;
   }
 }
@@ -100,7 +100,7 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
        }) {
     Warnings warnings;
     std::vector<std::string> kept;
-    for (const KeptField& field : ParseKeptFields(c.text, warnings.sink())) {
+    for (const KeptField& field : ParseKeptFields(c.text, warnings.Sink())) {
       std::ostringstream text;
       text << field.field->name << "=" << field.integer << "/" << field.real;
       kept.push_back(text.str());
@@ -109,8 +109,8 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
     EXPECT_EQ(warnings.lines.size(), c.warnings) << c.text;
   }
   Warnings warnings;
-  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.sink()).faultDevice, 2);
-  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.sink()).faultDevice, std::nullopt);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.Sink()).faultDevice, 2);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.Sink()).faultDevice, std::nullopt);
   EXPECT_EQ(warnings.lines.size(), 1u);
 }
 
@@ -118,7 +118,7 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
 TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
   Warnings warnings;
   const auto read = [&](std::map<std::string, std::string> variables) {
-    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink());
+    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.Sink());
   };
 #if defined(_WIN32)
   EXPECT_EQ(read({{"KAVR_SIM_FLASH_DIR", "D:/flash"}, {"LOCALAPPDATA", "C:/local"}}).flashDir, "D:/flash");
@@ -149,7 +149,7 @@ TEST(Settings, FlashFolderFollowsTheDataFolderRulesAndEmptyMeansUnset) {
 TEST(Settings, StateFolderIsTheRuntimeFolderOrAPerUserTemporaryOne) {
   Warnings warnings;
   const auto stateDir = [&](std::map<std::string, std::string> variables) {
-    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.sink()).stateDir;
+    return ReadConfig(FakeEnvironment(std::move(variables)), warnings.Sink()).stateDir;
   };
   EXPECT_EQ(stateDir({{"KAVR_SIM_STATE_DIR", "/srv/state"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}),
             "/srv/state");

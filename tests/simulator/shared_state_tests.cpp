@@ -35,7 +35,7 @@ class SharedStateTest : public ::testing::Test {
   // One entry call, as the library makes it.
   KAVR_ResultCode Call(const std::function<KAVR_ResultCode(Simulator&)>& call, bool atInit = false) {
     KAVR_ResultCode code = -1;
-    EXPECT_EQ(CallOnSharedState(config, clock, warnings.sink(), atInit, call, code), std::nullopt);
+    EXPECT_EQ(CallOnSharedState(config, clock, warnings.Sink(), atInit, call, code), std::nullopt);
     return code;
   }
   std::int32_t Init() {
@@ -183,7 +183,7 @@ TEST_F(SharedStateTest, AStateFolderThatCannotBeMadeFailsTheCallWithTheReason) {
   config.stateDir = scratch.path / "a-file" / "state";
   KAVR_ResultCode code = kSuccess;
   const Problem problem = CallOnSharedState(
-      config, clock, warnings.sink(), true, [](Simulator&) { return kSuccess; }, code);
+      config, clock, warnings.Sink(), true, [](Simulator&) { return kSuccess; }, code);
   ASSERT_NE(problem, std::nullopt);
   EXPECT_THAT(*problem, HasSubstr((scratch.path / "a-file").generic_string()));  // written with '/'
 }
@@ -196,7 +196,7 @@ TEST_F(SharedStateTest, AStateFolderOfAnotherUserIsNeverUsed) {
   ASSERT_EQ(chown(config.stateDir.c_str(), 65534, 65534), 0);
   KAVR_ResultCode code = kSuccess;
   const Problem problem = CallOnSharedState(
-      config, clock, warnings.sink(), true, [](Simulator&) { return kSuccess; }, code);
+      config, clock, warnings.Sink(), true, [](Simulator&) { return kSuccess; }, code);
   ASSERT_NE(problem, std::nullopt);
   EXPECT_THAT(*problem, HasSubstr("belongs to another user"));
 }

@@ -12,7 +12,7 @@
 #include "portable.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
-#include "simulator/result_codes.h"
+#include "contract/own_result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 
@@ -33,7 +33,7 @@ using test_support::ScratchFolder;
 
 // Collects warnings instead of printing them.
 struct Warnings {
-  WarningSink sink() {
+  WarningSink Sink() {
     return [this](const std::string& warning) { lines.push_back(warning); };
   }
   std::vector<std::string> lines;

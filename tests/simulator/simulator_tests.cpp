@@ -19,8 +19,8 @@ using ::testing::HasSubstr;
 // A buffer of `capacity` bytes followed by guard bytes the library must leave alone.
 struct Buffer {
   explicit Buffer(std::size_t capacity) : capacity(capacity), bytes(capacity + 32, '\x5C') {}
-  char* data() { return bytes.data(); }
-  std::int32_t size() const { return static_cast<std::int32_t>(capacity); }
+  char* Data() { return bytes.data(); }
+  std::int32_t Size() const { return static_cast<std::int32_t>(capacity); }
   bool GuardIntact() const { return bytes.substr(capacity) == std::string(32, '\x5C'); }
   std::size_t capacity;
   std::string bytes;
@@ -44,7 +44,7 @@ TEST_F(SimulatorTest, InitListsControllersAtTheSlotWidthsAndNeverWritesPastTheCa
   for (const std::size_t capacity : {0u, 1u, 10u, 17u, 33u, 1000u}) {
     SCOPED_TRACE(capacity);
     Buffer versions(capacity), serials(capacity);
-    ASSERT_EQ(rig.simulator.Init(&count, versions.data(), versions.size(), serials.data(), serials.size()),
+    ASSERT_EQ(rig.simulator.Init(&count, versions.Data(), versions.Size(), serials.Data(), serials.Size()),
               kSuccess);
     EXPECT_EQ(count, 58);
     EXPECT_TRUE(serials.GuardIntact() && versions.GuardIntact());
@@ -69,14 +69,14 @@ TEST_F(SimulatorTest, LastErrorIsCutToTheCapacityAlwaysEndedAndKeptThroughASucce
   ASSERT_EQ(sim.GetState(0, &state), kSuccess);
   for (const std::size_t capacity : {1u, 2u, 10u, 1000u}) {
     Buffer buffer(capacity);
-    sim.GetLastErr(buffer.data(), buffer.size());
+    sim.GetLastErr(buffer.Data(), buffer.Size());
     const std::size_t kept = std::min(text.size(), capacity - 1);
     EXPECT_EQ(buffer.bytes.substr(0, kept + 1), text.substr(0, kept) + kNul) << capacity;
     EXPECT_TRUE(buffer.GuardIntact()) << capacity;
   }
   Buffer none(0);
-  sim.GetLastErr(none.data(), 0);
-  sim.GetLastErr(none.data(), -3);
+  sim.GetLastErr(none.Data(), 0);
+  sim.GetLastErr(none.Data(), -3);
   sim.GetLastErr(nullptr, 100);
   EXPECT_TRUE(none.GuardIntact());
 }

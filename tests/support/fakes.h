@@ -12,11 +12,13 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
-#include "device/controller_library.h"
 #include "contract/entry_names.h"
 #include "contract/records.h"
+#include "device/controller_library.h"
+#include "contract/record_fields.h"
 #include "text/text.h"
 #include "reports/show_report.h"
 
@@ -65,6 +67,14 @@ inline kavr::Entry EntryCalled(std::string_view name) {
   }
   throw std::invalid_argument("no entry " + std::string(name));
 }
+
+// A std::tuple of the records of a kavr::RecordTypes list.
+template <typename>
+struct TupleOf;
+template <typename... Records>
+struct TupleOf<kavr::RecordTypes<Records...>> {
+  using Type = std::tuple<Records...>;
+};
 
 class FakeLibrary : public kavr::ControllerLibrary {
  public:
@@ -123,6 +133,12 @@ class FakeLibrary : public kavr::ControllerLibrary {
   KAVR_Mode& Held(const KAVR_Mode&) { return mode; }
   KAVR_Parameters& Held(const KAVR_Parameters&) { return parameters; }
   KAVR_StartParameters& Held(const KAVR_StartParameters&) { return start; }
+  // Any other record of the list, held zero-filled until a set entry writes it.
+  template <typename R>
+  R& Held(const R&) {
+    return std::get<R>(otherRecords_);
+  }
+  TupleOf<kavr::AllRecordTypes>::Type otherRecords_;
 
   template <typename R>
   ResultCode Get(kavr::Entry entry, std::int32_t device, R& record, const R& held) {

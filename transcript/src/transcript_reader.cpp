@@ -12,15 +12,10 @@ namespace kavr {
 namespace {
 
 // The records a line may carry, with their sizes.
-template <typename... Records>
-std::optional<std::size_t> SizeOfRecordIn(std::string_view name) {
-  std::optional<std::size_t> size;
-  ((name == RecordName<Records>() ? (size = sizeof(Records), 0) : 0), ...);
-  return size;
-}
-
 std::optional<std::size_t> RecordSize(std::string_view name) {
-  return SizeOfRecordIn<KAVR_State, KAVR_Mode, KAVR_Parameters, KAVR_StartParameters>(name);
+  const RecordKind* kind = RecordKindNamed(name);
+  if (kind == nullptr) return std::nullopt;
+  return kind->size;
 }
 
 std::optional<Entry> EntryNamed(std::string_view name) {

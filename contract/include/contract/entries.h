@@ -1,4 +1,4 @@
-/* The eleven entries of the controller library, shared by the program's
+/* The entries of the controller library, shared by the program's
  * binding and the stand-in library so that a signature cannot drift between
  * them. Plain C: the maker's library is a C library.
  *
@@ -29,10 +29,25 @@
 extern "C" {
 #endif
 
-struct KAVR_State;
-struct KAVR_Mode;
-struct KAVR_Parameters;
-struct KAVR_StartParameters;
+/* The records the entries pass, listed once; the records' names in
+ * transcripts, their field tables' lookups and the readers of a record by
+ * its name are generated from this list:
+ *
+ *   X(Record, Table)
+ *
+ * Record  the struct (kavr/records.h), as the library's header names it
+ * Table   its field table is kavr::field_tables::kTableFields
+ *         (kavr/record_fields.h)
+ */
+#define KAVR_FOR_EACH_RECORD(X)   \
+  X(KAVR_State, State)            \
+  X(KAVR_Mode, Mode)              \
+  X(KAVR_Parameters, Parameters)  \
+  X(KAVR_StartParameters, Start)
+
+#define KAVR_DECLARE_RECORD(record, table) struct record;
+KAVR_FOR_EACH_RECORD(KAVR_DECLARE_RECORD)
+#undef KAVR_DECLARE_RECORD
 
 typedef int32_t KAVR_ResultCode;
 

@@ -22,11 +22,14 @@
 
 namespace kavr {
 
+// Its enumerators are the entries' names as the maker spells them (GetState).
+// NOLINTBEGIN(readability-identifier-naming)
 enum class Entry : std::size_t {
 #define KAVR_ENTRY_ENUMERATOR(name, ...) name,
   KAVR_FOR_EACH_ENTRY(KAVR_ENTRY_ENUMERATOR)
 #undef KAVR_ENTRY_ENUMERATOR
 };
+// NOLINTEND(readability-identifier-naming)
 
 inline constexpr std::size_t kEntryCount = 0
 #define KAVR_ENTRY_COUNT(name, ...) +1

@@ -1,4 +1,4 @@
-// Every member of the four records by name, place and kind, each table
+// Every member of the records by name, place and kind, each table
 // covering its record's bytes exactly once, in order (checked below), so
 // that a member cannot be missed. The program reads and writes fields by
 // name through them; the stand-in finds in them the slots the program must
@@ -144,50 +144,62 @@ constexpr bool CoversExactly(const std::array<RecordField, count>& fields, std::
   return end == recordSize;
 }
 
-static_assert(CoversExactly(kStateFields, sizeof(KAVR_State)));
-static_assert(CoversExactly(kModeFields, sizeof(KAVR_Mode)));
-static_assert(CoversExactly(kParametersFields, sizeof(KAVR_Parameters)));
-static_assert(CoversExactly(kStartFields, sizeof(KAVR_StartParameters)));
+#define KAVR_COVERS_EXACTLY(record, table) static_assert(CoversExactly(k##table##Fields, sizeof(record)));
+KAVR_FOR_EACH_RECORD(KAVR_COVERS_EXACTLY)
+#undef KAVR_COVERS_EXACTLY
 
 }  // namespace field_tables
 
+// A record's field table and its name ("KAVR_State" and so on, as the
+// library's header names it), for each record of KAVR_FOR_EACH_RECORD.
 template <typename Record>
 constexpr std::span<const RecordField> RecordFields();
-template <>
-constexpr std::span<const RecordField> RecordFields<KAVR_State>() {
-  return field_tables::kStateFields;
-}
-template <>
-constexpr std::span<const RecordField> RecordFields<KAVR_Mode>() {
-  return field_tables::kModeFields;
-}
-template <>
-constexpr std::span<const RecordField> RecordFields<KAVR_Parameters>() {
-  return field_tables::kParametersFields;
-}
-template <>
-constexpr std::span<const RecordField> RecordFields<KAVR_StartParameters>() {
-  return field_tables::kStartFields;
-}
-
-// "KAVR_State" and so on, as the library's header names them.
 template <typename Record>
 constexpr std::string_view RecordName();
-template <>
-constexpr std::string_view RecordName<KAVR_State>() {
-  return "KAVR_State";
-}
-template <>
-constexpr std::string_view RecordName<KAVR_Mode>() {
-  return "KAVR_Mode";
-}
-template <>
-constexpr std::string_view RecordName<KAVR_Parameters>() {
-  return "KAVR_Parameters";
-}
-template <>
-constexpr std::string_view RecordName<KAVR_StartParameters>() {
-  return "KAVR_StartParameters";
+#define KAVR_RECORD_LOOKUPS(record, table)                    \
+  template <>                                                 \
+  constexpr std::span<const RecordField> RecordFields<record>() { \
+    return field_tables::k##table##Fields;                    \
+  }                                                           \
+  template <>                                                 \
+  constexpr std::string_view RecordName<record>() {           \
+    return #record;                                           \
+  }
+KAVR_FOR_EACH_RECORD(KAVR_RECORD_LOOKUPS)
+#undef KAVR_RECORD_LOOKUPS
+
+// The records as a list of types, for code generated per record type.
+template <typename... Records>
+struct RecordTypes {};
+namespace detail {
+template <typename First, typename... Records>
+struct WithoutFirst {
+  using Types = RecordTypes<Records...>;
+};
+}  // namespace detail
+#define KAVR_RECORD_TYPE(record, table) , record
+using AllRecordTypes = detail::WithoutFirst<void KAVR_FOR_EACH_RECORD(KAVR_RECORD_TYPE)>::Types;
+#undef KAVR_RECORD_TYPE
+
+// A record as transcripts and the call log name it, with its size and fields.
+struct RecordKind {
+  std::string_view name;
+  std::size_t size;
+  std::span<const RecordField> fields;
+};
+
+inline constexpr std::array kRecordKinds = {
+#define KAVR_RECORD_KIND(record, table) RecordKind{#record, sizeof(record), RecordFields<record>()},
+    KAVR_FOR_EACH_RECORD(KAVR_RECORD_KIND)
+#undef KAVR_RECORD_KIND
+};
+
+// The record of that name, or null when the library passes none so named.
+constexpr const RecordKind* RecordKindNamed(std::string_view name) {
+  for (const RecordKind& kind : kRecordKinds) {
+    if (kind.name == name) return &kind;
+  }
+  return nullptr;
 }
 
 // The slots of a record the maker reserves ("Reserved32" and the like), as

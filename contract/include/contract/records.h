@@ -1,4 +1,4 @@
-// The four records exchanged with the controller library. Their layouts are
+// The records exchanged with the controller library. Their layouts are
 // the library's, byte for byte: every member is named (the slots the program
 // never reads included) so that copying a record carries every byte, and
 // every member starts zero so that a record is zero-filled when created.

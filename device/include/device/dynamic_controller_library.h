@@ -1,22 +1,19 @@
 // The binding to the controller library file beside the executable. The file
 // is loaded at the first call, each entry looked up by name at its own first
 // call and kept. A file or entry that cannot be had makes the call fail with
-// a nonzero code and a last-error text of the binding's own; nothing throws.
+// kLibraryUnavailable (kavr/own_result_codes.h) and a last-error text of the
+// binding's own; nothing throws.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "device/controller_library.h"
 #include "contract/entry_names.h"
+#include "device/controller_library.h"
+#include "contract/own_result_codes.h"
 
 namespace kavr {
-
-// What a call returns when it never reached the library: the file would not
-// load or lacks the entry. Far from the small codes a library tends to use,
-// so that it is recognisable in a report.
-inline constexpr ResultCode kLibraryUnavailable = -1001;
 
 // The library's file name on this platform.
 const char* LibraryFileName();

@@ -13,10 +13,10 @@ using LibraryHandle = void*;
 
 // Opens the file at an absolute path, resolving every symbol now and keeping
 // them to this handle. Never consults a search path or the current folder.
-LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& reason);
+LibraryHandle OpenLibrary(const std::filesystem::path& file, std::string& problem);
 
-// The address of an exported name, or null with the reason.
-void* FindExport(LibraryHandle library, const char* name, std::string& reason);
+// The address of an exported name, or null with the problem.
+void* FindExport(LibraryHandle library, const char* name, std::string& problem);
 
 void CloseLibrary(LibraryHandle library);
 

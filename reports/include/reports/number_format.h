@@ -39,8 +39,8 @@ class NumberPattern {
   }
   constexpr NumberPattern(const char* text) : NumberPattern(std::string_view(text)) {}  // NOLINT
 
-  constexpr int decimals() const { return decimals_; }
-  constexpr bool leading_zero() const { return leadingZero_; }
+  constexpr int Decimals() const { return decimals_; }
+  constexpr bool LeadingZero() const { return leadingZero_; }
 
  private:
   int decimals_ = 0;

@@ -30,7 +30,7 @@ class ReportText {
   // A whole line: the text and its carriage return.
   ReportText& Line(std::string_view text) { return Append(text).EndLine(); }
 
-  const std::string& str() const { return text_; }
+  const std::string& Str() const { return text_; }
   std::string Take() && { return std::move(text_); }
 
  private:

@@ -14,7 +14,7 @@
 #include "simulator/file_lock.h"
 #include "simulator/live_state.h"
 #include "simulator/problem.h"
-#include "simulator/result_codes.h"
+#include "contract/own_result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 

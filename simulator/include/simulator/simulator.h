@@ -1,4 +1,4 @@
-// The simulated controllers behind the eleven library entries. Each method
+// The simulated controllers behind the library's entries. Each method
 // is one entry with the entry's own arguments and result, acting on a
 // LiveState that someone else keeps: the shared state file for the
 // library (see shared_state.h), plain memory for tests. A Simulator takes
@@ -10,6 +10,7 @@
 
 #include "contract/entries.h"
 #include "contract/records.h"
+#include "contract/entry_names.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
 #include "simulator/sim_config.h"
@@ -27,18 +28,19 @@ class Simulator {
   Simulator(const SimulatorConfig& config, LiveState& state, const Clock& clock)
       : config_(config), state_(state), clock_(clock) {}
 
-  KAVR_ResultCode Init(std::int32_t* count, char* versions, std::int32_t versionsCapacity, char* serials,
-                       std::int32_t serialsCapacity);
-  KAVR_ResultCode GetState(std::int32_t device, KAVR_State* state);
-  KAVR_ResultCode GetMode(std::int32_t device, KAVR_Mode* mode);
-  KAVR_ResultCode SetMode(std::int32_t device, KAVR_Mode* mode);
-  KAVR_ResultCode GetParameters(std::int32_t device, KAVR_Parameters* parameters);
-  KAVR_ResultCode SetParameters(std::int32_t device, KAVR_Parameters* parameters);
-  KAVR_ResultCode GetStartParameters(std::int32_t device, KAVR_StartParameters* start);
-  KAVR_ResultCode Start(std::int32_t device, std::int32_t destination, float* speed,
-                        KAVR_StartParameters* start);
-  KAVR_ResultCode Stop(std::int32_t device);
-  KAVR_ResultCode SaveParametersToFlash(std::int32_t device);
+  // One method per entry, with the entry's own parameters and result as
+  // entries.h declares them; each is defined in simulator.cpp.
+#define KAVR_SIMULATED_ENTRY(...) KAVR_ENTRY_BY_SHAPE(KAVR_SIMULATED_ENTRY, __VA_ARGS__)
+#define KAVR_SIMULATED_METHOD(name, record, result, parameters, arguments) result name parameters;
+#define KAVR_SIMULATED_ENTRY_Init KAVR_SIMULATED_METHOD
+#define KAVR_SIMULATED_ENTRY_ControllerOnly KAVR_SIMULATED_METHOD
+#define KAVR_SIMULATED_ENTRY_RecordGet KAVR_SIMULATED_METHOD
+#define KAVR_SIMULATED_ENTRY_RecordSet KAVR_SIMULATED_METHOD
+#define KAVR_SIMULATED_ENTRY_Start KAVR_SIMULATED_METHOD
+#define KAVR_SIMULATED_ENTRY_GetLastErr(...)
+  KAVR_FOR_EACH_ENTRY(KAVR_SIMULATED_ENTRY)
+#undef KAVR_SIMULATED_ENTRY
+  // Reads the last error only.
   void GetLastErr(char* buffer, std::int32_t capacity) const;
 
   const std::string& LastError() const { return state_.lastError; }
