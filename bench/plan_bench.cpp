@@ -25,7 +25,8 @@ constexpr const char* kPlan = R"({"name": "two moves", "steps": [
 // The stand-in's flash and state in a folder of the benchmark's own.
 const std::filesystem::path& Scratch() {
   static const std::filesystem::path folder = [] {
-    const auto path = std::filesystem::temp_directory_path() / ("kavr-plan-bench-" + std::to_string(std::random_device()()));
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kavr-plan-bench-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(path);
     setenv("KAVR_SIM_FLASH_DIR", (path / "flash").c_str(), 1);
     setenv("KAVR_SIM_STATE_DIR", (path / "state").c_str(), 1);
@@ -53,7 +54,8 @@ void PlanOverControllers(benchmark::State& state) {
                                .armInterrupt = [] {},
                                .interrupted = [] { return false; },
                                .interruptSignal = {}};
-    const std::string database = state.range(1) != 0 ? "--db=" + (Scratch() / "results.sqlite").string() : "--no-db";
+    const std::string database =
+        state.range(1) != 0 ? "--db=" + (Scratch() / "results.sqlite").string() : "--no-db";
     if (kavr::cli::RunKavrctl({"run", plan, "--all", database}, open, console) != kavr::cli::kSuccess) {
       state.SkipWithError(("the plan failed: " + out.str() + err.str()).c_str());
       break;

@@ -5,15 +5,14 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <thread>
 
-#include <fstream>
-#include <nlohmann/json.hpp>
-
 #include "child_processes.h"
-#include "process_environment.h"
 #include "device/dynamic_controller_library.h"
+#include "process_environment.h"
 
 namespace {
 
@@ -22,7 +21,8 @@ namespace cli = kavr::cli;
 const std::string kPlan = KAVR_EXAMPLES_DIR "/end-of-line.json";
 
 std::filesystem::path Scratch() {
-  return std::filesystem::temp_directory_path() / ("kavr-prove-bench-" + std::to_string(std::random_device()()));
+  return std::filesystem::temp_directory_path() /
+         ("kavr-prove-bench-" + std::to_string(std::random_device()()));
 }
 
 void Time(benchmark::State& state, const std::vector<std::string>& args) {

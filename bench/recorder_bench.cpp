@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "device/dynamic_controller_library.h"
 #include "contract/records.h"
+#include "device/dynamic_controller_library.h"
 #include "portable.h"
 
 namespace {

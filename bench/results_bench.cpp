@@ -29,8 +29,8 @@ void Exec(sqlite3* db, const std::string& sql) { sqlite3_exec(db, sql.c_str(), n
 // a run of one unit, two steps, three measurements.
 const std::filesystem::path& Database() {
   static const std::filesystem::path file = [] {
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("kavr-results-bench-" + std::to_string(std::random_device()()));
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("kavr-results-bench-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(folder);
     const auto path = folder / "results.sqlite";
     std::string problem;
@@ -41,11 +41,14 @@ const std::filesystem::path& Database() {
     for (int run = 1; run <= kRuns; ++run) {
       const std::string id = std::to_string(run);
       Exec(db, "INSERT INTO runs (id, plan, started, ended, status, station, report) VALUES (" + id +
-                   ", 'end-of-line', '2026-12-09T10:00:00.000Z', '2026-12-09T10:00:02.000Z', 'passed', 'st1', '{}');"
-                   "INSERT INTO controllers (id, run_id, position, serial, verdict) VALUES (" + id + ", " + id +
-                   ", 0, '" + Serial(run % kUnits) + "', 'passed');"
-                   "INSERT INTO steps (id, controller_id, number, name, result) VALUES (" + std::to_string(2 * run) +
-                   ", " + id + ", 1, 'expect', 'passed'), (" + std::to_string(2 * run + 1) + ", " + id +
+                   ", 'end-of-line', '2026-12-09T10:00:00.000Z', '2026-12-09T10:00:02.000Z', 'passed', "
+                   "'st1', '{}');"
+                   "INSERT INTO controllers (id, run_id, position, serial, verdict) VALUES (" +
+                   id + ", " + id + ", 0, '" + Serial(run % kUnits) +
+                   "', 'passed');"
+                   "INSERT INTO steps (id, controller_id, number, name, result) VALUES (" +
+                   std::to_string(2 * run) + ", " + id + ", 1, 'expect', 'passed'), (" +
+                   std::to_string(2 * run + 1) + ", " + id +
                    ", 2, 'wait', 'passed');"
                    "INSERT INTO measurements (step_id, name, value, unit, min, max, outcome) VALUES (" +
                    std::to_string(2 * run) + ", 'InputVoltage', 12.1, 'V', 11, 13, 'pass'), (" +
@@ -71,7 +74,8 @@ int Kavrctl(const std::vector<std::string>& args) {
                              .armInterrupt = [] {},
                              .interrupted = [] { return false; },
                              .interruptSignal = {}};
-  const auto open = [](const std::optional<std::filesystem::path>&) -> std::shared_ptr<kavr::ControllerLibrary> {
+  const auto open =
+      [](const std::optional<std::filesystem::path>&) -> std::shared_ptr<kavr::ControllerLibrary> {
     return nullptr;
   };
   return kavr::cli::RunKavrctl(args, open, console);

@@ -37,7 +37,8 @@ pid_t Start(const std::filesystem::path& program, const ChildRun& run) {
 }  // namespace
 
 void RunChildren(const std::filesystem::path& program, std::span<const ChildRun> runs, unsigned parallel,
-                 const std::function<void(std::size_t, int)>& done, const std::function<bool()>& stopStarting) {
+                 const std::function<void(std::size_t, int)>& done,
+                 const std::function<bool()>& stopStarting) {
   std::map<pid_t, std::size_t> running;
   std::size_t next = 0;
   while (next < runs.size() || !running.empty()) {

@@ -55,9 +55,10 @@ HANDLE Start(const std::filesystem::path& program, const ChildRun& run) {
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  const bool started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                       CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process);
+  const bool started =
+      in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+      CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process);
   for (const HANDLE handle : {in, out, err}) {
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
@@ -69,7 +70,8 @@ HANDLE Start(const std::filesystem::path& program, const ChildRun& run) {
 }  // namespace
 
 void RunChildren(const std::filesystem::path& program, std::span<const ChildRun> runs, unsigned parallel,
-                 const std::function<void(std::size_t, int)>& done, const std::function<bool()>& stopStarting) {
+                 const std::function<void(std::size_t, int)>& done,
+                 const std::function<bool()>& stopStarting) {
   // WaitForMultipleObjects watches at most this many.
   parallel = std::clamp(parallel, 1u, static_cast<unsigned>(MAXIMUM_WAIT_OBJECTS));
   std::vector<HANDLE> handles;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/plan.h"
-#include "transcript/transcript_reader.h"
 #include "kavrctl.h"
+#include "transcript/transcript_reader.h"
 
 namespace kavr::cli {
 

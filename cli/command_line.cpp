@@ -7,11 +7,11 @@
 #include <ostream>
 
 #include "app/field_assignments.h"
-#include "transcript/record_fields.h"
 #include "app/version.h"
-#include "contract/limits.h"
 #include "commands.h"
+#include "contract/limits.h"
 #include "output.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::cli {
 namespace {
@@ -26,7 +26,8 @@ constexpr const char* kFooter =
     "Numbers on the command line are in C notation (a dot); reports use your locale's decimal separator.\n"
     "Exit codes: 0 success; 1 bad usage or a value refused (nothing sent); 2 a library call failed; "
     "3 controller not found; 4 several controllers and none chosen; 5 the library file cannot be loaded; "
-    "6 --wait timed out; 7 run: a controller failed the plan, prove: a fault was missed; 8 output lost (standard output, the --trace "
+    "6 --wait timed out; 7 run: a controller failed the plan, prove: a fault was missed; 8 output lost "
+    "(standard output, the --trace "
     "file or a report file could not be written); 130 interrupted by Ctrl+C, 128 + the signal for SIGHUP, "
     "SIGTERM, SIGQUIT (run and start --wait stop the controllers they started first).";
 
@@ -72,7 +73,9 @@ void WriteOptions(CLI::App& command, Request& request, OptionTexts& texts) {
 }
 
 void DbOption(CLI::App& command, Request&, OptionTexts& texts) {
-  command.add_option("--db", texts.dbFile, "the results database (default: kavr-results.sqlite in the user's data folder)")
+  command
+      .add_option("--db", texts.dbFile,
+                  "the results database (default: kavr-results.sqlite in the user's data folder)")
       ->type_name("FILE");
 }
 
@@ -82,7 +85,8 @@ void RunOptions(CLI::App& run, Request& request, OptionTexts& texts) {
   run.add_option("--report", texts.reportFile, "write the whole run as JSON to FILE")->type_name("FILE");
   run.add_option("--junit", texts.junitFile, "write JUnit XML to FILE, a test case per controller and step")
       ->type_name("FILE");
-  run.add_option("--station", texts.station, "the station named in the report and the database (default: the host name)")
+  run.add_option("--station", texts.station,
+                 "the station named in the report and the database (default: the host name)")
       ->type_name("NAME");
   run.add_option("--operator", texts.operatorName, "the operator named in the report and the database")
       ->type_name("NAME");
@@ -101,7 +105,8 @@ void ResultsOptions(CLI::App& results, Request& request, OptionTexts& texts) {
   results.add_option("--plan", texts.planName, "only runs of this plan (its name)")->type_name("NAME");
   results.add_option("--since", texts.since, "only runs started from this UTC date or time on (2026-12-01)")
       ->type_name("DATE");
-  results.add_flag("--yield", request.yield, "first-pass yield per plan and day: units whose first run passed");
+  results.add_flag("--yield", request.yield,
+                   "first-pass yield per plan and day: units whose first run passed");
   results.add_option("--last", request.lastRuns, "how many runs to list, the latest")
       ->check(CLI::Range(1, 1000000))
       ->default_val(20)
@@ -117,8 +122,10 @@ void ProveOptions(CLI::App& prove, Request& request, OptionTexts& texts) {
   prove.add_option("--faults", request.faultNames, "only these faults (names as --list-faults gives them)")
       ->delimiter(',')
       ->type_name("FAULT,...");
-  prove.add_flag("--list-faults", request.listFaults, "name the plan's faults, one line each, and run nothing");
-  prove.add_option("--report", texts.reportFile, "write every fault's outcome as JSON to FILE")->type_name("FILE");
+  prove.add_flag("--list-faults", request.listFaults,
+                 "name the plan's faults, one line each, and run nothing");
+  prove.add_option("--report", texts.reportFile, "write every fault's outcome as JSON to FILE")
+      ->type_name("FILE");
 }
 
 void PlanFromOptions(CLI::App& planFrom, Request& request, OptionTexts& texts) {
@@ -221,15 +228,17 @@ constexpr CommandLine kCommands[] = {
      "one line per controller and step",
      RunCommand, RunOptions},
     {"results",
-     "list the last runs in the results database; --serial S: a unit's runs and measurements; --run ID: one run",
+     "list the last runs in the results database; --serial S: a unit's runs and measurements; --run ID: one "
+     "run",
      ResultsCommand, ResultsOptions},
     {"prove",
-     "run a plan on stand-in controllers of its own (never the library configured), once as it is and once per "
+     "run a plan on stand-in controllers of its own (never the library configured), once as it is and once "
+     "per "
      "fault of its catalog, and say which faults it catches; exit 7 when some are missed",
      ProveCommand, ProveOptions},
     {"plan-from",
-     "write a plan that does what a recorded session did: its writes, moves, saves and state reads", PlanFromCommand,
-     PlanFromOptions},
+     "write a plan that does what a recorded session did: its writes, moves, saves and state reads",
+     PlanFromCommand, PlanFromOptions},
     {"stop", "stop the motor", StopCommand, nullptr},
     {"save", "save the parameters to the controller's flash", SaveCommand, nullptr},
     {"last-error", "print the library's last error text", LastErrorCommand, nullptr},
@@ -240,8 +249,10 @@ constexpr CommandLine kCommands[] = {
      WatchCommand, WatchOptions},
     {"serve",
      "answer JSON-RPC 2.0 requests, one JSON object per line on standard input, with one response per line "
-     "on standard output, until close or the end of the input (methods: version, list, describe, state, mode, "
-     "parameters, start_parameters, set_mode, set_parameters, start, wait, stop, save, last_error, run, close)",
+     "on standard output, until close or the end of the input (methods: version, list, describe, state, "
+     "mode, "
+     "parameters, start_parameters, set_mode, set_parameters, start, wait, stop, save, last_error, run, "
+     "close)",
      ServeCommand, ServeOptions},
     {"replay",
      "send a transcript's calls again, in order, and report each answer that differs from the recorded one, "

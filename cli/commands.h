@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "app/plan.h"
-#include "transcript/record_fields.h"
-#include "device/controller_library.h"
 #include "contract/entry_names.h"
+#include "device/controller_library.h"
 #include "kavrctl.h"
 #include "request.h"
 #include "session.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::cli {
 
@@ -51,7 +51,8 @@ std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t 
 // The record's bytes as read now, to compare with what was written.
 std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record);
 // Throws a Failure (kCallFailed) naming each value that did not stick.
-void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values);
+void VerifyFields(Session& session, std::int32_t device, PlanRecord record,
+                  std::span<const FieldValue> values);
 
 // Sets the step divisor and `startValues` in the start parameters read and
 // starts the move. Returns the start report with the speed the library left

@@ -1,7 +1,7 @@
 #include "expect_conditions.h"
 
-#include "transcript/record_fields.h"
 #include "reports/reports.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::cli {
 namespace {
@@ -15,7 +15,8 @@ MeasurementLimits Exactly(double value, std::optional<double> tolerance = std::n
 }
 
 std::string LimitsText(const PlanLimits& limits) {
-  if (limits.min && limits.max) return MeasurementNumber(*limits.min) + " to " + MeasurementNumber(*limits.max);
+  if (limits.min && limits.max)
+    return MeasurementNumber(*limits.min) + " to " + MeasurementNumber(*limits.max);
   if (limits.min) return "at least " + MeasurementNumber(*limits.min);
   return "at most " + MeasurementNumber(*limits.max);
 }
@@ -43,7 +44,8 @@ void Running(const PlanExpectation& expect, const KAVR_State& state, Conditions&
   if (!expect.running) return;
   const auto words = [](bool running) { return std::string(running ? "running" : "not running"); };
   const bool running = IsSet(state.Running);
-  Add(conditions, {.name = "Running", .value = running ? 1.0 : 0.0, .limits = Exactly(*expect.running ? 1 : 0)},
+  Add(conditions,
+      {.name = "Running", .value = running ? 1.0 : 0.0, .limits = Exactly(*expect.running ? 1 : 0)},
       words(*expect.running), words(running));
 }
 

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "transcript/library_call.h"
 #include "contract/entry_names.h"
+#include "transcript/library_call.h"
 
 namespace kavr::cli {
 namespace {
@@ -32,7 +32,8 @@ std::vector<Entry> EntriesOf(const PlanStep& step) {
     case PlanStepKind::kSetMode:
     case PlanStepKind::kSetParameters:
     case PlanStepKind::kLoad:
-      return mode ? std::vector{Entry::GetMode, Entry::SetMode} : std::vector{Entry::GetParameters, Entry::SetParameters};
+      return mode ? std::vector{Entry::GetMode, Entry::SetMode}
+                  : std::vector{Entry::GetParameters, Entry::SetParameters};
     case PlanStepKind::kStart:
       return {Entry::GetStartParameters, Entry::Start};
     case PlanStepKind::kWait:
@@ -72,8 +73,10 @@ std::vector<Fault> EntryFaults(const Plan& plan) {
   for (std::size_t index = 0; index < kEntryCount; ++index) {
     if (!used[index]) continue;
     const std::string name(ShortEntryName(static_cast<Entry>(index)));
-    faults.push_back({"fail:" + name, name + " fails (the library answers with an error)",
-                      {{"KAVR_SIM_FAIL", name}}, "",
+    faults.push_back({"fail:" + name,
+                      name + " fails (the library answers with an error)",
+                      {{"KAVR_SIM_FAIL", name}},
+                      "",
                       "no step fails when " + name + " does: check its answer"});
   }
   return faults;
@@ -111,14 +114,17 @@ std::vector<Fault> KeptValueFaults(const Plan& plan) {
     if (!Writes(step)) continue;
     for (const FieldValue& value : step.values) {
       const std::string name(value.field->name);
-      if (std::ranges::any_of(faults, [&](const Fault& fault) { return fault.name == "keep:" + name; })) continue;
+      if (std::ranges::any_of(faults, [&](const Fault& fault) { return fault.name == "keep:" + name; }))
+        continue;
       const std::string kept = OtherValue(value);
-      faults.push_back({"keep:" + name, name + " does not stick: it keeps " + kept + " whatever is written",
-                        {{"KAVR_SIM_KEEP", name + "=" + kept}}, "",
-                        ReadBack(plan, index) ? "the read-back after step " + std::to_string(index + 1) +
-                                                    " did not notice " + name
-                                              : "no step reads back " + name + ": add \"verify\": true to " +
-                                                    StepNumber(index)});
+      faults.push_back(
+          {"keep:" + name,
+           name + " does not stick: it keeps " + kept + " whatever is written",
+           {{"KAVR_SIM_KEEP", name + "=" + kept}},
+           "",
+           ReadBack(plan, index)
+               ? "the read-back after step " + std::to_string(index + 1) + " did not notice " + name
+               : "no step reads back " + name + ": add \"verify\": true to " + StepNumber(index)});
     }
   }
   return faults;
@@ -155,7 +161,9 @@ bool ModeSets(const Plan& plan, std::string_view field) {
   return false;
 }
 
-std::string NeverMoves() { return "the plan never moves the motor: add a start and a wait, then an expect of the position"; }
+std::string NeverMoves() {
+  return "the plan never moves the motor: add a start and a wait, then an expect of the position";
+}
 
 std::string PositionHint(const FirstMove& move, const std::string& what) {
   return "nothing checks " + what + ": add an expect of the position after " + StepNumber(move.after);
@@ -171,7 +179,8 @@ std::string TrailerHint(const Plan& plan, const FirstMove& move) {
 
 std::string RotaryHint(const Plan&, const FirstMove& move) {
   if (!move.start) return NeverMoves();
-  return "nothing checks the rotary transducer after the first move: add \"inputs\": {\"RotaryError\": false} to "
+  return "nothing checks the rotary transducer after the first move: add \"inputs\": {\"RotaryError\": "
+         "false} to "
          "an expect after " +
          StepNumber(move.after);
 }
@@ -182,25 +191,28 @@ std::string EmergencyHint(const Plan&, const FirstMove& move) {
 }
 
 template <typename Band>
-std::string ReadingHint(const Plan& plan, Band band, const std::string& what, double fault, const std::string& add) {
+std::string ReadingHint(const Plan& plan, Band band, const std::string& what, double fault,
+                        const std::string& add) {
   for (std::size_t index = 0; index < plan.steps.size(); ++index) {
     const PlanStep& step = plan.steps[index];
     if (step.kind == PlanStepKind::kExpect && band(step.expect)) {
-      return "the " + what + " band of " + StepNumber(index) + " lets " + FloatText(static_cast<float>(fault)) +
-             " through: narrow it";
+      return "the " + what + " band of " + StepNumber(index) + " lets " +
+             FloatText(static_cast<float>(fault)) + " through: narrow it";
     }
   }
   return "no step checks the " + what + ": add " + add + " to an expect";
 }
 
 std::string SupplyHint(const Plan& plan, const FirstMove&) {
-  return ReadingHint(plan, [](const PlanExpectation& expect) { return expect.voltage.has_value(); }, "voltage",
-                     kLowSupply, "\"voltage\": {\"min\": 11, \"max\": 13}");
+  return ReadingHint(
+      plan, [](const PlanExpectation& expect) { return expect.voltage.has_value(); }, "voltage", kLowSupply,
+      "\"voltage\": {\"min\": 11, \"max\": 13}");
 }
 
 std::string TemperatureHint(const Plan& plan, const FirstMove&) {
-  return ReadingHint(plan, [](const PlanExpectation& expect) { return expect.temperature.has_value(); },
-                     "temperature", kOverTemperature, "\"temperature\": {\"max\": 60}");
+  return ReadingHint(
+      plan, [](const PlanExpectation& expect) { return expect.temperature.has_value(); }, "temperature",
+      kOverTemperature, "\"temperature\": {\"max\": 60}");
 }
 
 std::string FlashHint(const Plan& plan, const FirstMove&) {
@@ -209,7 +221,8 @@ std::string FlashHint(const Plan& plan, const FirstMove&) {
   const auto cycle = FirstStep(plan, PlanStepKind::kPowerCycle, *save);
   if (!cycle) return "nothing power-cycles after the save: add a power-cycle step and a verify";
   if (!FirstStep(plan, PlanStepKind::kVerify, *cycle)) {
-    return "nothing reads the parameters back after the power cycle of " + StepNumber(*cycle) + ": add a verify";
+    return "nothing reads the parameters back after the power cycle of " + StepNumber(*cycle) +
+           ": add a verify";
   }
   return "the verify after the power cycle finds nothing saved to check: write parameters before the save";
 }
@@ -217,10 +230,12 @@ std::string FlashHint(const Plan& plan, const FirstMove&) {
 std::string SlowHint(const Plan& plan, const FirstMove& move) {
   if (!move.start) return NeverMoves();
   const double limit = std::ceil(move.seconds * (1.0 + kSlowBy / 2.0) * 10.0) / 10.0;
-  const std::string wait = plan.steps[move.after].kind == PlanStepKind::kWait ? "the wait of " + StepNumber(move.after)
-                                                                            : "a wait after " + StepNumber(move.after);
-  return "no wait is tight enough to notice a motor 20% slow: give " + wait + " about " + FloatText(static_cast<float>(limit)) +
-         " s (the move takes about " + FloatText(static_cast<float>(std::round(move.seconds * 100.0) / 100.0)) + " s)";
+  const std::string wait = plan.steps[move.after].kind == PlanStepKind::kWait
+                               ? "the wait of " + StepNumber(move.after)
+                               : "a wait after " + StepNumber(move.after);
+  return "no wait is tight enough to notice a motor 20% slow: give " + wait + " about " +
+         FloatText(static_cast<float>(limit)) + " s (the move takes about " +
+         FloatText(static_cast<float>(std::round(move.seconds * 100.0) / 100.0)) + " s)";
 }
 
 // The rig of a fault, for every controller ("*").
@@ -243,21 +258,36 @@ const RigFault kRigFaults[] = {
      },
      TrailerHint},
     {"rotary-error", "the rotary transducer flags an error half way along the first move",
-     [](const FirstMove& move) { return Json{{"rotary_error_at", move.destination / 2}}; }, RotaryHint},
+     [](const FirstMove& move) {
+       return Json{{"rotary_error_at", move.destination / 2}};
+     },
+     RotaryHint},
     {"emergency", "the emergency button pushed during the first move",
      [](const FirstMove& move) {
-       return Json{{"emergency_after_ms", std::max<std::int64_t>(10, std::llround(move.seconds * 1000.0 / 2.0))}};
+       return Json{
+           {"emergency_after_ms", std::max<std::int64_t>(10, std::llround(move.seconds * 1000.0 / 2.0))}};
      },
      EmergencyHint},
     {"low-supply", "the supply at 9 V, 8.5 V under load",
-     [](const FirstMove&) { return Json{{"supply", kLowSupply}, {"supply_under_load", kLowSupplyUnderLoad}}; },
+     [](const FirstMove&) {
+       return Json{{"supply", kLowSupply}, {"supply_under_load", kLowSupplyUnderLoad}};
+     },
      SupplyHint},
     {"over-temperature", "the controller at 85 °C",
-     [](const FirstMove&) { return Json{{"temperature", kOverTemperature}}; }, TemperatureHint},
+     [](const FirstMove&) {
+       return Json{{"temperature", kOverTemperature}};
+     },
+     TemperatureHint},
     {"flash-lost", "a save answers success and is gone after a power cycle",
-     [](const FirstMove&) { return Json{{"flash_lost", true}}; }, FlashHint},
+     [](const FirstMove&) {
+       return Json{{"flash_lost", true}};
+     },
+     FlashHint},
     {"slow-motor", "the motor runs 20% slower than asked",
-     [](const FirstMove&) { return Json{{"slow_by", kSlowBy}}; }, SlowHint},
+     [](const FirstMove&) {
+       return Json{{"slow_by", kSlowBy}};
+     },
+     SlowHint},
 };
 
 }  // namespace
@@ -267,7 +297,8 @@ std::vector<Fault> FaultCatalog(const Plan& plan) {
   for (Fault& fault : KeptValueFaults(plan)) faults.push_back(std::move(fault));
   const FirstMove move = FirstMoveOf(plan);
   for (const RigFault& rig : kRigFaults) {
-    faults.push_back({rig.name, rig.description, {}, Json{{"*", rig.rig(move)}}.dump(), rig.hint(plan, move)});
+    faults.push_back(
+        {rig.name, rig.description, {}, Json{{"*", rig.rig(move)}}.dump(), rig.hint(plan, move)});
   }
   return faults;
 }

@@ -13,11 +13,11 @@
 namespace kavr::cli {
 
 struct Fault {
-  std::string name;         // "fail:GetState", "keep:AccelerationTime", "trailer"
-  std::string description;  // one line, for --list-faults
+  std::string name;                  // "fail:GetState", "keep:AccelerationTime", "trailer"
+  std::string description;           // one line, for --list-faults
   EnvironmentVariables environment;  // the stand-in's KAVR_SIM_FAIL or KAVR_SIM_KEEP
-  std::string rig;          // the KAVR_SIM_RIG file's text; empty for the faults without a rig
-  std::string hint;         // what in the plan would catch it, for a plan that misses it
+  std::string rig;                   // the KAVR_SIM_RIG file's text; empty for the faults without a rig
+  std::string hint;                  // what in the plan would catch it, for a plan that misses it
 };
 
 // The plan's faults, in a fixed order: entries, fields, then the rig's.

@@ -15,11 +15,16 @@ int InterruptedExitCode(const Console& console, bool outputLost) {
 std::string SignalName(int signal) {
   // The numbers every system this builds for gives these four.
   switch (signal) {
-    case 1: return "SIGHUP";
-    case 2: return "SIGINT";
-    case 3: return "SIGQUIT";
-    case 15: return "SIGTERM";
-    default: return "signal " + std::to_string(signal);
+    case 1:
+      return "SIGHUP";
+    case 2:
+      return "SIGINT";
+    case 3:
+      return "SIGQUIT";
+    case 15:
+      return "SIGTERM";
+    default:
+      return "signal " + std::to_string(signal);
   }
 }
 

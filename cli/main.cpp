@@ -13,11 +13,11 @@
 #include <unistd.h>
 #endif
 
-#include "transcript/clock_text.h"
 #include "app/decimal_separator.h"
 #include "device/dynamic_controller_library.h"
 #include "kavrctl.h"
 #include "program_streams.h"
+#include "transcript/clock_text.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ constexpr int kHangUp = 1;
 BOOL WINAPI OnConsoleControl(DWORD event) {
   const int signalNumber = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : kHangUp;
   int none = 0;
-  if (!interruptSignal.compare_exchange_strong(none, signalNumber)) ExitProcess(128 + none);  // the second ends it
+  if (!interruptSignal.compare_exchange_strong(none, signalNumber))
+    ExitProcess(128 + none);  // the second ends it
   // Windows ends the program when this returns from a close, and at the
   // latest 5 s after; the command gets that long to stop what it started
   // and write its reports (its own end ends the program first).
@@ -53,9 +54,11 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 // Ends that come from outside and must not leave a motor running.
 constexpr int kEndingSignals[] = {
-    SIGINT, SIGTERM,
+    SIGINT,
+    SIGTERM,
 #ifndef _WIN32
-    SIGHUP, SIGQUIT,
+    SIGHUP,
+    SIGQUIT,
 #endif
 };
 

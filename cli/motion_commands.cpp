@@ -156,9 +156,9 @@ int StartCommand(const Request& request, Session& session, Console& console) {
     move.speed = typedSpeed;
   }
   const auto sent = console.pacing.now();
-  const std::string report = StartMove(session, device, typedDestination, typedSpeed,
-                                       static_cast<std::uint8_t>(request.stepDivisor), named.values,
-                                       console.decimalSeparator, nullptr, &move.start);
+  const std::string report =
+      StartMove(session, device, typedDestination, typedSpeed, static_cast<std::uint8_t>(request.stepDivisor),
+                named.values, console.decimalSeparator, nullptr, &move.start);
   const auto started = console.pacing.now();
   try {
     PrintText(console.out, report);
@@ -175,7 +175,8 @@ int StartCommand(const Request& request, Session& session, Console& console) {
   }
   std::optional<MoveShadow> shadow;
   if (request.shadow) shadow.emplace(started, move, ShadowTolerance{}, started - sent);
-  return request.wait ? WaitForStop(request, session, console, device, shadow ? &*shadow : nullptr) : kSuccess;
+  return request.wait ? WaitForStop(request, session, console, device, shadow ? &*shadow : nullptr)
+                      : kSuccess;
 }
 
 int WatchCommand(const Request& request, Session& session, Console& console) {

@@ -13,10 +13,10 @@ namespace kavr::cli {
 int PlanFromCommand(const Request& request, Session&, Console& console) {
   const std::vector<RecordedCall> calls = ReadCalls(request.transcriptFile, console);
   const std::string& file = request.transcriptFile;
-  const std::string name = "from " + (file == "-" ? std::string("standard input")
-                                                  : std::filesystem::path(std::u8string(file.begin(), file.end()))
-                                                        .filename()
-                                                        .string());
+  const std::string name =
+      "from " + (file == "-"
+                     ? std::string("standard input")
+                     : std::filesystem::path(std::u8string(file.begin(), file.end())).filename().string());
   std::string problem;
   const auto plan = PlanFromTranscript(calls, name, request.band, problem);
   if (!plan) throw Failure{kBadUsage, TerminalSafe(file + ": " + problem)};
@@ -27,7 +27,8 @@ int PlanFromCommand(const Request& request, Session&, Console& console) {
   if (!ReadPlan(*plan, noSettings, problem)) {
     throw Failure{kBadUsage, TerminalSafe(file + ": the plan made from it does not read back: " + problem)};
   }
-  if (request.outputFile) return WriteOutputFile(*request.outputFile, *plan, console) ? kSuccess : kOutputFailed;
+  if (request.outputFile)
+    return WriteOutputFile(*request.outputFile, *plan, console) ? kSuccess : kOutputFailed;
   console.out << *plan;
   CheckWritten(console.out);
   return kSuccess;

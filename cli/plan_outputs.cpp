@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
-#include <nlohmann/json.hpp>
 
 #include "app/version.h"
 #include "plan_run.h"
@@ -46,7 +46,8 @@ std::optional<std::pair<char32_t, std::size_t>> CodePoint(std::string_view text,
 
 // What XML 1.0 lets a document hold (tab and line feed are escaped apart).
 bool XmlCharacter(char32_t code) {
-  return (code >= 0x20 && code != 0x7F && code < 0xD800) || (code >= 0xE000 && code <= 0xFFFD) || code >= 0x10000;
+  return (code >= 0x20 && code != 0x7F && code < 0xD800) || (code >= 0xE000 && code <= 0xFFFD) ||
+         code >= 0x10000;
 }
 
 // Text for an XML attribute or element: the five specials escaped, and
@@ -58,13 +59,27 @@ std::string Xml(std::string_view text) {
     const auto code = CodePoint(text, at);
     const std::size_t length = code ? code->second : 1;
     switch (code ? code->first : 0xFFFE) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&apos;"; break;
-      case '\n': escaped += "&#10;"; break;
-      case '\t': escaped += "&#9;"; break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&apos;";
+        break;
+      case '\n':
+        escaped += "&#10;";
+        break;
+      case '\t':
+        escaped += "&#9;";
+        break;
       default:
         if (XmlCharacter(code ? code->first : 0xFFFE)) {
           escaped += text.substr(at, length);
@@ -88,8 +103,8 @@ std::string StepName(const PlanRun& run, std::size_t index) {
 }
 
 std::size_t Counted(const ControllerRun& controller, StepVerdict verdict) {
-  return static_cast<std::size_t>(
-      std::ranges::count_if(controller.steps, [&](const StepOutcome& step) { return step.verdict == verdict; }));
+  return static_cast<std::size_t>(std::ranges::count_if(
+      controller.steps, [&](const StepOutcome& step) { return step.verdict == verdict; }));
 }
 
 std::chrono::milliseconds TotalTime(const ControllerRun& controller) {
@@ -103,9 +118,11 @@ Json NumberJson(double value) { return Json::parse(MeasurementNumber(value)); }
 
 Json LimitsJson(const MeasurementLimits& limits) {
   Json json = Json::object();
-  const std::pair<const char*, const std::optional<double>*> members[] = {
-      {"min", &limits.min},           {"max", &limits.max},          {"expected", &limits.expected},
-      {"tolerance", &limits.tolerance}, {"marginal", &limits.marginal}};
+  const std::pair<const char*, const std::optional<double>*> members[] = {{"min", &limits.min},
+                                                                          {"max", &limits.max},
+                                                                          {"expected", &limits.expected},
+                                                                          {"tolerance", &limits.tolerance},
+                                                                          {"marginal", &limits.marginal}};
   for (const auto& [name, value] : members) {
     if (*value) json[name] = NumberJson(**value);
   }
@@ -132,7 +149,8 @@ std::string PropertiesXml(const StepOutcome& outcome) {
 
 Json HeaderFiles(const RunHeader& header) {
   Json files = Json::array();
-  for (const FileDigest& file : header.settingsFiles) files.push_back({{"file", file.file}, {"sha256", file.sha256}});
+  for (const FileDigest& file : header.settingsFiles)
+    files.push_back({{"file", file.file}, {"sha256", file.sha256}});
   return files;
 }
 
@@ -172,7 +190,8 @@ std::string PlanReportJson(const PlanRun& run) {
       }
       if (!outcome.measurements.empty()) {
         Json measurements = Json::array();
-        for (const Measurement& measured : outcome.measurements) measurements.push_back(MeasurementJson(measured));
+        for (const Measurement& measured : outcome.measurements)
+          measurements.push_back(MeasurementJson(measured));
         step["measurements"] = std::move(measurements);
       }
       if (!outcome.trace.empty()) {
@@ -194,24 +213,28 @@ std::string PlanReportJson(const PlanRun& run) {
     controllers.push_back({{"serial", controller.serial},
                            {"version", controller.version},
                            {"device", controller.device + 1},
-                           {"result", controller.failed ? "failed" : run.interrupted ? "interrupted" : "passed"},
+                           {"result", controller.failed ? "failed"
+                                      : run.interrupted ? "interrupted"
+                                                        : "passed"},
                            {"marginal", MarginalValues(controller)},
                            {"steps", std::move(steps)}});
   }
   const RunHeader& header = run.header;
   Json report = {{"plan", run.plan->name},
-                       {"file", run.planFile},
-                       {"plan_sha256", header.planSha256},
-                       {"settings_files", HeaderFiles(header)},
-                       {"version", kVersion},
-                       {"library", {{"path", header.library.file}, {"sha256", header.library.sha256}}},
-                       {"station", header.station},
-                       {"operator", header.operatorName},
-                       {"started", header.started},
-                       {"ended", header.ended},
-                       {"result", run.Passed() ? "passed" : run.interrupted ? "interrupted" : "failed"},
-                       {"duration_ms", run.duration.count()},
-                       {"controllers", std::move(controllers)}};
+                 {"file", run.planFile},
+                 {"plan_sha256", header.planSha256},
+                 {"settings_files", HeaderFiles(header)},
+                 {"version", kVersion},
+                 {"library", {{"path", header.library.file}, {"sha256", header.library.sha256}}},
+                 {"station", header.station},
+                 {"operator", header.operatorName},
+                 {"started", header.started},
+                 {"ended", header.ended},
+                 {"result", run.Passed()      ? "passed"
+                            : run.interrupted ? "interrupted"
+                                              : "failed"},
+                 {"duration_ms", run.duration.count()},
+                 {"controllers", std::move(controllers)}};
   if (run.interrupted) report["interrupted_by"] = run.interruption;
   // Text from a library may hold any byte; replace what is not UTF-8.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -231,8 +254,7 @@ std::string PlanJunitXml(const PlanRun& run) {
     suites += "  <testsuite name=\"" + Xml(controller.serial) + "\" tests=\"" +
               std::to_string(controller.steps.size()) + "\" failures=\"" + std::to_string(failed) +
               "\" errors=\"" + std::to_string(cut) + "\" skipped=\"" + std::to_string(left) + "\" time=\"" +
-              Seconds(TotalTime(controller)) +
-              "\">\n";
+              Seconds(TotalTime(controller)) + "\">\n";
     for (std::size_t index = 0; index < controller.steps.size(); ++index) {
       const StepOutcome& outcome = controller.steps[index];
       suites += "    <testcase classname=\"" + Xml(run.plan->name + "." + controller.serial) + "\" name=\"" +
@@ -244,7 +266,8 @@ std::string PlanJunitXml(const PlanRun& run) {
           suites += properties.empty() ? "/>\n" : "    </testcase>\n";
           break;
         case StepVerdict::kFailed:
-          suites += "      <failure message=\"" + Xml("expected " + outcome.expected + "; got " + outcome.got) +
+          suites += "      <failure message=\"" +
+                    Xml("expected " + outcome.expected + "; got " + outcome.got) +
                     "\">expected: " + Xml(outcome.expected) + "&#10;got: " + Xml(outcome.got) +
                     "</failure>\n    </testcase>\n";
           break;
@@ -252,8 +275,8 @@ std::string PlanJunitXml(const PlanRun& run) {
           suites += "      <skipped message=\"an earlier step failed\"/>\n    </testcase>\n";
           break;
         case StepVerdict::kNotRun:
-          suites += "      <error type=\"interrupted\" message=\"" + Xml("the run was interrupted: " + run.interruption) +
-                    "\"/>\n    </testcase>\n";
+          suites += "      <error type=\"interrupted\" message=\"" +
+                    Xml("the run was interrupted: " + run.interruption) + "\"/>\n    </testcase>\n";
           break;
       }
     }
@@ -266,14 +289,15 @@ std::string PlanJunitXml(const PlanRun& run) {
     ++errors;
     suites += "  <testsuite name=\"run\" tests=\"1\" failures=\"0\" errors=\"1\" skipped=\"0\" time=\"" +
               Seconds(run.duration) + "\">\n    <testcase classname=\"" + Xml(run.plan->name + ".run") +
-              "\" name=\"interrupted\" time=\"" + Seconds(run.duration) + "\">\n      <error type=\"interrupted\" message=\"" +
+              "\" name=\"interrupted\" time=\"" + Seconds(run.duration) +
+              "\">\n      <error type=\"interrupted\" message=\"" +
               Xml("interrupted (" + run.interruption + "); every controller it started was sent Stop") +
               "\"/>\n    </testcase>\n  </testsuite>\n";
   }
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" + Xml(run.plan->name) + "\" tests=\"" +
-         std::to_string(tests) + "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" skipped=\"" +
-         std::to_string(skipped) + "\" time=\"" + Seconds(run.duration) + "\">\n" + suites + "</testsuites>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" + Xml(run.plan->name) +
+         "\" tests=\"" + std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
+         "\" errors=\"" + std::to_string(errors) + "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" +
+         Seconds(run.duration) + "\">\n" + suites + "</testsuites>\n";
 }
 
 }  // namespace kavr::cli

@@ -41,7 +41,7 @@ struct StepOutcome {
 struct ControllerRun {
   std::int32_t device = 0;  // 0-based
   std::string serial;
-  std::string version;  // as Init listed it
+  std::string version;             // as Init listed it
   std::vector<StepOutcome> steps;  // one per plan step
   bool failed = false;
   // A start was sent to it and no power cycle has come since: a client that
@@ -54,7 +54,7 @@ struct ControllerRun {
   std::vector<FieldValue> parametersSaved;
   // The latest move started, and when: shadowed waits predict it.
   std::optional<MoveSent> move;
-  std::chrono::steady_clock::time_point movedAt;  // when the start call returned
+  std::chrono::steady_clock::time_point movedAt;   // when the start call returned
   std::chrono::steady_clock::duration moveCall{};  // and how long it took
   std::optional<MoveShadow> shadow;
 };

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <csignal>
+#include <map>
 
-#include "transcript/record_fields.h"
 #include "app/started_controllers.h"
 #include "app/write_check.h"
 #include "commands.h"
@@ -13,6 +12,7 @@
 #include "output.h"
 #include "power_cycle.h"
 #include "reports/reports.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::cli {
 namespace {
@@ -136,18 +136,19 @@ class PlanRunner {
     }
     std::string marginal;
     for (const Measurement& measured : outcome.measurements) {
-      if (measured.outcome == MeasurementOutcome::kMarginal) marginal += (marginal.empty() ? "" : ", ") + MarginalText(measured);
+      if (measured.outcome == MeasurementOutcome::kMarginal)
+        marginal += (marginal.empty() ? "" : ", ") + MarginalText(measured);
     }
-    Line(controller, index, failure ? "FAILED: expected " + outcome.expected + "; got " + outcome.got
-                                    : "passed (" + std::to_string(outcome.duration.count()) + " ms)" +
-                                          (marginal.empty() ? "" : "; marginal: " + marginal));
+    Line(controller, index,
+         failure ? "FAILED: expected " + outcome.expected + "; got " + outcome.got
+                 : "passed (" + std::to_string(outcome.duration.count()) + " ms)" +
+                       (marginal.empty() ? "" : "; marginal: " + marginal));
     if (failure) Fail(controller, index);
   }
 
   void Line(const ControllerRun& controller, std::size_t index, const std::string& what) {
-    Say(controller.serial + " step " + std::to_string(index + 1) + "/" +
-                                std::to_string(plan_.steps.size()) + " " +
-                                std::string(PlanStepName(plan_.steps[index].kind)) + ": " + what);
+    Say(controller.serial + " step " + std::to_string(index + 1) + "/" + std::to_string(plan_.steps.size()) +
+        " " + std::string(PlanStepName(plan_.steps[index].kind)) + ": " + what);
   }
 
   // Stops the motor of a controller that failed and skips its other steps.
@@ -166,7 +167,8 @@ class PlanRunner {
   }
 
   void Stopped(const ControllerRun& controller, ResultCode result) {
-    Say(controller.serial + (result == 0 ? " stopped" : " NOT stopped: " + session_.FailureText(Entry::Stop, result)));
+    Say(controller.serial +
+        (result == 0 ? " stopped" : " NOT stopped: " + session_.FailureText(Entry::Stop, result)));
   }
 
   void StopStarted() {
@@ -174,8 +176,8 @@ class PlanRunner {
     const std::vector<StopSent> sent = started_.StopAll(session_.Library());
     Say("interrupted: stopping every controller the plan started");
     for (const StopSent& stop : sent) {
-      const auto controller =
-          std::ranges::find_if(run_.controllers, [&](const ControllerRun& c) { return c.device == stop.device; });
+      const auto controller = std::ranges::find_if(
+          run_.controllers, [&](const ControllerRun& c) { return c.device == stop.device; });
       if (controller != run_.controllers.end()) Stopped(*controller, stop.result);
     }
   }
@@ -196,9 +198,10 @@ class PlanRunner {
         Start(device, step, outcome.measurements);
         return std::nullopt;
       case PlanStepKind::kExpect: {
-        const auto conditions =
-            MeasureExpectation(step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
-        for (const MeasuredCondition& condition : conditions) outcome.measurements.push_back(condition.measurement);
+        const auto conditions = MeasureExpectation(
+            step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
+        for (const MeasuredCondition& condition : conditions)
+          outcome.measurements.push_back(condition.measurement);
         return Unmet(conditions);
       }
       case PlanStepKind::kStop:
@@ -211,9 +214,10 @@ class PlanRunner {
         controller.parametersSaved = controller.parametersWritten;
         return std::nullopt;
       case PlanStepKind::kVerify:
-        return Differences({Differing(controller, PlanRecord::kMode, controller.modeWritten, outcome.measurements),
-                            Differing(controller, PlanRecord::kParameters, controller.parametersWritten,
-                                      outcome.measurements)});
+        return Differences(
+            {Differing(controller, PlanRecord::kMode, controller.modeWritten, outcome.measurements),
+             Differing(controller, PlanRecord::kParameters, controller.parametersWritten,
+                       outcome.measurements)});
       case PlanStepKind::kWait:
       case PlanStepKind::kPause:
       case PlanStepKind::kPowerCycle:
@@ -231,7 +235,8 @@ class PlanRunner {
 
   // What a start sent, and the speed the library left.
   static void StartMeasured(const PlanStep& step, float speedLeft, std::vector<Measurement>& measured) {
-    measured.push_back({.name = "Destination", .value = static_cast<double>(step.destination), .unit = "steps"});
+    measured.push_back(
+        {.name = "Destination", .value = static_cast<double>(step.destination), .unit = "steps"});
     measured.push_back({.name = "Speed",
                         .value = static_cast<double>(speedLeft),
                         .unit = "steps/s",
@@ -246,18 +251,19 @@ class PlanRunner {
   // A start that a shadowed wait will predict: where the axis was and the
   // parameters it moves by are read first.
   std::optional<StepFailure> StartShadowed(ControllerRun& controller, const PlanStep& step,
-                                          std::vector<Measurement>& measured) {
+                                           std::vector<Measurement>& measured) {
     MoveSent move;
     move.before = ReadRecord(session_, controller.device, Entry::GetState, &ControllerLibrary::GetState);
-    move.parameters = ReadRecord(session_, controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
+    move.parameters =
+        ReadRecord(session_, controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
     move.from = move.before.CurrentPosition;
     move.destination = step.destination;
     move.speed = step.speed;
     controller.move.reset();
     const Clock::time_point sent = console_.pacing.now();
     float speedLeft = step.speed;
-    StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
-              &speedLeft, &move.start);
+    StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {},
+              console_.decimalSeparator, &speedLeft, &move.start);
     StartMeasured(step, speedLeft, measured);
     controller.movedAt = console_.pacing.now();
     controller.moveCall = controller.movedAt - sent;
@@ -265,7 +271,8 @@ class PlanRunner {
     return std::nullopt;
   }
 
-  std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step, std::vector<Measurement>& measured) {
+  std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step,
+                                   std::vector<Measurement>& measured) {
     WriteFields(session_, controller.device, step.record, step.values, console_.decimalSeparator);
     std::vector<FieldValue>& written =
         step.record == PlanRecord::kMode ? controller.modeWritten : controller.parametersWritten;
@@ -281,7 +288,8 @@ class PlanRunner {
   // The record read back: one line per value that did not stick, and each
   // value sent and kept as a measurement.
   std::vector<std::string> Differing(const ControllerRun& controller, PlanRecord record,
-                                     const std::vector<FieldValue>& written, std::vector<Measurement>& measured) {
+                                     const std::vector<FieldValue>& written,
+                                     std::vector<Measurement>& measured) {
     if (written.empty()) return {};
     const std::vector<std::uint8_t> readBack = ReadBackRecord(session_, controller.device, record);
     const auto kept = WrittenMeasurements(written, RecordBytes(readBack));
@@ -312,7 +320,8 @@ class PlanRunner {
     }
     bool lastRound = false;
     while (!waiting.empty() && !Interrupted()) {
-      std::erase_if(waiting, [&](ControllerRun* controller) { return Polled(*controller, index, begun, lastRound); });
+      std::erase_if(waiting,
+                    [&](ControllerRun* controller) { return Polled(*controller, index, begun, lastRound); });
       if (waiting.empty() || lastRound) break;
       const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
       console_.pacing.sleep(std::clamp(limit - spent, milliseconds{0}, kWaitInterval));
@@ -327,7 +336,8 @@ class PlanRunner {
     const ResultCode result = session_.Library().GetState(controller.device, state);
     if (result != 0) {
       session_.Check(Entry::GetState, session_.LibraryUnavailable(result) ? result : 0);
-      Record(controller, index, begun, StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
+      Record(controller, index, begun,
+             StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
       return true;
     }
     const auto destination = destinations_.find(controller.device);
@@ -346,11 +356,12 @@ class PlanRunner {
     const bool stopped = !IsSet(state.Running);
     if (!stopped && !lastRound) return false;
     const milliseconds limit = plan_.steps[index].duration;
-    outcome.measurements.push_back({.name = "WaitTime",
-                                    .value = static_cast<double>(spent.count()),
-                                    .unit = "ms",
-                                    .limits = {.max = static_cast<double>(limit.count())},
-                                    .outcome = stopped ? MeasurementOutcome::kPass : MeasurementOutcome::kFail});
+    outcome.measurements.push_back(
+        {.name = "WaitTime",
+         .value = static_cast<double>(spent.count()),
+         .unit = "ms",
+         .limits = {.max = static_cast<double>(limit.count())},
+         .outcome = stopped ? MeasurementOutcome::kPass : MeasurementOutcome::kFail});
     outcome.measurements.push_back(
         {.name = "CurrentPosition", .value = static_cast<double>(state.CurrentPosition), .unit = "steps"});
     if (stopped) {
@@ -358,7 +369,8 @@ class PlanRunner {
       // Two programs driving one controller stop each other's moves: say so.
       if (destination != destinations_.end() && state.CurrentPosition != destination->second) {
         Say(controller.serial + " note: stopped at " + std::to_string(state.CurrentPosition) + ", short of " +
-            std::to_string(destination->second) + ": something this run did not send stopped it (another "
+            std::to_string(destination->second) +
+            ": something this run did not send stopped it (another "
             "program's Stop, or an input)");
       }
       destinations_.erase(controller.device);

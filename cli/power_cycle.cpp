@@ -28,7 +28,8 @@ std::optional<std::string> PowerCycleRefusal(const Plan& plan, bool standIn, boo
   for (std::size_t index = 0; index < plan.steps.size(); ++index) {
     if (plan.steps[index].kind != PlanStepKind::kPowerCycle) continue;
     return "step " + std::to_string(index + 1) +
-           " (power-cycle) needs the operator to switch the controllers off and on, and there is nobody to ask "
+           " (power-cycle) needs the operator to switch the controllers off and on, and there is nobody to "
+           "ask "
            "(--no-prompt, or standard input is not a terminal); nothing was sent";
   }
   return std::nullopt;
@@ -43,8 +44,8 @@ void PowerCycleStandIn(Session& session) {
   if (!EnvironmentValue("KAVR_SIM_DEVICES")) count.emplace("KAVR_SIM_DEVICES", std::to_string(before.count));
   const DeviceList after = session.Devices();
   if (after.count != before.count) {
-    throw Failure{kCallFailed, std::to_string(after.count) + " controllers came back of " +
-                                   std::to_string(before.count)};
+    throw Failure{kCallFailed,
+                  std::to_string(after.count) + " controllers came back of " + std::to_string(before.count)};
   }
 }
 

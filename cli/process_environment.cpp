@@ -77,7 +77,8 @@ std::vector<std::string> ProcessVariables() {
 
 }  // namespace
 
-std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix, const EnvironmentVariables& added) {
+std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix,
+                                          const EnvironmentVariables& added) {
   std::vector<std::string> variables;
   for (std::string& variable : ProcessVariables()) {
     if (!variable.starts_with(droppedPrefix)) variables.push_back(std::move(variable));

@@ -33,6 +33,7 @@ using EnvironmentVariables = std::vector<std::pair<std::string, std::string>>;
 
 // "NAME=value" for every variable of this process, except those whose name
 // starts with `droppedPrefix`, then `added`.
-std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix, const EnvironmentVariables& added);
+std::vector<std::string> ChildEnvironment(const std::string& droppedPrefix,
+                                          const EnvironmentVariables& added);
 
 }  // namespace kavr::cli

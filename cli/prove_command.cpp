@@ -8,10 +8,9 @@
 // settings and nothing shared, and lets the faults run side by side; and the
 // plan runs exactly as it runs on the line. The configured library is never
 // opened.
-#include <nlohmann/json.hpp>
-
 #include <chrono>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <thread>
 
@@ -19,8 +18,8 @@
 #include "child_processes.h"
 #include "command_files.h"
 #include "commands.h"
-#include "fault_catalog.h"
 #include "device/dynamic_controller_library.h"
+#include "fault_catalog.h"
 #include "output.h"
 
 namespace kavr::cli {
@@ -48,8 +47,9 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     std::error_code error;
-    path_ = std::filesystem::temp_directory_path(error) /
-            ("kavrctl-prove-" + std::to_string(std::random_device()()) + std::to_string(std::random_device()()));
+    path_ =
+        std::filesystem::temp_directory_path(error) /
+        ("kavrctl-prove-" + std::to_string(std::random_device()()) + std::to_string(std::random_device()()));
     if (error || !std::filesystem::create_directories(path_, error)) {
       throw Failure{kBadUsage, "cannot make a temporary folder for the stand-in: " + error.message()};
     }
@@ -86,7 +86,8 @@ std::string LastLine(const std::string& text) {
 void MakeFolder(const std::filesystem::path& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error) throw Failure{kBadUsage, "cannot make the temporary folder " + Utf8(folder) + ": " + error.message()};
+  if (error)
+    throw Failure{kBadUsage, "cannot make the temporary folder " + Utf8(folder) + ": " + error.message()};
 }
 
 // One `kavrctl run` on a fresh stand-in, in its own folder.
@@ -109,8 +110,8 @@ PlanChild MakeChild(const std::filesystem::path& folder, const std::filesystem::
     }
   }
   PlanChild child{folder, {}};
-  child.run.args = {"--library", Utf8(standIn), "run", plan, "--all", "--no-prompt", "--report",
-                    Utf8(folder / "report.json")};
+  child.run.args = {"--library", Utf8(standIn), "run",      plan,
+                    "--all",     "--no-prompt", "--report", Utf8(folder / "report.json")};
   // Nothing of the stand-in's settings of this process reaches it.
   child.run.environment = ChildEnvironment("KAVR_SIM_", variables);
   child.run.out = folder / "out";
@@ -147,9 +148,10 @@ Verdict VerdictOf(const PlanChild& child, int code) {
   if (code == kPlanFailed || code == kCallFailed || code == kNoController) {
     return {Verdict::kFailed, last.empty() ? "exit code " + std::to_string(code) : last};
   }
-  return {Verdict::kBroken, "the run ended with " +
-                                (code == kChildDidNotExit ? std::string("no exit code") : "exit code " + std::to_string(code)) +
-                                (last.empty() ? "" : ": " + last)};
+  return {Verdict::kBroken,
+          "the run ended with " +
+              (code == kChildDidNotExit ? std::string("no exit code") : "exit code " + std::to_string(code)) +
+              (last.empty() ? "" : ": " + last)};
 }
 
 // Whether the stand-in takes a rig: it names a rig file it refuses.
@@ -178,9 +180,11 @@ std::vector<Fault> Chosen(std::vector<Fault> catalog, const std::vector<std::str
     if (found == catalog.end()) {
       std::string known;
       for (const Fault& fault : catalog) known += (known.empty() ? "" : ", ") + fault.name;
-      throw Failure{kBadUsage, "--faults: \"" + TerminalSafe(name) + "\" is not a fault of this plan; its faults are: " + known};
+      throw Failure{kBadUsage, "--faults: \"" + TerminalSafe(name) +
+                                   "\" is not a fault of this plan; its faults are: " + known};
     }
-    if (std::ranges::none_of(chosen, [&](const Fault& fault) { return fault.name == name; })) chosen.push_back(*found);
+    if (std::ranges::none_of(chosen, [&](const Fault& fault) { return fault.name == name; }))
+      chosen.push_back(*found);
   }
   return chosen;
 }
@@ -212,10 +216,12 @@ std::string ReportJson(const Request& request, const Plan& plan, std::chrono::mi
     item[outcomes[index].end == FaultEnd::kMissed ? "hint" : "words"] = outcomes[index].words;
     list.push_back(std::move(item));
   }
-  const Json report = {{"plan", plan.name},     {"file", request.planFile},
+  const Json report = {{"plan", plan.name},
+                       {"file", request.planFile},
                        {"controllers", request.controllers},
                        {"clean_run_ms", cleanTime.count()},
-                       {"caught", caught},     {"of", counted},
+                       {"caught", caught},
+                       {"of", counted},
                        {"faults", std::move(list)}};
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -233,8 +239,9 @@ int ProveCommand(const Request& request, Session&, Console& console) {
   const std::filesystem::path standIn = folder / kStandInFolder / LibraryFileName();
   std::error_code error;
   if (folder.empty() || !std::filesystem::is_regular_file(standIn, error)) {
-    throw Failure{kLibraryNotLoaded, "the stand-in library " + Utf8(standIn) +
-                                         " is missing: prove runs plans on it, never on the library beside kavrctl"};
+    throw Failure{kLibraryNotLoaded,
+                  "the stand-in library " + Utf8(standIn) +
+                      " is missing: prove runs plans on it, never on the library beside kavrctl"};
   }
   const std::filesystem::path program = folder / kProgramFile;
   const std::string planFile = Utf8(std::filesystem::absolute(PathOf(request.planFile), error));
@@ -251,14 +258,16 @@ int ProveCommand(const Request& request, Session&, Console& console) {
   const auto began = std::chrono::steady_clock::now();
   int cleanCode = kChildDidNotExit;
   RunChildren(program, std::span(&clean.run, 1), 1, [&](std::size_t, int code) { cleanCode = code; });
-  const auto cleanTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+  const auto cleanTime =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
   checkInterrupted();
   const Verdict cleanVerdict = VerdictOf(clean, cleanCode);
   if (cleanVerdict.end != Verdict::kPassed) {
-    throw Failure{kBadUsage, "the plan fails on the stand-in without any fault: " + TerminalSafe(cleanVerdict.words)};
+    throw Failure{kBadUsage,
+                  "the plan fails on the stand-in without any fault: " + TerminalSafe(cleanVerdict.words)};
   }
-  PrintText(console.out, "passed without faults on " + std::to_string(request.controllers) + " controllers in " +
-                             std::to_string(cleanTime.count()) + " ms");
+  PrintText(console.out, "passed without faults on " + std::to_string(request.controllers) +
+                             " controllers in " + std::to_string(cleanTime.count()) + " ms");
 
   const bool rigFaults = std::ranges::any_of(faults, [](const Fault& fault) { return !fault.rig.empty(); });
   const bool hasRig = rigFaults && StandInHasRig(program, standIn, scratch.Path() / "probe");
@@ -270,14 +279,15 @@ int ProveCommand(const Request& request, Session&, Console& console) {
       outcomes[index] = {FaultEnd::kNotAvailable, "this stand-in has no rig (KAVR_SIM_RIG)"};
       continue;
     }
-    children.push_back(MakeChild(scratch.Path() / std::to_string(index), standIn, planFile, request.controllers,
-                                 &faults[index]));
+    children.push_back(MakeChild(scratch.Path() / std::to_string(index), standIn, planFile,
+                                 request.controllers, &faults[index]));
     faultOf.push_back(index);
   }
   std::vector<ChildRun> runs;
   for (const PlanChild& child : children) runs.push_back(child.run);
   std::vector<bool> done(faults.size(), false);
-  for (std::size_t index = 0; index < faults.size(); ++index) done[index] = outcomes[index].end == FaultEnd::kNotAvailable;
+  for (std::size_t index = 0; index < faults.size(); ++index)
+    done[index] = outcomes[index].end == FaultEnd::kNotAvailable;
   std::size_t printed = 0;
   const auto printReady = [&] {
     for (; printed < faults.size() && done[printed]; ++printed) {
@@ -285,15 +295,19 @@ int ProveCommand(const Request& request, Session&, Console& console) {
     }
   };
   printReady();
-  RunChildren(program, runs, std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t run, int code) {
-    const std::size_t index = faultOf[run];
-    const Verdict verdict = VerdictOf(children[run], code);
-    outcomes[index] = verdict.end == Verdict::kFailed   ? FaultOutcome{FaultEnd::kCaught, verdict.words}
-                      : verdict.end == Verdict::kPassed ? FaultOutcome{FaultEnd::kMissed, faults[index].hint}
-                                                        : FaultOutcome{FaultEnd::kBroken, verdict.words};
-    done[index] = true;
-    if (!console.interrupted()) printReady();
-  }, console.interrupted);
+  RunChildren(
+      program, runs, std::max(1u, std::thread::hardware_concurrency()),
+      [&](std::size_t run, int code) {
+        const std::size_t index = faultOf[run];
+        const Verdict verdict = VerdictOf(children[run], code);
+        outcomes[index] = verdict.end == Verdict::kFailed ? FaultOutcome{FaultEnd::kCaught, verdict.words}
+                          : verdict.end == Verdict::kPassed
+                              ? FaultOutcome{FaultEnd::kMissed, faults[index].hint}
+                              : FaultOutcome{FaultEnd::kBroken, verdict.words};
+        done[index] = true;
+        if (!console.interrupted()) printReady();
+      },
+      console.interrupted);
   checkInterrupted();
 
   std::size_t caught = 0, counted = 0;
@@ -304,7 +318,8 @@ int ProveCommand(const Request& request, Session&, Console& console) {
   }
   PrintText(console.out, "caught " + std::to_string(caught) + " of " + std::to_string(counted));
   if (request.reportFile &&
-      !WriteOutputFile(*request.reportFile, ReportJson(request, plan, cleanTime, faults, outcomes, caught, counted), console)) {
+      !WriteOutputFile(*request.reportFile,
+                       ReportJson(request, plan, cleanTime, faults, outcomes, caught, counted), console)) {
     return kOutputFailed;
   }
   return caught == counted ? kSuccess : kPlanFailed;

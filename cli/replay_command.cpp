@@ -3,12 +3,12 @@
 #include <fstream>
 #include <iostream>
 
-#include "transcript/input_file.h"
 #include "app/terminal_text.h"
 #include "app/transcript_replay.h"
 #include "command_files.h"
 #include "commands.h"
 #include "output.h"
+#include "transcript/input_file.h"
 
 namespace kavr::cli {
 std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
@@ -19,7 +19,8 @@ std::vector<RecordedCall> ReadCalls(const std::string& file, Console& console) {
     read = ReadTranscript(console.in, calls, problem);
   } else {
     const std::filesystem::path path(std::u8string(file.begin(), file.end()));
-    if (const auto notFile = NotRegularFile(path)) throw Failure{kBadUsage, TerminalSafe(file + ": " + *notFile)};
+    if (const auto notFile = NotRegularFile(path))
+      throw Failure{kBadUsage, TerminalSafe(file + ": " + *notFile)};
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{kBadUsage, "Cannot read the transcript " + file};
     read = ReadTranscript(in, calls, problem);
@@ -43,7 +44,8 @@ int ReplayCommand(const Request& request, Session& session, Console& console) {
     if (std::ranges::find(compared, name) != compared.end()) continue;
     std::string names;
     for (const std::string& known : compared) names += (names.empty() ? "" : ", ") + known;
-    throw Failure{kBadUsage, TerminalSafe("--ignore: \"" + name + "\" is not a name replay compares; the names are: " + names)};
+    throw Failure{kBadUsage, TerminalSafe("--ignore: \"" + name +
+                                          "\" is not a name replay compares; the names are: " + names)};
   }
   const std::vector<RecordedCall> calls = ReadCalls(request.transcriptFile, console);
   ReplayOptions options;

@@ -17,7 +17,8 @@ std::unique_ptr<ResultsStore> OpenStore(const Request& request) {
   const std::filesystem::path file = request.dbFile ? PathOf(*request.dbFile) : ResultsStore::DefaultFile();
   const std::u8string name = file.u8string();
   const std::string shown(name.begin(), name.end());
-  if (file.empty()) throw Failure{kBadUsage, "no user data folder to find the results database in; give --db FILE"};
+  if (file.empty())
+    throw Failure{kBadUsage, "no user data folder to find the results database in; give --db FILE"};
   std::string problem;
   auto store = ResultsStore::Open(file, false, problem);
   if (!store) throw Failure{kBadUsage, "results database " + shown + ": " + problem};
@@ -52,11 +53,23 @@ std::string CsvText(const std::vector<MeasurementRow>& rows) {
       "tolerance,marginal,outcome\r\n";
   for (const MeasurementRow& row : rows) {
     const Measurement& m = row.measurement;
-    const std::string fields[] = {std::to_string(row.run), row.started, row.plan, row.station, row.serial,
-                                  row.verdict, std::to_string(row.step), row.stepName, m.name,
-                                  MeasurementNumber(m.value), m.unit, CsvNumber(m.sent), CsvNumber(m.limits.min),
-                                  CsvNumber(m.limits.max), CsvNumber(m.limits.expected),
-                                  CsvNumber(m.limits.tolerance), CsvNumber(m.limits.marginal),
+    const std::string fields[] = {std::to_string(row.run),
+                                  row.started,
+                                  row.plan,
+                                  row.station,
+                                  row.serial,
+                                  row.verdict,
+                                  std::to_string(row.step),
+                                  row.stepName,
+                                  m.name,
+                                  MeasurementNumber(m.value),
+                                  m.unit,
+                                  CsvNumber(m.sent),
+                                  CsvNumber(m.limits.min),
+                                  CsvNumber(m.limits.max),
+                                  CsvNumber(m.limits.expected),
+                                  CsvNumber(m.limits.tolerance),
+                                  CsvNumber(m.limits.marginal),
                                   m.outcome ? std::string(OutcomeName(*m.outcome)) : ""};
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : ",") + Csv(field);
@@ -90,14 +103,18 @@ void PrintRunsWithMeasurements(ResultsStore& store, const ResultsFilter& filter,
 
 int ResultsCommand(const Request& request, Session&, Console& console) {
   auto store = OpenStore(request);
-  ResultsFilter filter{.serial = request.serial, .plan = request.planName, .since = request.since,
-                       .run = request.runId, .last = request.lastRuns};
+  ResultsFilter filter{.serial = request.serial,
+                       .plan = request.planName,
+                       .since = request.since,
+                       .run = request.runId,
+                       .last = request.lastRuns};
   std::string problem;
   if (request.json) {
     if (!request.runId) throw Failure{kBadUsage, "results: --json prints one run's report; give --run ID"};
     const std::string report = Checked(store->Report(*request.runId, problem), problem);
     if (report.empty()) {
-      throw Failure{kCallFailed, "run " + std::to_string(*request.runId) + " was never closed (aborted or still running): no report"};
+      throw Failure{kCallFailed, "run " + std::to_string(*request.runId) +
+                                     " was never closed (aborted or still running): no report"};
     }
     PrintText(console.out, report.substr(0, report.find_last_not_of('\n') + 1));
     return kSuccess;
@@ -109,14 +126,15 @@ int ResultsCommand(const Request& request, Session&, Console& console) {
     if (out) out << text;
     if (out) out.close();
     if (!out) {
-      throw Failure{kOutputFailed, "cannot write " + *request.csvFile + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "")};
+      throw Failure{kOutputFailed, "cannot write " + *request.csvFile +
+                                       (errno != 0 ? ": " + std::string(std::strerror(errno)) : "")};
     }
     return kSuccess;
   }
   if (request.yield) {
     for (const YieldRow& row : Checked(store->FirstPassYield(filter, problem), problem)) {
-      PrintText(console.out, row.day + "  " + row.plan + "  first-pass yield " + std::to_string(row.firstPass) +
-                                 " of " + std::to_string(row.units) + " (" +
+      PrintText(console.out, row.day + "  " + row.plan + "  first-pass yield " +
+                                 std::to_string(row.firstPass) + " of " + std::to_string(row.units) + " (" +
                                  std::to_string(row.units == 0 ? 0 : 100 * row.firstPass / row.units) + "%)");
     }
     return kSuccess;

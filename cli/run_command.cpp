@@ -8,19 +8,19 @@
 #include <sstream>
 
 #include "app/device_list.h"
-#include "transcript/input_file.h"
 #include "app/plan.h"
 #include "app/results_store.h"
 #include "app/sha256.h"
 #include "command_files.h"
-#include "device/dynamic_controller_library.h"
 #include "commands.h"
+#include "device/dynamic_controller_library.h"
 #include "output.h"
 #include "plan_run.h"
 #include "plan_runner.h"
 #include "power_cycle.h"
 #include "process_environment.h"
 #include "run_results.h"
+#include "transcript/input_file.h"
 
 namespace kavr::cli {
 namespace {
@@ -39,7 +39,8 @@ Plan ReadPlanText(const std::string& text, const std::filesystem::path& folder, 
   const auto readSettings = [&](const std::string& file, std::string& settingsProblem) {
     const auto settings = FileText(folder / PathOf(file), settingsProblem);
     if (!settings) settingsProblem = file + ": " + settingsProblem;
-    if (settings && std::ranges::none_of(header.settingsFiles, [&](const FileDigest& d) { return d.file == file; })) {
+    if (settings &&
+        std::ranges::none_of(header.settingsFiles, [&](const FileDigest& d) { return d.file == file; })) {
       header.settingsFiles.push_back({file, Sha256Hex(*settings)});
     }
     return settings;
@@ -75,14 +76,17 @@ namespace {
 std::vector<std::int32_t> ChosenDevices(const Request& request, Session& session, const DeviceList& list) {
   std::vector<std::int32_t> chosen;
   if (request.allDevices) {
-    for (std::int32_t device = 0; device < std::min(list.count, kMaxListedDevices); ++device) chosen.push_back(device);
+    for (std::int32_t device = 0; device < std::min(list.count, kMaxListedDevices); ++device)
+      chosen.push_back(device);
     return chosen;
   }
   const auto add = [&](std::int32_t device) {
     if (std::ranges::find(chosen, device) == chosen.end()) chosen.push_back(device);
   };
-  for (const std::int64_t number : request.deviceNumbers) add(session.Choose(list, number, std::nullopt).DeviceIndex);
-  for (const std::string& serial : request.serials) add(session.Choose(list, std::nullopt, serial).DeviceIndex);
+  for (const std::int64_t number : request.deviceNumbers)
+    add(session.Choose(list, number, std::nullopt).DeviceIndex);
+  for (const std::string& serial : request.serials)
+    add(session.Choose(list, std::nullopt, serial).DeviceIndex);
   if (chosen.empty()) chosen.push_back(session.Choose(list, std::nullopt, std::nullopt).DeviceIndex);
   return chosen;
 }
@@ -95,8 +99,8 @@ bool WriteOutputFile(const std::string& file, const std::string& text, Console& 
   if (out) out << text;
   if (out) out.close();
   if (out) return true;
-  PrintFailure(console.err,
-               "cannot write " + file + (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
+  PrintFailure(console.err, "cannot write " + file +
+                                (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string()));
   return false;
 }
 
@@ -105,8 +109,9 @@ namespace {
 // The library file the run loads, and its digest when it can be read.
 FileDigest LibraryDigest(const Request& request) {
   std::error_code error;
-  std::filesystem::path file = request.libraryFile ? std::filesystem::absolute(PathOf(*request.libraryFile), error)
-                                                   : ExecutableFolder() / LibraryFileName();
+  std::filesystem::path file = request.libraryFile
+                                   ? std::filesystem::absolute(PathOf(*request.libraryFile), error)
+                                   : ExecutableFolder() / LibraryFileName();
   const std::u8string text = file.u8string();
   return {std::string(text.begin(), text.end()), FileSha256Hex(file).value_or("")};
 }
@@ -121,12 +126,15 @@ std::string Summary(const PlanRun& run) {
       ++passed;
     }
   }
-  std::string text = "plan \"" + run.plan->name + "\": " + (run.interrupted ? "interrupted (" + run.interruption + "); " : "") +
-                     std::to_string(passed) + " of " + std::to_string(run.controllers.size()) + " controllers passed";
+  std::string text = "plan \"" + run.plan->name +
+                     "\": " + (run.interrupted ? "interrupted (" + run.interruption + "); " : "") +
+                     std::to_string(passed) + " of " + std::to_string(run.controllers.size()) +
+                     " controllers passed";
   if (!failed.empty()) text += "; failed: " + failed;
   for (const ControllerRun& controller : run.controllers) {
     std::string marginal;
-    for (const std::string& value : MarginalValues(controller)) marginal += (marginal.empty() ? "" : ", ") + value;
+    for (const std::string& value : MarginalValues(controller))
+      marginal += (marginal.empty() ? "" : ", ") + value;
     if (!marginal.empty()) text += "\n" + controller.serial + " marginal: " + marginal;
   }
   return text;

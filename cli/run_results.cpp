@@ -56,7 +56,8 @@ RunResults::RunResults(const Request& request, const PlanRun& run, Console& cons
                      .library = run.header.library.file,
                      .librarySha256 = run.header.library.sha256,
                      .started = run.header.started};
-    for (const ControllerRun& controller : run.controllers) stored.controllers.push_back({controller.serial, controller.version});
+    for (const ControllerRun& controller : run.controllers)
+      stored.controllers.push_back({controller.serial, controller.version});
     runId_ = store_->BeginRun(stored, problem);
   }
   if (!runId_) Lose(problem);
@@ -68,7 +69,8 @@ void RunResults::Close(const PlanRun& run, std::string_view status, const std::s
   for (std::size_t index = 0; index < run.controllers.size(); ++index) {
     const ControllerRun& controller = run.controllers[index];
     const std::string verdict = controller.failed ? "failed" : run.interrupted ? "interrupted" : "passed";
-    if (!store_->RecordController(*runId_, static_cast<int>(index), verdict, StepsOf(run, controller), problem)) {
+    if (!store_->RecordController(*runId_, static_cast<int>(index), verdict, StepsOf(run, controller),
+                                  problem)) {
       Lose(problem);
       return;
     }
@@ -80,7 +82,8 @@ void RunResults::Lose(const std::string& problem) {
   lost_ = true;
   store_.reset();
   runId_.reset();
-  PrintFailure(console_.err, "results database " + file_ + ": " + problem + "; this run is not recorded there");
+  PrintFailure(console_.err,
+               "results database " + file_ + ": " + problem + "; this run is not recorded there");
 }
 
 }  // namespace kavr::cli

@@ -5,11 +5,11 @@
 #include "app/device_choice.h"
 #include "app/device_list.h"
 #include "app/device_selection.h"
-#include "transcript/input_file.h"
 #include "app/terminal_text.h"
 #include "device/dynamic_controller_library.h"
 #include "output.h"
 #include "reports/reports.h"
+#include "transcript/input_file.h"
 
 namespace kavr::cli {
 namespace {
@@ -45,17 +45,21 @@ std::string ListText(const DeviceList& list) {
 ControllerLibrary& Session::Library() {
   if (wiring_) return wiring_->Calls();
   std::string problem;
-  wiring_ = LibraryWiring::Build(request_.traceFile, nullptr, [this] {
-    std::optional<std::filesystem::path> file;
-    if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
-    return openLibrary_(file);
-  }, problem);
+  wiring_ = LibraryWiring::Build(
+      request_.traceFile, nullptr,
+      [this] {
+        std::optional<std::filesystem::path> file;
+        if (request_.libraryFile) file = AbsoluteLibraryFile(*request_.libraryFile);
+        return openLibrary_(file);
+      },
+      problem);
   if (!wiring_) throw Failure{kBadUsage, problem};
   return wiring_->Calls();
 }
 
 void Session::CheckTranscript() const {
-  if (wiring_ && !wiring_->TranscriptProblem().empty()) throw Failure{kOutputFailed, wiring_->TranscriptProblem()};
+  if (wiring_ && !wiring_->TranscriptProblem().empty())
+    throw Failure{kOutputFailed, wiring_->TranscriptProblem()};
 }
 
 bool Session::LibraryUnavailable(ResultCode result) {

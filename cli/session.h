@@ -10,8 +10,8 @@
 
 #include "app/library_wiring.h"
 #include "app/selection.h"
-#include "device/controller_library.h"
 #include "contract/entry_names.h"
+#include "device/controller_library.h"
 #include "kavrctl.h"
 #include "request.h"
 

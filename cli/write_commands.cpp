@@ -9,12 +9,12 @@
 
 #include "app/actions.h"
 #include "app/field_assignments.h"
-#include "transcript/input_file.h"
 #include "app/record_json.h"
 #include "app/write_check.h"
 #include "commands.h"
 #include "output.h"
 #include "reports/reports.h"
+#include "transcript/input_file.h"
 
 namespace kavr::cli {
 namespace {
@@ -23,8 +23,8 @@ std::string ReadSettingsText(const std::string& file, std::istream& standardInpu
   std::string problem;
   const std::optional<std::string> text =
       file == "-" ? ReadInputStream(standardInput, kLargestSettingsFile, problem)
-                  : ReadInputFile(std::filesystem::path(std::u8string(file.begin(), file.end())), kLargestSettingsFile,
-                                  problem);
+                  : ReadInputFile(std::filesystem::path(std::u8string(file.begin(), file.end())),
+                                  kLargestSettingsFile, problem);
   if (!text) throw Failure{kBadUsage, (file == "-" ? "standard input" : file) + ": " + problem};
   return *text;
 }
@@ -116,11 +116,13 @@ std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t 
 
 std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record) {
   const auto bytes = [](RecordBytes read) { return std::vector<std::uint8_t>(read.begin(), read.end()); };
-  if (record == PlanRecord::kMode) return bytes(BytesOf(ReadRecord(session, device, Entry::GetMode, &ControllerLibrary::GetMode)));
+  if (record == PlanRecord::kMode)
+    return bytes(BytesOf(ReadRecord(session, device, Entry::GetMode, &ControllerLibrary::GetMode)));
   return bytes(BytesOf(ReadRecord(session, device, Entry::GetParameters, &ControllerLibrary::GetParameters)));
 }
 
-void VerifyFields(Session& session, std::int32_t device, PlanRecord record, std::span<const FieldValue> values) {
+void VerifyFields(Session& session, std::int32_t device, PlanRecord record,
+                  std::span<const FieldValue> values) {
   const std::vector<std::string> differences = WrittenFieldDifferences(session, device, record, values);
   if (differences.empty()) return;
   std::string message = "read back, the controller did not keep what was written:";

@@ -111,8 +111,8 @@ void Dialog::ChooseSelectedDevice() {
   // nothing to choose, and the dialog stays.
   if (selected.isEmpty()) return;
 
-  selection_ = kavr::SelectionOf(selection_.DeviceCount, List1->row(selected.front()), SerialsBuffer,
-                                 VersionsBuffer);
+  selection_ =
+      kavr::SelectionOf(selection_.DeviceCount, List1->row(selected.front()), SerialsBuffer, VersionsBuffer);
   testWindow_ = std::make_unique<DLGForm>(library_, display_, selection_, decimalSeparator_);
   emit TestWindowOpening(testWindow_.get());
   testWindow_->Load();

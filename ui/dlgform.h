@@ -24,8 +24,7 @@ class DLGForm : public QWidget {
  public:
   // Reports print, and typed numbers are read, with `decimalSeparator`.
   DLGForm(kavr::ControllerLibrary& library, kavr::ReportDisplay& display, kavr::Selection selection = {},
-          std::string decimalSeparator = ".",
-          QWidget* parent = nullptr);
+          std::string decimalSeparator = ".", QWidget* parent = nullptr);
 
   // The load step: fills the window from the selection values and shows it.
   void Load();

@@ -16,9 +16,9 @@
 #include "app/call_log.h"
 #include "app/library_wiring.h"
 #include "app/version.h"
+#include "device/dynamic_controller_library.h"
 #include "dialog.h"
 #include "dlgform.h"
-#include "device/dynamic_controller_library.h"
 #include "message_box_display.h"
 #include "monitor_launcher.h"
 

@@ -1,7 +1,7 @@
 #include "message_box_display.h"
 
-#include "text/text.h"
 #include "report_box.h"
+#include "text/text.h"
 
 namespace kavr {
 

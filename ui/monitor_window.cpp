@@ -1,7 +1,5 @@
 #include "monitor_window.h"
 
-#include <QSpinBox>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -9,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>

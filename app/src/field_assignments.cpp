@@ -132,7 +132,6 @@ const RecordField* WritableField(std::span<const RecordField> fields, std::strin
   return nullptr;
 }
 
-
 std::optional<FieldValue> IntegerFieldValue(const RecordField& field, std::int64_t value,
                                             std::string_view shown, std::string& problem) {
   const IntegerRange range = RangeOf(field.kind);

@@ -4,8 +4,8 @@
 
 namespace kavr {
 
-LibraryWiring::LibraryWiring(std::unique_ptr<TranscriptFile> transcript, std::shared_ptr<ControllerLibrary> library,
-                             CallLog* log)
+LibraryWiring::LibraryWiring(std::unique_ptr<TranscriptFile> transcript,
+                             std::shared_ptr<ControllerLibrary> library, CallLog* log)
     : transcript_(std::move(transcript)), library_(std::move(library)), recording_(*library_) {
   if (log != nullptr) recording_.AddObserver([log](const LibraryCall& call) { log->Add(call); });
   if (transcript_) {

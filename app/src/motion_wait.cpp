@@ -10,11 +10,10 @@ Pacing SystemPacing() {
           [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }};
 }
 
-MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
-                            std::optional<std::chrono::milliseconds> limit,
-                            std::chrono::milliseconds interval, const Pacing& pacing,
-                            const std::function<bool()>& interrupted,
-                            const std::function<void(std::chrono::steady_clock::time_point, const KAVR_State&)>& seen) {
+MotionWait WaitUntilStopped(
+    ControllerLibrary& library, std::int32_t device, std::optional<std::chrono::milliseconds> limit,
+    std::chrono::milliseconds interval, const Pacing& pacing, const std::function<bool()>& interrupted,
+    const std::function<void(std::chrono::steady_clock::time_point, const KAVR_State&)>& seen) {
   const auto begun = pacing.now();
   for (;;) {
     MotionWait wait;

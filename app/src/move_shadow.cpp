@@ -48,7 +48,8 @@ MoveShadow::MoveShadow(TimePoint started, const MoveSent& move, const ShadowTole
     : move_(move),
       started_(started),
       startWindow_(startWindow),
-      motion_(motion::PredictedMove(started, move.from, move.destination, move.speed, move.parameters, move.start)),
+      motion_(motion::PredictedMove(started, move.from, move.destination, move.speed, move.parameters,
+                                    move.start)),
       tolerance_(tolerance.For(static_cast<std::int64_t>(move.destination) - move.from)),
       speed_(motion::ProfileOf(move.parameters, move.start, move.speed).speed) {}
 
@@ -78,7 +79,9 @@ std::optional<std::string> MoveShadow::Departs(TimePoint sent, TimePoint at, con
   // late as can be and read at once, or started early and read late.
   const std::int64_t least = PredictedAt(sent);
   const std::int64_t most = PredictedAt(at + startWindow_);
-  const auto along = [&](std::int64_t position) { return (position - move_.from) * (target >= move_.from ? 1 : -1); };
+  const auto along = [&](std::int64_t position) {
+    return (position - move_.from) * (target >= move_.from ? 1 : -1);
+  };
   const bool behind = along(reported) < along(least);
   const std::int64_t predicted = behind ? least : along(reported) > along(most) ? most : reported;
   const bool running = IsSet(state.Running);
@@ -86,8 +89,8 @@ std::optional<std::string> MoveShadow::Departs(TimePoint sent, TimePoint at, con
     // Where the prediction passed the stopping point is when it stopped.
     const auto reached = motion_.SecondsToReach(static_cast<double>(reported));
     const double when = reached ? std::min(seconds, SecondsAt(motion_.Plan().start) + *reached) : seconds;
-    std::string words = "stopped at " + std::to_string(reported) + " of " + std::to_string(target) + " after " +
-                        ShadowSeconds(when) + " s";
+    std::string words = "stopped at " + std::to_string(reported) + " of " + std::to_string(target) +
+                        " after " + ShadowSeconds(when) + " s";
     const std::string reason = StopReason(state, move_.before);
     return reason.empty() ? words : words + ": " + reason;
   }

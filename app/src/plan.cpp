@@ -136,7 +136,8 @@ void ParseLoad(const Json& step, PlanStep& parsed, const SettingsFileReader& rea
     Refuse("record: " + record.dump() + " is neither \"mode\" nor \"parameters\"");
   }
   const Json& file = Required(step, "file");
-  if (!file.is_string() || file.get<std::string>().empty()) Refuse("file: " + file.dump() + " is not a file name");
+  if (!file.is_string() || file.get<std::string>().empty())
+    Refuse("file: " + file.dump() + " is not a file name");
   parsed.file = file.get<std::string>();
   std::string problem;
   const auto text = readSettings(parsed.file, problem);
@@ -178,7 +179,8 @@ void ParseWait(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
   }
   parsed.duration = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(limit * 1000.0)));
   if (const Json* shadow = Member(step, "shadow")) {
-    if (!shadow->is_object()) Refuse("shadow: " + shadow->dump() + " is not an object such as {\"tolerance\": 50}");
+    if (!shadow->is_object())
+      Refuse("shadow: " + shadow->dump() + " is not an object such as {\"tolerance\": 50}");
     RequireKeys(*shadow, {"tolerance", "percent"}, "shadow");
     ShadowTolerance tolerance;
     if (const Json* steps = Member(*shadow, "tolerance")) {
@@ -187,7 +189,8 @@ void ParseWait(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
     if (const Json* percent = Member(*shadow, "percent")) {
       if (tolerance.steps) Refuse("shadow: give tolerance or percent, not both");
       const double share = Number(*percent, "shadow.percent");
-      if (!(share >= 0.0 && share <= 100.0)) Refuse("shadow.percent: " + percent->dump() + " is not from 0 to 100");
+      if (!(share >= 0.0 && share <= 100.0))
+        Refuse("shadow.percent: " + percent->dump() + " is not from 0 to 100");
       tolerance.percent = share;
     }
     parsed.shadow = tolerance;
@@ -199,7 +202,8 @@ void ParsePause(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
 }
 
 PlanLimits Limits(const Json& value, std::string_view name) {
-  if (!value.is_object()) Refuse(std::string(name) + ": " + value.dump() + " is not an object with min and/or max");
+  if (!value.is_object())
+    Refuse(std::string(name) + ": " + value.dump() + " is not an object with min and/or max");
   RequireKeys(value, {"min", "max", "marginal"}, name);
   PlanLimits limits;
   if (const Json* min = Member(value, "min")) limits.min = Number(*min, std::string(name) + ".min");
@@ -208,20 +212,23 @@ PlanLimits Limits(const Json& value, std::string_view name) {
   if (limits.min && limits.max && *limits.min > *limits.max) Refuse(std::string(name) + ": min is above max");
   if (const Json* marginal = Member(value, "marginal")) {
     limits.marginal = Number(*marginal, std::string(name) + ".marginal");
-    if (!(*limits.marginal >= 0.0)) Refuse(std::string(name) + ".marginal: " + marginal->dump() + " is below 0");
+    if (!(*limits.marginal >= 0.0))
+      Refuse(std::string(name) + ".marginal: " + marginal->dump() + " is below 0");
   }
   return limits;
 }
 
 std::vector<PlanInput> Inputs(const Json& value) {
-  if (!value.is_object()) Refuse("inputs: " + value.dump() + " is not an object of state flags and true/false");
+  if (!value.is_object())
+    Refuse("inputs: " + value.dump() + " is not an object of state flags and true/false");
   std::vector<PlanInput> inputs;
   for (const auto& [name, on] : value.items()) {
     const RecordField* field = FindField(RecordFields<KAVR_State>(), name);
     if (field == nullptr || field->kind != FieldKind::kFlag) {
       std::string flags;
       for (const RecordField& candidate : RecordFields<KAVR_State>()) {
-        if (candidate.kind == FieldKind::kFlag) flags += (flags.empty() ? "" : ", ") + std::string(candidate.name);
+        if (candidate.kind == FieldKind::kFlag)
+          flags += (flags.empty() ? "" : ", ") + std::string(candidate.name);
       }
       Refuse("inputs: " + Quoted(name) + " is not a flag of KAVR_State; the flags are: " + flags);
     }
@@ -233,8 +240,9 @@ std::vector<PlanInput> Inputs(const Json& value) {
 void ParseExpect(const Json& step, PlanStep& parsed, const SettingsFileReader&) {
   PlanExpectation& expect = parsed.expect;
   if (const Json* position = Member(step, "position")) {
-    expect.position = static_cast<std::int32_t>(WholeNumber(*position, "position", std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
+    expect.position =
+        static_cast<std::int32_t>(WholeNumber(*position, "position", std::numeric_limits<std::int32_t>::min(),
+                                              std::numeric_limits<std::int32_t>::max()));
   }
   if (const Json* tolerance = Member(step, "tolerance")) {
     if (!expect.position) Refuse("tolerance is given without a position");
@@ -243,16 +251,20 @@ void ParseExpect(const Json& step, PlanStep& parsed, const SettingsFileReader&) 
   if (const Json* running = Member(step, "running")) expect.running = Boolean(*running, "running");
   if (const Json* inputs = Member(step, "inputs")) expect.inputs = Inputs(*inputs);
   if (const Json* voltage = Member(step, "voltage")) expect.voltage = Limits(*voltage, "voltage");
-  if (const Json* temperature = Member(step, "temperature")) expect.temperature = Limits(*temperature, "temperature");
+  if (const Json* temperature = Member(step, "temperature"))
+    expect.temperature = Limits(*temperature, "temperature");
   // Named conditions on the state's flags, the same as inputs.
-  for (const auto& [key, field] : {std::pair{"rotary_error", "RotaryError"}, {"emergency", "EmergencyPushed"},
-                                   {"power", "PowerOn"}}) {
+  for (const auto& [key, field] :
+       {std::pair{"rotary_error", "RotaryError"}, {"emergency", "EmergencyPushed"}, {"power", "PowerOn"}}) {
     if (const Json* on = Member(step, key)) {
       expect.inputs.push_back({FindField(RecordFields<KAVR_State>(), field), Boolean(*on, key)});
     }
   }
-  if (!expect.position && !expect.running && expect.inputs.empty() && !expect.voltage && !expect.temperature) {
-    Refuse("names no condition (position, running, inputs, voltage, temperature, rotary_error, emergency, power)");
+  if (!expect.position && !expect.running && expect.inputs.empty() && !expect.voltage &&
+      !expect.temperature) {
+    Refuse(
+        "names no condition (position, running, inputs, voltage, temperature, rotary_error, emergency, "
+        "power)");
   }
 }
 
@@ -264,7 +276,11 @@ const StepRule kStepRules[] = {
     {PlanStepKind::kLoad, "load", {"record", "file", "verify"}, ParseLoad},
     {PlanStepKind::kStart, "start", {"destination", "speed", "divisor"}, ParseStart},
     {PlanStepKind::kWait, "wait", {"seconds", "shadow"}, ParseWait},
-    {PlanStepKind::kExpect, "expect", {"position", "tolerance", "running", "inputs", "voltage", "temperature", "rotary_error", "emergency", "power"}, ParseExpect},
+    {PlanStepKind::kExpect,
+     "expect",
+     {"position", "tolerance", "running", "inputs", "voltage", "temperature", "rotary_error", "emergency",
+      "power"},
+     ParseExpect},
     {PlanStepKind::kPause, "pause", {"ms"}, ParsePause},
     {PlanStepKind::kStop, "stop", {}, ParseNothing},
     {PlanStepKind::kSave, "save", {}, ParseNothing},
@@ -281,7 +297,8 @@ std::string StepNames() {
 PlanStep ParseStep(const Json& step, const SettingsFileReader& readSettings) {
   if (!step.is_object()) Refuse("not an object with a \"step\" member");
   const Json& name = Required(step, "step");
-  const auto rule = std::ranges::find_if(kStepRules, [&](const StepRule& r) { return name.is_string() && name.get<std::string>() == r.name; });
+  const auto rule = std::ranges::find_if(
+      kStepRules, [&](const StepRule& r) { return name.is_string() && name.get<std::string>() == r.name; });
   if (rule == std::end(kStepRules)) Refuse(name.dump() + " is not a step; the steps are: " + StepNames());
   RequireKeys(step, rule->keys, rule->name, "step");
   PlanStep parsed;
@@ -309,7 +326,8 @@ Json ParseStrictly(std::string_view text) {
         break;
       case Json::parse_event_t::key:
         // The plan's own members are known before the rest is read.
-        if (depth == 1) RequireKeys(Json::object({{parsed.get<std::string>(), nullptr}}), {"name", "steps"}, "a plan");
+        if (depth == 1)
+          RequireKeys(Json::object({{parsed.get<std::string>(), nullptr}}), {"name", "steps"}, "a plan");
         if (!openObjects.empty() && openObjects.back().size() >= kMostMembers) {
           Refuse("an object of more than " + std::to_string(kMostMembers) + " members");
         }
@@ -348,7 +366,8 @@ Plan ParsePlan(std::string_view text, const SettingsFileReader& readSettings) {
       plan.steps.push_back(ParseStep(steps[index], readSettings));
     } catch (const Refusal& refusal) {
       const Json* kind = steps[index].is_object() ? Member(steps[index], "step") : nullptr;
-      const std::string named = kind != nullptr && kind->is_string() ? " (" + kind->get<std::string>() + ")" : "";
+      const std::string named =
+          kind != nullptr && kind->is_string() ? " (" + kind->get<std::string>() + ")" : "";
       Refuse("step " + std::to_string(index + 1) + named + ": " + refusal.text);
     }
   }

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/problem.h"
-#include "transcript/record_fields.h"
 #include "app/record_json.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 namespace {
@@ -16,8 +16,8 @@ using Json = nlohmann::ordered_json;
 using std::chrono::duration;
 
 // The switch inputs of the state a plan expects as they were recorded.
-constexpr std::string_view kSwitchInputs[] = {"EmergencyPushed", "Trailer1Pushed", "Trailer2Pushed", "SyncInState",
-                                              "RotaryError"};
+constexpr std::string_view kSwitchInputs[] = {"EmergencyPushed", "Trailer1Pushed", "Trailer2Pushed",
+                                              "SyncInState", "RotaryError"};
 // A wait allows the move's recorded time this much longer, and this many
 // seconds more for the polls' own pace.
 constexpr double kWaitMargin = 1.2;
@@ -39,7 +39,8 @@ std::optional<Record> RecordOf(const std::vector<std::uint8_t>& bytes) {
 // Rounded outward to a tenth, so that the band holds what it says.
 Json Band(double value, double band) {
   const double spread = std::fabs(value) * band;
-  return Json{{"min", std::floor((value - spread) * 10.0) / 10.0}, {"max", std::ceil((value + spread) * 10.0) / 10.0}};
+  return Json{{"min", std::floor((value - spread) * 10.0) / 10.0},
+              {"max", std::ceil((value + spread) * 10.0) / 10.0}};
 }
 
 double Seconds(const LibraryCall& from, const LibraryCall& to) {
@@ -102,7 +103,9 @@ class PlanBuilder {
     bool stopped = false;
   };
 
-  static double WaitSeconds(double took) { return std::ceil((took * kWaitMargin + kWaitSlack) * 10.0) / 10.0; }
+  static double WaitSeconds(double took) {
+    return std::ceil((took * kWaitMargin + kWaitSlack) * 10.0) / 10.0;
+  }
 
   void Flush() {
     if (pending_) steps_.push_back(std::move(*pending_));
@@ -200,11 +203,13 @@ std::optional<std::string> PlanFromTranscript(std::span<const RecordedCall> call
   for (const RecordedCall& recorded : calls) {
     if (!recorded.call.device || recorded.call.entry == Entry::GetLastErr) continue;
     if (first == nullptr) first = &recorded;
-    if (*recorded.call.device != *first->call.device && Writes(recorded.call.entry) && !recorded.call.Failed()) {
+    if (*recorded.call.device != *first->call.device && Writes(recorded.call.entry) &&
+        !recorded.call.Failed()) {
       return Fail(problem, "line " + std::to_string(recorded.line) + ": " +
                                std::string(ShortEntryName(recorded.call.entry)) + " drives controller " +
                                std::to_string(*recorded.call.device + 1) + ", and line " +
-                               std::to_string(first->line) + " controller " + std::to_string(*first->call.device + 1) +
+                               std::to_string(first->line) + " controller " +
+                               std::to_string(*first->call.device + 1) +
                                "; a plan does the same to every controller: record one at a time");
     }
   }

@@ -219,7 +219,8 @@ std::optional<FieldWrites> FieldWritesFromJson(std::string_view text, std::span<
       });
   // The parser takes a NUL for the end of the text and ignores what follows.
   if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    return Fail(problem, "not JSON: a NUL byte at byte " + std::to_string(nul + 1) + "; nothing may follow the value");
+    return Fail(problem,
+                "not JSON: a NUL byte at byte " + std::to_string(nul + 1) + "; nothing may follow the value");
   }
   Json json;
   try {

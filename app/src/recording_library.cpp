@@ -2,8 +2,8 @@
 
 #include <type_traits>
 
-#include "transcript/record_fields.h"
 #include "text/text.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 namespace {
@@ -94,14 +94,15 @@ ResultCode RecordingControllerLibrary::Start(std::int32_t device, std::int32_t d
 // The entries of the common shapes: a controller number, and a record
 // recorded as sent and as returned.
 #define KAVR_RECORDING(...) KAVR_ENTRY_BY_SHAPE(KAVR_RECORDING, __VA_ARGS__)
-#define KAVR_RECORDING_ControllerOnly(name, ...)                                            \
-  ResultCode RecordingControllerLibrary::name(std::int32_t device) {                       \
-    LibraryCall call = CallOf(Entry::name, device);                                        \
-    return Observe(call, [&] { return library_.name(device); }, [](LibraryCall&) {});      \
+#define KAVR_RECORDING_ControllerOnly(name, ...)                           \
+  ResultCode RecordingControllerLibrary::name(std::int32_t device) {       \
+    LibraryCall call = CallOf(Entry::name, device);                        \
+    return Observe(                                                        \
+        call, [&] { return library_.name(device); }, [](LibraryCall&) {}); \
   }
-#define KAVR_RECORDING_RecordGet(name, record, ...)                                        \
-  ResultCode RecordingControllerLibrary::name(std::int32_t device, record& value) {       \
-    return RecordCall(Entry::name, device, value, &ControllerLibrary::name);               \
+#define KAVR_RECORDING_RecordGet(name, record, ...)                                 \
+  ResultCode RecordingControllerLibrary::name(std::int32_t device, record& value) { \
+    return RecordCall(Entry::name, device, value, &ControllerLibrary::name);        \
   }
 #define KAVR_RECORDING_RecordSet KAVR_RECORDING_RecordGet
 #define KAVR_RECORDING_Init(...)

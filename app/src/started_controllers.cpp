@@ -10,7 +10,9 @@ void StartedControllers::Add(std::int32_t device) {
 
 void StartedControllers::Remove(std::int32_t device) { std::erase(devices_, device); }
 
-bool StartedControllers::Holds(std::int32_t device) const { return std::ranges::find(devices_, device) != devices_.end(); }
+bool StartedControllers::Holds(std::int32_t device) const {
+  return std::ranges::find(devices_, device) != devices_.end();
+}
 
 std::vector<StopSent> StartedControllers::StopAll(ControllerLibrary& library) {
   std::vector<StopSent> sent;

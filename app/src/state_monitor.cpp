@@ -1,10 +1,11 @@
 #include "app/state_monitor.h"
 
-#include "text/text.h"
 #include <cstring>
 #include <exception>
 #include <string>
+
 #include "reports/reports.h"
+#include "text/text.h"
 
 namespace kavr {
 
@@ -60,8 +61,8 @@ void StateMonitor::Shadow(std::int32_t device, std::chrono::steady_clock::time_p
     KAVR_Parameters parameters{};
     const CallLog::PollScope poll(log_);
     if (library_.GetParameters(device, parameters) == 0) {
-      const MoveSent move{lastState_->CurrentPosition, seen->destination, seen->speed, parameters, seen->start,
-                          *lastState_};
+      const MoveSent move{
+          lastState_->CurrentPosition, seen->destination, seen->speed, parameters, seen->start, *lastState_};
       shadow_.emplace(seen->at, move, tolerance_, seen->call);
       departure_.clear();
     }

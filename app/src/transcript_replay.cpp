@@ -7,8 +7,8 @@
 
 #include "app/device_list.h"
 #include "app/field_assignments.h"
-#include "transcript/record_fields.h"
 #include "text/text.h"
+#include "transcript/record_fields.h"
 
 namespace kavr {
 namespace {
@@ -52,19 +52,19 @@ class Replay {
         break;
 // The entries of the common shapes: a controller number, and a record.
 #define KAVR_REPLAYING(...) KAVR_ENTRY_BY_SHAPE(KAVR_REPLAYING, __VA_ARGS__)
-#define KAVR_REPLAYING_ControllerOnly(name, ...)   \
-  case Entry::name:                                \
-    Result(recorded, library_.name(*device));      \
+#define KAVR_REPLAYING_ControllerOnly(name, ...) \
+  case Entry::name:                              \
+    Result(recorded, library_.name(*device));    \
     break;
-#define KAVR_REPLAYING_RecordGet(name, ...)                            \
-  case Entry::name:                                                    \
-    RecordCall(recorded, *device, &ControllerLibrary::name);           \
+#define KAVR_REPLAYING_RecordGet(name, ...)                  \
+  case Entry::name:                                          \
+    RecordCall(recorded, *device, &ControllerLibrary::name); \
     break;
 #define KAVR_REPLAYING_RecordSet KAVR_REPLAYING_RecordGet
 #define KAVR_REPLAYING_Init(...)
 #define KAVR_REPLAYING_Start(...)
 #define KAVR_REPLAYING_GetLastErr(...)
-      KAVR_FOR_EACH_ENTRY(KAVR_REPLAYING)
+        KAVR_FOR_EACH_ENTRY(KAVR_REPLAYING)
 #undef KAVR_REPLAYING
     }
     return !(options_.firstDifferenceOnly && outcome_.differences > before);

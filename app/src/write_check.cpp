@@ -14,12 +14,14 @@ double FieldNumber(RecordBytes record, const RecordField& field) {
 
 }  // namespace
 
-std::vector<Measurement> WrittenMeasurements(std::span<const FieldValue> sent, std::optional<RecordBytes> readBack) {
+std::vector<Measurement> WrittenMeasurements(std::span<const FieldValue> sent,
+                                             std::optional<RecordBytes> readBack) {
   // The record as sent: the values over the record read back (or zeros).
   std::size_t size = 0;
   for (const FieldValue& value : sent) size = std::max(size, value.field->offset + value.field->size);
-  std::vector<std::uint8_t> expected = readBack ? std::vector<std::uint8_t>(readBack->begin(), readBack->end())
-                                                : std::vector<std::uint8_t>(size);
+  std::vector<std::uint8_t> expected = readBack
+                                           ? std::vector<std::uint8_t>(readBack->begin(), readBack->end())
+                                           : std::vector<std::uint8_t>(size);
   ApplyFieldValues(expected, sent);
   std::vector<Measurement> measurements;
   std::vector<const RecordField*> seen;
@@ -61,8 +63,8 @@ std::vector<FieldDifference> FieldDifferences(RecordBytes readBack, std::span<co
 std::vector<std::string> WriteDifferences(RecordBytes readBack, std::span<const FieldValue> sent) {
   std::vector<std::string> lines;
   for (const FieldDifference& difference : FieldDifferences(readBack, sent)) {
-    lines.push_back(std::string(difference.field->name) + ": sent " + difference.sent + ", the controller keeps " +
-                    difference.kept);
+    lines.push_back(std::string(difference.field->name) + ": sent " + difference.sent +
+                    ", the controller keeps " + difference.kept);
   }
   return lines;
 }

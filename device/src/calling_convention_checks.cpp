@@ -14,7 +14,7 @@ struct IsStdcall : std::false_type {};
 template <typename Result, typename... Arguments>
 struct IsStdcall<Result(__stdcall*)(Arguments...)> : std::true_type {};
 
-#define KAVR_EXPECT_STDCALL(name, ...)                                \
+#define KAVR_EXPECT_STDCALL(name, ...)                       \
   static_assert(IsStdcall<EntryPointer<Entry::name>>::value, \
                 "the binding must call _KAVRVB_" #name " as __stdcall");
 KAVR_FOR_EACH_ENTRY(KAVR_EXPECT_STDCALL)

@@ -9,8 +9,8 @@
 
 #include "contract/entries.h"
 #include "contract/entry_names.h"
-#include "text/text.h"
 #include "device/shared_library.h"
+#include "text/text.h"
 
 namespace kavr {
 namespace {
@@ -191,13 +191,11 @@ ResultCode DynamicControllerLibrary::Start(std::int32_t device, std::int32_t des
 // The entries of the common shapes pass the controller number, and the
 // record by address.
 #define KAVR_BINDING(...) KAVR_ENTRY_BY_SHAPE(KAVR_BINDING, __VA_ARGS__)
-#define KAVR_BINDING_ControllerOnly(name, ...)                    \
-  ResultCode DynamicControllerLibrary::name(std::int32_t device) { \
-    return Forward<Entry::name>(device);                          \
-  }
-#define KAVR_BINDING_RecordGet(name, record, ...)                                \
+#define KAVR_BINDING_ControllerOnly(name, ...) \
+  ResultCode DynamicControllerLibrary::name(std::int32_t device) { return Forward<Entry::name>(device); }
+#define KAVR_BINDING_RecordGet(name, record, ...)                                 \
   ResultCode DynamicControllerLibrary::name(std::int32_t device, record& value) { \
-    return Forward<Entry::name>(device, &value);                                 \
+    return Forward<Entry::name>(device, &value);                                  \
   }
 #define KAVR_BINDING_RecordSet KAVR_BINDING_RecordGet
 #define KAVR_BINDING_Init(...)

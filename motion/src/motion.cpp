@@ -38,9 +38,7 @@ std::int32_t WholeSteps(double position) {
                                               double{std::numeric_limits<std::int32_t>::max()}));
 }
 
-double SecondsSince(TimePoint from, TimePoint now) {
-  return std::max(0.0, SecondsBetween(from, now));
-}
+double SecondsSince(TimePoint from, TimePoint now) { return std::max(0.0, SecondsBetween(from, now)); }
 
 }  // namespace
 
@@ -81,7 +79,7 @@ void Motion::MoveTo(TimePoint now, std::int32_t destination, double speed, doubl
   double direction = Sign(target - plannedPosition_);
   const bool headingThere = direction != 0.0 && Sign(plannedVelocity_) == direction;
   if (plannedVelocity_ != 0.0 && (!headingThere || BrakingDistance(plannedVelocity_, deceleration) >
-                                                         std::abs(target - plannedPosition_))) {
+                                                       std::abs(target - plannedPosition_))) {
     // Wrong way, or too fast to stop in time: come to rest first (an
     // overshoot that is then driven back, as a real motor would).
     AddPhase(SecondsToChange(plannedVelocity_, deceleration), 0.0);
@@ -154,8 +152,10 @@ std::optional<double> Motion::SecondsToReach(double position) const {
     const double gap = position - at;
     std::optional<double> root;
     if (rate == 0.0) {
-      if (gap == 0.0) root = 0.0;
-      else if (velocity != 0.0 && gap / velocity >= 0.0) root = gap / velocity;
+      if (gap == 0.0)
+        root = 0.0;
+      else if (velocity != 0.0 && gap / velocity >= 0.0)
+        root = gap / velocity;
     } else {
       const double discriminant = velocity * velocity + 2.0 * rate * gap;
       if (discriminant >= 0.0) {

@@ -10,14 +10,14 @@
 #include <string_view>
 #include <type_traits>
 
-#include "transcript/library_call.h"
-#include "transcript/record_fields.h"
-#include "device/dynamic_controller_library.h"
 #include "contract/entry_names.h"
 #include "contract/records.h"
-#include "text/text.h"
+#include "device/dynamic_controller_library.h"
 #include "original_library.h"
 #include "platform.h"
+#include "text/text.h"
+#include "transcript/library_call.h"
+#include "transcript/record_fields.h"
 #include "transcript_writer.h"
 
 namespace {

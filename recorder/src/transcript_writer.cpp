@@ -6,10 +6,10 @@
 #include <ctime>
 #include <utility>
 
+#include "device/shared_library.h"
+#include "platform.h"
 #include "transcript/clock_text.h"
 #include "transcript/input_file.h"
-#include "platform.h"
-#include "device/shared_library.h"
 
 namespace kavr::recorder {
 namespace {
@@ -88,7 +88,8 @@ void TranscriptWriter::NoteFailure(const std::string& what) {
   // /dev/full.err.
   std::error_code error;
   const auto type = std::filesystem::status(path_, error).type();
-  const bool besideIt = type == std::filesystem::file_type::regular || type == std::filesystem::file_type::directory ||
+  const bool besideIt = type == std::filesystem::file_type::regular ||
+                        type == std::filesystem::file_type::directory ||
                         type == std::filesystem::file_type::not_found;
   if (!path_.empty() && besideIt) {
     std::filesystem::path note = path_;

@@ -1,5 +1,5 @@
-#include "text/text.h"
 #include "reports/reports.h"
+#include "text/text.h"
 
 namespace kavr {
 

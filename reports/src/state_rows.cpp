@@ -27,14 +27,16 @@ class Numbers {
 std::string Motion(const KAVR_State& state) {
   if (!IsSet(state.Running)) return "Not Running";
   // The direction keeps its trailing space even when nothing follows it.
-  std::string motion = "Running in " + std::string(FlagWord(state.DirectionCCW, "CCW Direction ", "CW Direction "));
+  std::string motion =
+      "Running in " + std::string(FlagWord(state.DirectionCCW, "CCW Direction ", "CW Direction "));
   if (state.StepDivisor == 1 && IsSet(state.FullSpeed)) motion += "at Full Speed";
   return motion;
 }
 
 // Zero of either sign and not-a-number all mean the supply is low.
 std::string Voltage(const KAVR_State& state, const Numbers& numbers) {
-  if (state.InputVoltage < 0.0f || state.InputVoltage > 0.0f) return numbers.Number(state.InputVoltage, "0.0");
+  if (state.InputVoltage < 0.0f || state.InputVoltage > 0.0f)
+    return numbers.Number(state.InputVoltage, "0.0");
   return "Low";
 }
 
@@ -57,11 +59,12 @@ std::vector<StateRow> StateRows(const KAVR_State& state, std::string_view decima
       {kPower, "- Power - ",
        std::string(IsSet(state.PowerOn) ? FlagWord(state.FullPower, "Full", "Half") : "Off")},
       {kMotion, "- Step Motor is ", Motion(state)},
-      {kReset, "- Device ", std::string(FlagWord(state.AfterReset, "is After Reset", "Position Already Set"))},
+      {kReset, "- Device ",
+       std::string(FlagWord(state.AfterReset, "is After Reset", "Position Already Set"))},
       Input(kSyncIn, "- Input Synchronization Logical Pin State - ", PinWord(state.SyncInState), "Sync in",
             state.SyncInState),
-      Input(kSyncOut, "- Output Synchronization Logical Pin State - ", PinWord(state.SyncOutState), "Sync out",
-            state.SyncOutState),
+      Input(kSyncOut, "- Output Synchronization Logical Pin State - ", PinWord(state.SyncOutState),
+            "Sync out", state.SyncOutState),
       Input(kRotary, "- Rotary Transducer Logical Pin State - ", PinWord(state.RotaryState), "Rotary",
             state.RotaryState),
       Input(kRotaryError, "- Rotary Transducer Error Flag - ", FlagWord(state.RotaryError, "Error", "Clear"),
@@ -77,7 +80,8 @@ std::vector<StateRow> StateRows(const KAVR_State& state, std::string_view decima
 }
 
 std::string_view StateValue(const std::vector<StateRow>& rows, StateRowKey key) {
-  const auto found = std::find_if(rows.begin(), rows.end(), [key](const StateRow& row) { return row.key == key; });
+  const auto found =
+      std::find_if(rows.begin(), rows.end(), [key](const StateRow& row) { return row.key == key; });
   return found == rows.end() ? std::string_view() : std::string_view(found->value);
 }
 

@@ -12,7 +12,6 @@
 // it is the latest, and the controllers' last error otherwise.
 
 #include "contract/entries.h"
-#include "contract/entry_names.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +22,9 @@
 #include <string_view>
 #include <utility>
 
-#include "simulator/clock.h"
+#include "contract/entry_names.h"
 #include "contract/own_result_codes.h"
+#include "simulator/clock.h"
 #include "simulator/shared_state.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
@@ -143,8 +143,7 @@ extern "C" {
 KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t versionsCapacity,
                                        char* serials, int32_t serialsCapacity) {
   try {
-    if (auto answer =
-            kavr::sim::ReplayedInit(count, versions, versionsCapacity, serials, serialsCapacity)) {
+    if (auto answer = kavr::sim::ReplayedInit(count, versions, versionsCapacity, serials, serialsCapacity)) {
       return Answered(Entry::Init, *answer);
     }
   } catch (const std::exception& error) {
@@ -172,12 +171,12 @@ KAVR_ResultCode KAVR_CALL _KAVRVB_Init(int32_t* count, char* versions, int32_t v
 // compile.
 #define KAVR_ARGUMENT_LIST(...) __VA_ARGS__
 #define KAVR_STAND_IN(...) KAVR_ENTRY_BY_SHAPE(KAVR_STAND_IN, __VA_ARGS__)
-#define KAVR_STAND_IN_ENTRY(name, record, result, parameters, arguments)                              \
-  result KAVR_CALL _KAVRVB_##name parameters {                                                      \
-    if (auto answer = kavr::sim::Replayed(Entry::name, KAVR_ARGUMENT_LIST arguments)) {              \
-      return Answered(Entry::name, *answer);                                                        \
-    }                                                                                               \
-    return Forward(Entry::name, [&](Simulator& simulator) { return simulator.name arguments; });    \
+#define KAVR_STAND_IN_ENTRY(name, record, result, parameters, arguments)                         \
+  result KAVR_CALL _KAVRVB_##name parameters {                                                   \
+    if (auto answer = kavr::sim::Replayed(Entry::name, KAVR_ARGUMENT_LIST arguments)) {          \
+      return Answered(Entry::name, *answer);                                                     \
+    }                                                                                            \
+    return Forward(Entry::name, [&](Simulator& simulator) { return simulator.name arguments; }); \
   }
 #define KAVR_STAND_IN_ControllerOnly KAVR_STAND_IN_ENTRY
 #define KAVR_STAND_IN_RecordGet KAVR_STAND_IN_ENTRY

@@ -77,7 +77,8 @@ KeptFields ParseKeptFields(std::string_view text, const std::function<void(const
     if (field->field->kind == FieldKind::kFloat) {
       const auto real = ParseFloat(value);
       if (!real) {
-        warn("KAVR_SIM_KEEP: " + Quoted(value) + " for " + std::string(name) + " is not a 32-bit float; ignored");
+        warn("KAVR_SIM_KEEP: " + Quoted(value) + " for " + std::string(name) +
+             " is not a 32-bit float; ignored");
         continue;
       }
       field->real = *real;
@@ -85,8 +86,9 @@ KeptFields ParseKeptFields(std::string_view text, const std::function<void(const
       const Range range = RangeOf(field->field->kind);
       const auto integer = ParseInteger(value, range.low, range.high);
       if (!integer) {
-        warn("KAVR_SIM_KEEP: " + Quoted(value) + " for " + std::string(name) + " is not a whole number from " +
-             IntText(range.low) + " to " + IntText(range.high) + "; ignored");
+        warn("KAVR_SIM_KEEP: " + Quoted(value) + " for " + std::string(name) +
+             " is not a whole number from " + IntText(range.low) + " to " + IntText(range.high) +
+             "; ignored");
         continue;
       }
       field->integer = *integer;

@@ -35,7 +35,8 @@ template <typename Record>
 bool Intact(const Record& record, int device) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
   bool intact = true;
-  ForEachReservedByte<Record>([&](std::size_t at) { intact = intact && bytes[at] == PatternByte(at, device); });
+  ForEachReservedByte<Record>(
+      [&](std::size_t at) { intact = intact && bytes[at] == PatternByte(at, device); });
   return intact;
 }
 
@@ -52,9 +53,7 @@ bool Zero(const Record& record) {
 void FillReservedSlots(KAVR_Mode& mode, int device) { Fill(mode, device); }
 void FillReservedSlots(KAVR_Parameters& parameters, int device) { Fill(parameters, device); }
 bool ReservedSlotsIntact(const KAVR_Mode& mode, int device) { return Intact(mode, device); }
-bool ReservedSlotsIntact(const KAVR_Parameters& parameters, int device) {
-  return Intact(parameters, device);
-}
+bool ReservedSlotsIntact(const KAVR_Parameters& parameters, int device) { return Intact(parameters, device); }
 
 }  // namespace kavr::sim
 

@@ -63,7 +63,8 @@ Event NextEvent(const ControllerState& controller, const ControllerRig& rig) {
     if (seconds && *seconds >= done && *seconds < next.seconds) next = {*seconds, kind};
   };
   for (const int which : {1, 2}) {
-    const bool enabled = IsSet(which == 1 ? controller.mode.Trailer1Enabled : controller.mode.Trailer2Enabled);
+    const bool enabled =
+        IsSet(which == 1 ? controller.mode.Trailer1Enabled : controller.mode.Trailer2Enabled);
     const auto& range = Wired(rig, controller.mode, which);
     if (enabled && range) consider(TrailerStop(motion, *range), EventKind::kTrailer);
   }
@@ -85,15 +86,16 @@ void Warm(ControllerState& controller, const ControllerRig& rig, Clock::TimePoin
     const Clock::TimePoint runFrom = controller.motion.Plan().start;
     const double runEnd = SecondsBetween(wear.advancedTo, runFrom) + controller.motion.RunSeconds();
     const double span = SecondsBetween(wear.advancedTo, to);
-    const double running = std::clamp(std::min(span, runEnd) - std::max(0.0, SecondsBetween(wear.advancedTo, runFrom)),
-                                      0.0, span);
+    const double running = std::clamp(
+        std::min(span, runEnd) - std::max(0.0, SecondsBetween(wear.advancedTo, runFrom)), 0.0, span);
     wear.heat = std::max(0.0, wear.heat + *rig.heating * (running - (span - running)));
   }
   wear.advancedTo = std::max(wear.advancedTo, to);
 }
 
 Clock::TimePoint After(Clock::TimePoint from, double seconds) {
-  return from + std::chrono::duration_cast<Clock::TimePoint::duration>(std::chrono::duration<double>(seconds));
+  return from +
+         std::chrono::duration_cast<Clock::TimePoint::duration>(std::chrono::duration<double>(seconds));
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <limits>
 #include <utility>
 
+#include "contract/own_result_codes.h"
 #include "simulator/machine.h"
 #include "simulator/number_text.h"
 #include "simulator/quoted_text.h"
-#include "contract/own_result_codes.h"
 
 namespace kavr::sim {
 namespace {

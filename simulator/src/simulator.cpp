@@ -6,12 +6,12 @@
 #include <numbers>
 #include <vector>
 
+#include "contract/own_result_codes.h"
 #include "simulator/controller_defaults.h"
 #include "simulator/flash_store.h"
 #include "simulator/number_text.h"
 #include "simulator/parameter_checks.h"
 #include "simulator/reserved_slots.h"
-#include "contract/own_result_codes.h"
 
 namespace kavr::sim {
 namespace {
@@ -154,7 +154,8 @@ KAVR_ResultCode Simulator::GetState(std::int32_t device, KAVR_State* state) {
   filled.Trailer1Pushed = ToFlag(TrailerPushed(rig, controller.mode, 1, motion.position));
   filled.Trailer2Pushed = ToFlag(TrailerPushed(rig, controller.mode, 2, motion.position));
   const auto supply = motion.running && rig.supplyUnderLoad ? rig.supplyUnderLoad : rig.supply;
-  filled.InputVoltage = supply ? static_cast<float>(*supply) : InputVoltageAt(seconds, device, motion.running);
+  filled.InputVoltage =
+      supply ? static_cast<float>(*supply) : InputVoltageAt(seconds, device, motion.running);
   *state = filled;
   return kSuccess;
 }
@@ -252,9 +253,8 @@ KAVR_ResultCode Simulator::Start(std::int32_t device, std::int32_t destination, 
                            profile.decelerationMs);
   if (rig.emergencyAfterMs && !controller.wear.emergencyUsed) {
     controller.wear.emergencyUsed = true;
-    controller.wear.emergencyAt =
-        now + std::chrono::duration_cast<Clock::TimePoint::duration>(
-                  std::chrono::duration<double, std::milli>(*rig.emergencyAfterMs));
+    controller.wear.emergencyAt = now + std::chrono::duration_cast<Clock::TimePoint::duration>(
+                                            std::chrono::duration<double, std::milli>(*rig.emergencyAfterMs));
   }
   controller.afterReset = false;
   controller.stepDivisor = static_cast<std::uint8_t>(divisor);

@@ -9,11 +9,11 @@
 #include <mutex>
 #include <vector>
 
-#include "transcript/transcript_reader.h"
 #include "contract/own_result_codes.h"
+#include "simulator/sim_config.h"
 #include "text/text.h"
 #include "transcript/input_file.h"
-#include "simulator/sim_config.h"
+#include "transcript/transcript_reader.h"
 
 namespace kavr::sim {
 namespace {

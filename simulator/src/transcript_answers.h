@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "transcript/record_fields.h"
 #include "contract/entries.h"
 #include "contract/entry_names.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::sim {
 

@@ -9,8 +9,8 @@
 namespace kavr {
 namespace {
 
-using std::chrono::milliseconds;
 using fakes::Strings;
+using std::chrono::milliseconds;
 
 struct Waiting {
   fakes::FakeLibrary library;

@@ -1,11 +1,11 @@
 // A move held against its prediction: the words for each way of leaving it,
 // from states made up for each moment. The factory ramps are 200 ms each;
 // the prediction for 0 to 2000 at 2000 steps/s is 1.2 s long.
+#include "app/move_shadow.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "app/move_shadow.h"
 
 namespace {
 
@@ -62,9 +62,11 @@ TEST(MoveShadow, EachDepartureIsSaidOnceInWords) {
       {"stopped by the other switch",
        {{0.7, 1000, false, &KAVR_State::Trailer2Pushed}},
        "stopped at 1000 of 2000 after 0.6 s: Trailer 2 pushed"},
-      {"the emergency button", {{0.5, 800, false, &KAVR_State::EmergencyPushed}},
+      {"the emergency button",
+       {{0.5, 800, false, &KAVR_State::EmergencyPushed}},
        "stopped at 800 of 2000 after 0.5 s: emergency button pushed"},
-      {"a rotary error that stops", {{0.9, 1500, false, &KAVR_State::RotaryError}},
+      {"a rotary error that stops",
+       {{0.9, 1500, false, &KAVR_State::RotaryError}},
        "stopped at 1500 of 2000 after 0.85 s: Rotary error at 1500"},
       {"a rotary error in passing", {{0.9, 1500, true, &KAVR_State::RotaryError}}, "Rotary error at 1500"},
       {"behind", {{0.6, 1000, true}, {1.2, 1650, true}}, "behind the prediction by 350 steps at 1.2 s"},
@@ -72,7 +74,8 @@ TEST(MoveShadow, EachDepartureIsSaidOnceInWords) {
       {"a tolerance in steps", {{0.6, 1045, true}}, "ahead of the prediction by 45 steps at 0.6 s", {40, {}}},
       {"a tolerance in percent", {{0.6, 1045, true}}, nullptr, {{}, 3.0}},
       {"late", {{0.6, 1000, true}, {1.2, 1990, true}, {1.8, 2000, false}}, "ended 0.6 s late"},
-      {"only the first departure", {{0.6, 500, true}, {1.2, 700, true}, {2.0, 900, false}},
+      {"only the first departure",
+       {{0.6, 500, true}, {1.2, 700, true}, {2.0, 900, false}},
        "behind the prediction by 500 steps at 0.6 s"},
   };
   for (const Case& c : cases) {
@@ -111,7 +114,8 @@ TEST(PolledMove, StopsWithACauseAndRotaryErrorsAreSaidOnce) {
                                             {2.3, 400, false, &KAVR_State::RotaryError}}) {
     if (auto words = polled.Hold(At(read.seconds), StateOf(read))) said.push_back(*words);
   }
-  EXPECT_EQ(said, (std::vector<std::string>{"stopped at 1000 after 0.4 s: Trailer 1 pushed", "Rotary error at 300"}));
+  EXPECT_EQ(said, (std::vector<std::string>{"stopped at 1000 after 0.4 s: Trailer 1 pushed",
+                                            "Rotary error at 300"}));
 }
 
 }  // namespace

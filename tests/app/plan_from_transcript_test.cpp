@@ -1,9 +1,10 @@
 // A session's calls to a plan's steps: what is kept, what is left out.
+#include "app/plan_from_transcript.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "app/plan_from_transcript.h"
 #include "contract/records.h"
 
 namespace {
@@ -30,7 +31,8 @@ struct Session {
     recorded.call.entry = entry;
     recorded.call.device = device;
     recorded.call.result = result;
-    recorded.call.started = std::chrono::system_clock::time_point{} + std::chrono::milliseconds(100 * calls.size());
+    recorded.call.started =
+        std::chrono::system_clock::time_point{} + std::chrono::milliseconds(100 * calls.size());
     return recorded.call;
   }
   void Mode(Entry entry, const KAVR_Mode& mode, int result = 0) {
@@ -80,9 +82,9 @@ TEST(PlanFromTranscript, WritesKeepOnlyWhatChangedAndFailedCallsAreLeftOut) {
   mode.SyncOutCount = 25;
   s.Mode(Entry::SetMode, mode, 7);  // refused: not repeated
   s.Mode(Entry::SetMode, mode);
-  s.Mode(Entry::SetMode, mode);     // changes nothing
+  s.Mode(Entry::SetMode, mode);  // changes nothing
   s.Add(Entry::SaveParametersToFlash);
-  s.Add(Entry::GetMode, 0, 1);      // another controller's read
+  s.Add(Entry::GetMode, 0, 1);  // another controller's read
   EXPECT_EQ(s.Steps(), (Strings{R"({"step":"set-mode","fields":{"SyncOutCount":25},"verify":true})",
                                 R"({"step":"save"})", R"({"step":"verify"})"}));
 }
@@ -94,8 +96,8 @@ TEST(PlanFromTranscript, MovesBecomeStartWaitAndTheirEndAndPollsAreLeftOut) {
   s.Start(4000);
   s.State(1000, true);
   s.State(3000, true);
-  s.State(4000, false);  // 300 ms after the start
-  s.State(4000, false);  // merged into the move's expect
+  s.State(4000, false);        // 300 ms after the start
+  s.State(4000, false);        // merged into the move's expect
   s.State(4000, false, true);  // an input changed: kept
   s.Start(0);
   s.State(2000, true);
@@ -104,18 +106,16 @@ TEST(PlanFromTranscript, MovesBecomeStartWaitAndTheirEndAndPollsAreLeftOut) {
   s.Start(9000);         // never seen to end: twice what was seen
   s.State(100, true);
   s.State(200, true);
-  EXPECT_EQ(s.Steps(), (Strings{R"({"step":"expect",)" + kAtRest,
-                                R"({"step":"start","destination":4000,"speed":2500,"divisor":2})",
-                                R"({"step":"wait","seconds":0.9})",
-                                R"({"step":"expect","position":4000,)" + kAtRest,
-                                R"({"step":"expect",)" + std::string(kAtRest).replace(kAtRest.find("false", 30), 5, "true"),
-                                R"({"step":"start","destination":0,"speed":2500,"divisor":2})",
-                                R"({"step":"stop"})",
-                                R"({"step":"wait","seconds":0.7})",
-                                R"({"step":"expect",)" + kAtRest,
-                                R"({"step":"start","destination":9000,"speed":2500,"divisor":2})",
-                                R"({"step":"wait","seconds":1.0})",
-                                R"({"step":"verify"})"}));
+  EXPECT_EQ(
+      s.Steps(),
+      (Strings{R"({"step":"expect",)" + kAtRest,
+               R"({"step":"start","destination":4000,"speed":2500,"divisor":2})",
+               R"({"step":"wait","seconds":0.9})", R"({"step":"expect","position":4000,)" + kAtRest,
+               R"({"step":"expect",)" + std::string(kAtRest).replace(kAtRest.find("false", 30), 5, "true"),
+               R"({"step":"start","destination":0,"speed":2500,"divisor":2})", R"({"step":"stop"})",
+               R"({"step":"wait","seconds":0.7})", R"({"step":"expect",)" + kAtRest,
+               R"({"step":"start","destination":9000,"speed":2500,"divisor":2})",
+               R"({"step":"wait","seconds":1.0})", R"({"step":"verify"})"}));
 }
 
 TEST(PlanFromTranscript, ASessionOfSeveralControllersOrNoneIsRefused) {
@@ -127,8 +127,9 @@ TEST(PlanFromTranscript, ASessionOfSeveralControllersOrNoneIsRefused) {
   s.Add(Entry::Stop, 0, 0);
   s.Add(Entry::Stop, 0, 1);
   EXPECT_FALSE(kavr::PlanFromTranscript(s.calls, "p", 0.1, problem));
-  EXPECT_EQ(problem, "line 3: Stop drives controller 2, and line 2 controller 1; a plan does the same to every "
-                     "controller: record one at a time");
+  EXPECT_EQ(problem,
+            "line 3: Stop drives controller 2, and line 2 controller 1; a plan does the same to every "
+            "controller: record one at a time");
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 
 namespace {
 
-using ::testing::HasSubstr;
 using kavr::PlanStepKind;
+using ::testing::HasSubstr;
 
 // Settings files a load step may name: "good.json" and "bad.json".
 std::optional<std::string> Settings(const std::string& file, std::string& problem) {
@@ -62,8 +62,8 @@ TEST(Plan, EveryStepIsReadWithItsValues) {
   EXPECT_EQ(steps[6].duration.count(), 200);
   for (std::size_t i = 0; i < steps.size(); ++i) {
     EXPECT_EQ(kavr::PlanStepName(steps[i].kind),
-              std::vector<std::string>({"set-mode", "set-parameters", "load", "start", "wait", "expect", "pause",
-                                        "stop", "save", "verify"})[i]);
+              std::vector<std::string>({"set-mode", "set-parameters", "load", "start", "wait", "expect",
+                                        "pause", "stop", "save", "verify"})[i]);
   }
 }
 
@@ -77,7 +77,8 @@ TEST(Plan, ShadowedWaitsAndNamedFlagConditions) {
   EXPECT_EQ(steps[1].shadow, (kavr::ShadowTolerance{{}, 5.0}));
   EXPECT_EQ(steps[2].shadow, kavr::ShadowTolerance{});
   std::vector<std::string> flags;
-  for (const auto& input : steps[3].expect.inputs) flags.push_back(std::string(input.field->name) + "=" + (input.on ? "1" : "0"));
+  for (const auto& input : steps[3].expect.inputs)
+    flags.push_back(std::string(input.field->name) + "=" + (input.on ? "1" : "0"));
   EXPECT_EQ(flags, (std::vector<std::string>{"RotaryError=1", "EmergencyPushed=0", "PowerOn=1"}));
 }
 
@@ -95,23 +96,32 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"name": "t", "steps": [{"step": "stop"}], "extra": 1})", "\"extra\" is not a member of a plan"},
       {R"({"name": "t", "name": "u", "steps": [{"step": "stop"}]})", "\"name\" is given twice"},
       {R"({"step": "stop", "step": "save"})", "\"step\" is given twice"},
-      {R"({"step": "set-mode", "fields": {"PowerOff": true, "PowerOff": false}})", "\"PowerOff\" is given twice"},
-      {R"({"step": "jump"})", "step 1 (jump): \"jump\" is not a step; the steps are: set-mode, set-parameters"},
+      {R"({"step": "set-mode", "fields": {"PowerOff": true, "PowerOff": false}})",
+       "\"PowerOff\" is given twice"},
+      {R"({"step": "jump"})",
+       "step 1 (jump): \"jump\" is not a step; the steps are: set-mode, set-parameters"},
       {R"({"step": "stop"}, 5)", "step 2: not an object"},
       {R"({"step": "stop", "speed": 1})", "step 1 (stop): \"speed\" is not a member of stop; it takes none"},
       {R"({"step": "set-mode", "fields": {"Bogus": 1}})", "\"Bogus\" is not a field of KAVR_Mode"},
       {R"({"step": "set-mode", "fields": {}})", "names no field to write"},
-      {R"({"step": "set-mode", "fields": {"SyncOutCount": 1e300}})", "SyncOutCount: 1e+300 is not a whole number"},
-      {R"({"step": "set-mode", "fields": {"SyncOutCount": 99999999999999999999999}})", "is not a whole number"},
-      {R"({"step": "set-mode", "fields": {"SyncOutCount": 2147483648}})", "is outside -2147483648 to 2147483647"},
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": 1e300}})",
+       "SyncOutCount: 1e+300 is not a whole number"},
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": 99999999999999999999999}})",
+       "is not a whole number"},
+      {R"({"step": "set-mode", "fields": {"SyncOutCount": 2147483648}})",
+       "is outside -2147483648 to 2147483647"},
       {R"({"step": "set-mode", "fields": {"Reserved80": 1}})", "slot of KAVR_Mode that is never written"},
-      {R"({"step": "set-mode", "fields": {"PowerOff": true}, "verify": 1})", "verify: 1 is not true or false"},
-      {R"({"step": "set-parameters", "fields": {"SyncOutPulse": 256}})", "SyncOutPulse: 256 is outside 0 to 255"},
+      {R"({"step": "set-mode", "fields": {"PowerOff": true}, "verify": 1})",
+       "verify: 1 is not true or false"},
+      {R"({"step": "set-parameters", "fields": {"SyncOutPulse": 256}})",
+       "SyncOutPulse: 256 is outside 0 to 255"},
       {R"({"step": "set-parameters", "fields": [1]})", "fields: [1] is not an object"},
       {R"({"step": "load", "record": "state", "file": "good.json"})", "neither \"mode\" nor \"parameters\""},
       {R"({"step": "load", "record": "parameters", "file": "none.json"})", "none.json: cannot be read"},
-      {R"({"step": "load", "record": "parameters", "file": "bad.json"})", "bad.json: BacklashDistance: 40000"},
-      {R"({"step": "load", "record": "mode", "file": "good.json"})", "\"AccelerationTime\" is not a field of KAVR_Mode"},
+      {R"({"step": "load", "record": "parameters", "file": "bad.json"})",
+       "bad.json: BacklashDistance: 40000"},
+      {R"({"step": "load", "record": "mode", "file": "good.json"})",
+       "\"AccelerationTime\" is not a field of KAVR_Mode"},
       {R"({"step": "start", "speed": 100})", "step 1 (start): destination is missing"},
       {R"({"step": "start", "destination": "0", "speed": 100})", "destination: \"0\" is not a finite number"},
       {R"({"step": "start", "destination": 3e9, "speed": 100})", "outside the signed 32-bit range"},
@@ -128,17 +138,21 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       {R"({"step": "expect"})", "names no condition"},
       {R"({"step": "expect", "tolerance": 3})", "tolerance is given without a position"},
       {R"({"step": "expect", "position": 0, "tolerance": -1})", "tolerance: -1 is outside 0 to"},
-      {R"({"step": "expect", "inputs": {"CurrentPosition": true}})", "not a flag of KAVR_State; the flags are: "},
+      {R"({"step": "expect", "inputs": {"CurrentPosition": true}})",
+       "not a flag of KAVR_State; the flags are: "},
       {R"({"step": "expect", "inputs": {"Running": "on"}})", "inputs.Running: \"on\" is not true or false"},
       {R"({"step": "expect", "voltage": {}})", "voltage: give min, max or both"},
       {R"({"step": "expect", "voltage": {"min": 13, "max": 11}})", "voltage: min is above max"},
-      {R"({"step": "expect", "voltage": {"min": 11, "marginal": -0.2}})", "voltage.marginal: -0.2 is below 0"},
+      {R"({"step": "expect", "voltage": {"min": 11, "marginal": -0.2}})",
+       "voltage.marginal: -0.2 is below 0"},
       {R"({"step": "expect", "temperature": {"low": 1}})", "\"low\" is not a member of temperature"},
       {R"({"step": "wait", "seconds": 1, "shadow": 50})", "shadow: 50 is not an object"},
       {R"({"step": "wait", "seconds": 1, "shadow": {"steps": 5}})", "\"steps\" is not a member of shadow"},
-      {R"({"step": "wait", "seconds": 1, "shadow": {"tolerance": 5, "percent": 1}})", "tolerance or percent, not both"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"tolerance": 5, "percent": 1}})",
+       "tolerance or percent, not both"},
       {R"({"step": "wait", "seconds": 1, "shadow": {"tolerance": -5}})", "shadow.tolerance: -5 is outside 0"},
-      {R"({"step": "wait", "seconds": 1, "shadow": {"percent": 101}})", "shadow.percent: 101 is not from 0 to 100"},
+      {R"({"step": "wait", "seconds": 1, "shadow": {"percent": 101}})",
+       "shadow.percent: 101 is not from 0 to 100"},
       {R"({"step": "expect", "emergency": 1})", "emergency: 1 is not true or false"},
       {std::string(100, '[') + std::string(100, ']'), "nested deeper than 32 levels"},
       {std::string(R"({"name": "t", "steps": [{"step": "stop"}]})") + '\0' + "{", "a NUL byte at byte 43"},
@@ -147,8 +161,10 @@ TEST(Plan, BadPlansAreRefusedWithTheStepAndTheReason) {
       // The library's limits, checked before any step is sent.
       {R"({"step": "set-mode", "fields": {"SyncOutCount": 7}}, {"step": "set-parameters", "fields": {"DecelerationTime": 9223372036854775807}})",
        "step 2 (set-parameters): DecelerationTime: 9.223372e+18 must not be longer than a day (86400000 ms)"},
-      {R"({"step": "set-parameters", "fields": {"DecelerationTime": -1}})", "DecelerationTime: -1 must not be negative"},
-      {R"({"step": "set-parameters", "fields": {"ButtonSpeed2": -0.5}})", "ButtonSpeed2: -0.5 must not be negative"},
+      {R"({"step": "set-parameters", "fields": {"DecelerationTime": -1}})",
+       "DecelerationTime: -1 must not be negative"},
+      {R"({"step": "set-parameters", "fields": {"ButtonSpeed2": -0.5}})",
+       "ButtonSpeed2: -0.5 must not be negative"},
       {R"({"step": "set-mode", "fields": {"SyncOutCount": -1}})", "SyncOutCount: -1 must not be negative"},
   };
   for (const Case& c : cases) {
@@ -167,8 +183,10 @@ TEST(Plan, WideObjectsAreRefusedAsTheyAreRead) {
   members.pop_back();
   const std::pair<std::string, const char*> cases[] = {
       {R"({"name": "t", )" + members + "}", "\"k0\" is not a member of a plan"},
-      {R"({"name": "t", "steps": [{"step": "stop", )" + members + "}]}", "an object of more than 256 members"},
-      {R"({"name": "t", "steps": [{"step": "set-mode", "fields": {)" + members + "}}]}", "more than 256 members"},
+      {R"({"name": "t", "steps": [{"step": "stop", )" + members + "}]}",
+       "an object of more than 256 members"},
+      {R"({"name": "t", "steps": [{"step": "set-mode", "fields": {)" + members + "}}]}",
+       "more than 256 members"},
   };
   for (const auto& [text, problem] : cases) {
     const auto begun = std::chrono::steady_clock::now();
@@ -188,9 +206,15 @@ TEST(Plan, DamagedPlansNeverThrow) {
     for (int edit = 0; edit < edits; ++edit) {
       const std::size_t at = random() % text.size();
       switch (random() % 3) {
-        case 0: text[at] = alphabet[random() % alphabet.size()]; break;
-        case 1: text.erase(at, 1 + random() % 8); break;
-        default: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+        case 0:
+          text[at] = alphabet[random() % alphabet.size()];
+          break;
+        case 1:
+          text.erase(at, 1 + random() % 8);
+          break;
+        default:
+          text.insert(at, 1, alphabet[random() % alphabet.size()]);
+          break;
       }
       if (text.empty()) text.push_back('{');
     }
@@ -216,7 +240,8 @@ TEST(WriteCheck, NamesEachFieldThatDidNotStick) {
                                       "PowerOff: sent true, the controller keeps false"}));
   KAVR_Parameters parameters{};
   parameters.AccelerationTime = 150.5f;
-  const kavr::FieldValue time{kavr::FindField(kavr::RecordFields<KAVR_Parameters>(), "AccelerationTime"), 0, 150.5f};
+  const kavr::FieldValue time{kavr::FindField(kavr::RecordFields<KAVR_Parameters>(), "AccelerationTime"), 0,
+                              150.5f};
   EXPECT_TRUE(kavr::WriteDifferences(kavr::BytesOf(parameters), {&time, 1}).empty());
 }
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "transcript/record_fields.h"
 #include "fakes.h"
+#include "transcript/record_fields.h"
 
 namespace {
 

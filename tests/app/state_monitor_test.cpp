@@ -13,9 +13,9 @@
 
 namespace {
 
+using fakes::Strings;
 using ::testing::Each;
 using ::testing::MatchesRegex;
-using fakes::Strings;
 
 TEST(StateSummary, SaysWhatTheStateReportSays) {
   KAVR_State state{};
@@ -138,7 +138,8 @@ TEST(StateMonitor, SaysWhereAMoveItStartedLeftItsPrediction) {
   m.library.state = KAVR_State{.CurrentPosition = 1000, .PowerOn = 1, .Trailer1Pushed = 1};
   ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
   // Read at once, before the prediction could have got there: the time is the read's.
-  EXPECT_THAT(m.monitor.Departure(), MatchesRegex("stopped at 1000 of 2000 after 0(\\.0[0-9])? s: Trailer 1 pushed"));
+  EXPECT_THAT(m.monitor.Departure(),
+              MatchesRegex("stopped at 1000 of 2000 after 0(\\.0[0-9])? s: Trailer 1 pushed"));
   EXPECT_TRUE(m.monitor.History().Samples().back().departed);
   ASSERT_EQ(m.monitor.Poll(0, m.now), kavr::StateMonitor::Outcome::kDone);
   EXPECT_FALSE(m.monitor.History().Samples().back().departed);

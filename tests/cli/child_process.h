@@ -65,7 +65,8 @@ class ChildProcess {
     std::string line;
     char c = 0;
     pollfd ready{.fd = out_, .events = POLLIN, .revents = 0};
-    while (out_ >= 0 && poll(&ready, 1, static_cast<int>(limit.count())) == 1 && read(out_, &c, 1) == 1 && c != '\n') {
+    while (out_ >= 0 && poll(&ready, 1, static_cast<int>(limit.count())) == 1 && read(out_, &c, 1) == 1 &&
+           c != '\n') {
       line += c;
     }
     return line;

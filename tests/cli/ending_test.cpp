@@ -57,7 +57,9 @@ const EndingCase kEndings[] = {
 
 class EndingOnStandIn : public ::testing::Test {
  protected:
-  ProgramRun Kavrctl(const std::vector<std::string>& args) { return RunProgram(program, args, scratch.folder.path); }
+  ProgramRun Kavrctl(const std::vector<std::string>& args) {
+    return RunProgram(program, args, scratch.folder.path);
+  }
 
   // Stop lets a motor decelerate; it is at rest well before a second.
   void ExpectAllAtRest(const std::string& what) {
@@ -69,8 +71,9 @@ class EndingOnStandIn : public ::testing::Test {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
       EXPECT_TRUE(Holds(state.out, "Step Motor is Not Running")) << what << ": controller " << device << "\n"
-                                                                   << state.out << state.err;
-      EXPECT_FALSE(Holds(state.out, "Current Position in microsteps - 20000\n")) << what << ": it ran to the end";
+                                                                 << state.out << state.err;
+      EXPECT_FALSE(Holds(state.out, "Current Position in microsteps - 20000\n"))
+          << what << ": it ran to the end";
     }
   }
 
@@ -89,7 +92,8 @@ TEST_F(EndingOnStandIn, EveryEndStopsWhatWasStartedAndWritesTheRunInterrupted) {
     std::vector<std::string> args = c.args;
     if (c.runReports) {
       args[1] = (folder / "slow.json").string();
-      args.insert(args.end(), {"--report", (folder / "r.json").string(), "--junit", (folder / "j.xml").string()});
+      args.insert(args.end(),
+                  {"--report", (folder / "r.json").string(), "--junit", (folder / "j.xml").string()});
       std::filesystem::remove(folder / "r.json");
       std::filesystem::remove(folder / "j.xml");
     }

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <regex>
 
-#include "transcript/record_fields.h"
 #include "kavrctl_runner.h"
 #include "portable.h"
 #include "reports/reports.h"
+#include "transcript/record_fields.h"
 
 namespace cli_test {
 namespace {
@@ -213,9 +213,11 @@ TEST(Kavrctl, MisleadingArgumentsAreNamedAsTyped) {
     Strings args;
     const char* err;
   } cases[] = {
-      {{"-d", "18446744073709551617", "state"}, "--device: \"18446744073709551617\" is not a controller number"},
+      {{"-d", "18446744073709551617", "state"},
+       "--device: \"18446744073709551617\" is not a controller number"},
       {{"watch", "--count", "0"}, "--count: Value 0 not in range 1 to 9223372036854775807"},
-      {{"replay", "-", "--ignore", "Temprature"}, "--ignore: \"Temprature\" is not a name replay compares; the names are: CurrentPosition, Temperature"},
+      {{"replay", "-", "--ignore", "Temprature"},
+       "--ignore: \"Temprature\" is not a name replay compares; the names are: CurrentPosition, Temperature"},
   };
   for (const auto& c : cases) {
     KavrctlRunner kavrctl;

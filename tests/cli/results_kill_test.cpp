@@ -4,8 +4,8 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -40,7 +40,8 @@ TEST(ResultsUnderKill, KilledRunsReadAsAbortedAndTheFileStaysWhole) {
       execl(program.c_str(), program.c_str(), "run", plan.c_str(), "--all", "--db", db.c_str(), nullptr);
       _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 600)(random)));
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 600)(random)));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);

@@ -53,7 +53,8 @@ const GoldenCase kGolden[] = {
        {"step": "expect", "position": 3990, "tolerance": 5, "temperature": {"max": 25}},
        {"step": "save"}]})",
      7,
-     {"FAILED: expected position 3990 within 5, temperature at most 25 °C; got position 4000, temperature 30 °C"}},
+     {"FAILED: expected position 3990 within 5, temperature at most 25 °C; got position 4000, temperature 30 "
+      "°C"}},
     {"marginal",
      R"({"name": "eol", "steps": [
        {"step": "expect", "voltage": {"min": 11.9, "max": 13, "marginal": 0.2}, "temperature": {"max": 60, "marginal": 5}}]})",
@@ -72,21 +73,27 @@ TEST(RunReport, GoldenReportsOfAPassingAFailingAndAMarginalRun) {
     const std::string report = (folder.path / "report.json").string();
     // A build without the database (no SQLite) checks the report alone.
     const bool database = kavr::ResultsStore::Available();
-    Strings args{"run", (folder.path / "plan.json").string(), "--all", "--report", report, "--station", "line-1",
-                 "--operator", "anna", "--no-db"};
+    Strings args{"run",    (folder.path / "plan.json").string(),
+                 "--all",  "--report",
+                 report,   "--station",
+                 "line-1", "--operator",
+                 "anna",   "--no-db"};
     if (database) args.back() = "--db=" + (folder.path / "r.sqlite").string();
     const Ran ran = runner.Run(args);
     EXPECT_EQ(ran.code, c.code) << c.name << ran.err;
-    for (const std::string& line : c.linesHeld) EXPECT_NE(ran.out.find(line), std::string::npos) << c.name << ran.out;
+    for (const std::string& line : c.linesHeld)
+      EXPECT_NE(ran.out.find(line), std::string::npos) << c.name << ran.out;
 
-    const std::filesystem::path golden = kavr::ExecutableFolder() / "golden" / (std::string("report_") + c.name + ".json");
+    const std::filesystem::path golden =
+        kavr::ExecutableFolder() / "golden" / (std::string("report_") + c.name + ".json");
     const std::string got = Steady(FileText(report));
     if (std::getenv("KAVR_UPDATE_GOLDEN") != nullptr) std::ofstream(golden, std::ios::binary) << got;
     EXPECT_EQ(got, FileText(golden)) << c.name;
 
     // The database holds the report as written.
     if (!database) continue;
-    const Ran stored = runner.Run({"results", "--db", (folder.path / "r.sqlite").string(), "--run", "1", "--json"});
+    const Ran stored =
+        runner.Run({"results", "--db", (folder.path / "r.sqlite").string(), "--run", "1", "--json"});
     EXPECT_EQ(stored.code, 0) << stored.err;
     EXPECT_EQ(stored.out, FileText(report)) << c.name;
   }
@@ -100,18 +107,21 @@ TEST(RunReport, TheDatabaseAnswersByUnitAsCsvAndJunitCarriesTheMeasurements) {
   runner.library.state = KAVR_State{.CurrentPosition = 4000, .Temperature = 30.0f, .InputVoltage = 12.0f};
   const std::string db = (folder.path / "r.sqlite").string(), junit = (folder.path / "j.xml").string();
   for (int run = 0; run < 2; ++run) {
-    ASSERT_EQ(runner.Run({"run", (folder.path / "plan.json").string(), "--db", db, "--junit", junit}).code, 0);
+    ASSERT_EQ(runner.Run({"run", (folder.path / "plan.json").string(), "--db", db, "--junit", junit}).code,
+              0);
   }
-  EXPECT_NE(FileText(junit).find("<property name=\"InputVoltage\" value=\"12 V (min 11.9, max 13, marginal 0.2): "
-                                 "marginal\"/>"),
-            std::string::npos)
+  EXPECT_NE(
+      FileText(junit).find("<property name=\"InputVoltage\" value=\"12 V (min 11.9, max 13, marginal 0.2): "
+                           "marginal\"/>"),
+      std::string::npos)
       << FileText(junit);
 
   const Ran history = runner.Run({"results", "--db", db, "--serial", "ABCDEFGHIJKLMNOP"});
   EXPECT_EQ(history.code, 0) << history.err;
-  EXPECT_NE(history.out.find("  ABCDEFGHIJKLMNOP: passed\n    step 1 expect: InputVoltage 12 V (min 11.9, max 13, "
-                             "marginal 0.2): marginal\n"),
-            std::string::npos)
+  EXPECT_NE(
+      history.out.find("  ABCDEFGHIJKLMNOP: passed\n    step 1 expect: InputVoltage 12 V (min 11.9, max 13, "
+                       "marginal 0.2): marginal\n"),
+      std::string::npos)
       << history.out;
   EXPECT_EQ(std::count(history.out.begin(), history.out.end(), '\n'), 2 * 4);
 

@@ -46,7 +46,8 @@ struct RunCase {
 std::string Lines(const std::string& serial, int steps, const Strings& verdicts) {
   std::string text;
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
-    text += serial + " step " + std::to_string(i + 1) + "/" + std::to_string(steps) + " " + verdicts[i] + "\n";
+    text +=
+        serial + " step " + std::to_string(i + 1) + "/" + std::to_string(steps) + " " + verdicts[i] + "\n";
   }
   return text;
 }
@@ -57,8 +58,8 @@ const RunCase kCases[] = {
      AtRest,
      {"-d", "1", "-s", kB, "-d", "1"},
      0,
-     std::string(kA) + " step 1/5 set-mode: passed (0 ms)\n" + kB + " step 1/5 set-mode: passed (0 ms)\n" + kA +
-         " step 2/5 start: passed (0 ms)\n" + kB + " step 2/5 start: passed (0 ms)\n" + kA +
+     std::string(kA) + " step 1/5 set-mode: passed (0 ms)\n" + kB + " step 1/5 set-mode: passed (0 ms)\n" +
+         kA + " step 2/5 start: passed (0 ms)\n" + kB + " step 2/5 start: passed (0 ms)\n" + kA +
          " step 3/5 wait: passed (0 ms)\n" + kB + " step 3/5 wait: passed (0 ms)\n" + kA +
          " step 4/5 expect: passed (0 ms)\n" + kB + " step 4/5 expect: passed (0 ms)\n" + kA +
          " step 5/5 save: passed (0 ms)\n" + kB + " step 5/5 save: passed (0 ms)\n" +
@@ -69,17 +70,25 @@ const RunCase kCases[] = {
     {"an unmet expectation fails the controller: Stop, the rest skipped",
      R"({"name": "p", "steps": [{"step": "expect", "position": 3990, "tolerance": 5, "inputs": {"EmergencyPushed": true},
         "temperature": {"max": 25}}, {"step": "save"}]})",
-     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; },
+     [](FakeLibrary& f) {
+       AtRest(f);
+       f.initCount = 1;
+     },
      {},
      7,
      std::string(kA) +
-         " step 1/2 expect: FAILED: expected position 3990 within 5, EmergencyPushed on, temperature at most 25 "
+         " step 1/2 expect: FAILED: expected position 3990 within 5, EmergencyPushed on, temperature at most "
+         "25 "
          "°C; got position 4000, EmergencyPushed off, temperature 30 °C\n" +
          kA + " stopped\nplan \"p\": 0 of 1 controllers passed; failed: " + kA + "\n",
      {"Init", "GetState", "Stop"}},
     {"a failed call names the entry and the library's error",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": 1}, {"step": "stop"}]})",
-     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; f.results[kavr::Entry::Start] = 7; },
+     [](FakeLibrary& f) {
+       AtRest(f);
+       f.initCount = 1;
+       f.results[kavr::Entry::Start] = 7;
+     },
      {},
      7,
      std::string(kA) +
@@ -89,32 +98,45 @@ const RunCase kCases[] = {
      {"Init", "GetStartParameters", "Start", "GetLastErr", "Stop"}},
     {"a wait that runs out of time fails at the limit, after reading once more",
      R"({"name": "p", "steps": [{"step": "wait", "seconds": 0.1}]})",
-     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; f.state.Running = 1; },
+     [](FakeLibrary& f) {
+       AtRest(f);
+       f.initCount = 1;
+       f.state.Running = 1;
+     },
      {},
      7,
      std::string(kA) +
-         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position 4000, on a move this run did not start (another program may be driving it)\n" +
+         " step 1/1 wait: FAILED: expected the motor stopped within 0.1 s; got still running at position "
+         "4000, on a move this run did not start (another program may be driving it)\n" +
          kA + " stopped\nplan \"p\": 0 of 1 controllers passed; failed: " + kA + "\n",
      {"Init", "GetState", "GetState", "GetState", "Stop"}},
     {"a move stopped short of its destination by something the run did not send is noted",
      R"({"name": "p", "steps": [{"step": "start", "destination": 5000, "speed": 100}, {"step": "wait", "seconds": 1}]})",
-     [](FakeLibrary& f) { AtRest(f); f.initCount = 1; },
+     [](FakeLibrary& f) {
+       AtRest(f);
+       f.initCount = 1;
+     },
      {},
      0,
      std::string(kA) + " step 1/2 start: passed (0 ms)\n" + kA + " step 2/2 wait: passed (0 ms)\n" + kA +
-         " note: stopped at 4000, short of 5000: something this run did not send stopped it (another program's "
+         " note: stopped at 4000, short of 5000: something this run did not send stopped it (another "
+         "program's "
          "Stop, or an input)\nplan \"p\": 1 of 1 controllers passed\n",
      {"Init", "GetStartParameters", "Start", "GetState"}},
     {"Ctrl+C in a wait stops every controller the plan started",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": 1}, {"step": "wait", "seconds": 60},
         {"step": "save"}]})",
-     [](FakeLibrary& f) { AtRest(f); f.state.Running = 1; },
+     [](FakeLibrary& f) {
+       AtRest(f);
+       f.state.Running = 1;
+     },
      {"--all"},
      130,
      Lines(kA, 3, {"start: passed (0 ms)"}) + Lines(kB, 3, {"start: passed (0 ms)"}) +
          "interrupted: stopping every controller the plan started\n" + kA + " stopped\n" + kB + " stopped\n" +
          "plan \"p\": interrupted (SIGINT); 0 of 2 controllers passed\n",
-     {"Init", "GetStartParameters", "Start", "GetStartParameters", "Start", "GetState", "GetState", "Stop", "Stop"},
+     {"Init", "GetStartParameters", "Start", "GetStartParameters", "Start", "GetState", "GetState", "Stop",
+      "Stop"},
      1},
     {"a plan refused before anything is sent",
      R"({"name": "p", "steps": [{"step": "start", "destination": 1, "speed": -1}]})",
@@ -125,8 +147,12 @@ const RunCase kCases[] = {
      {}},
     {"--all and -d together are refused", kMoveAndCheck, AtRest, {"--all", "-d", "1"}, 1, "", {}},
     {"a power cycle needs an operator beyond the stand-in: refused with nobody to ask, before any step",
-     R"({"name": "p", "steps": [{"step": "save"}, {"step": "power-cycle"}]})", AtRest, {"--all", "--no-prompt"}, 1,
-     "", {"Init"}},
+     R"({"name": "p", "steps": [{"step": "save"}, {"step": "power-cycle"}]})",
+     AtRest,
+     {"--all", "--no-prompt"},
+     1,
+     "",
+     {"Init"}},
     {"several controllers and none chosen", kMoveAndCheck, AtRest, {}, 4, "", {"Init"}},
 };
 
@@ -168,7 +194,8 @@ TEST(Run, ReportAndJunitReadBack) {
   KavrctlRunner runner;
   AtRest(runner.library);
   runner.library.state.Running = 1;
-  const std::string report = (folder.path / "report.json").string(), junit = (folder.path / "junit.xml").string();
+  const std::string report = (folder.path / "report.json").string(),
+                    junit = (folder.path / "junit.xml").string();
   const Ran ran = runner.Run({"run", plan.string(), "--all", "--report", report, "--junit", junit});
   EXPECT_EQ(ran.code, 7);
 
@@ -177,14 +204,17 @@ TEST(Run, ReportAndJunitReadBack) {
 #if KAVR_TEST_XML_PARSER
   Strings shape;
   for (const auto& [name, attributes] : xml.elements) {
-    if (name == "testsuites") shape.push_back(name + " " + attributes.at("name") + " " + attributes.at("tests") + " " + attributes.at("failures") + " " + attributes.at("skipped"));
+    if (name == "testsuites")
+      shape.push_back(name + " " + attributes.at("name") + " " + attributes.at("tests") + " " +
+                      attributes.at("failures") + " " + attributes.at("skipped"));
     if (name == "testsuite") shape.push_back(name + " " + attributes.at("name"));
-    if (name == "testcase") shape.push_back(name + " " + attributes.at("classname") + " " + attributes.at("name"));
+    if (name == "testcase")
+      shape.push_back(name + " " + attributes.at("classname") + " " + attributes.at("name"));
     if (name == "failure" || name == "skipped") shape.push_back(name + " " + attributes.at("message"));
   }
   const std::string a = std::string("testcase a&b <eol>.") + kA, b = std::string("testcase a&b <eol>.") + kB;
-  EXPECT_EQ(shape, (Strings{"testsuites a&b <eol> 6 2 2", std::string("testsuite ") + kA, a + " 01 save", a + " 02 expect",
-                            "failure expected not running; got running", a + " 03 stop",
+  EXPECT_EQ(shape, (Strings{"testsuites a&b <eol> 6 2 2", std::string("testsuite ") + kA, a + " 01 save",
+                            a + " 02 expect", "failure expected not running; got running", a + " 03 stop",
                             "skipped an earlier step failed", std::string("testsuite ") + kB, b + " 01 save",
                             b + " 02 expect", "failure expected not running; got running", b + " 03 stop",
                             "skipped an earlier step failed"}));
@@ -199,7 +229,8 @@ TEST(Run, ReportAndJunitReadBack) {
   EXPECT_EQ(json["controllers"][1]["steps"][2]["result"], "skipped");
 
   // A report that cannot be written is an error of its own.
-  const Ran unwritable = runner.Run({"run", plan.string(), "--all", "--junit", (folder.path / "no" / "x.xml").string()});
+  const Ran unwritable =
+      runner.Run({"run", plan.string(), "--all", "--junit", (folder.path / "no" / "x.xml").string()});
   EXPECT_EQ(unwritable.code, 8);
   EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
 }

@@ -300,7 +300,8 @@ TEST(Serve, MutatedRequestsNeverEndTheSession) {
   EXPECT_EQ(ran.code, 0);
   int alive = 0;
   std::istringstream out(ran.out);
-  const std::string version = "\",\"result\":{\"kavrctl\":\"" + std::string(kavr::kVersion) + "\",\"protocol\":1}}";
+  const std::string version =
+      "\",\"result\":{\"kavrctl\":\"" + std::string(kavr::kVersion) + "\",\"protocol\":1}}";
   for (std::string line; std::getline(out, line);) {
     // The probe's answer is known to the byte; only the others are parsed.
     if (line == "{\"jsonrpc\":\"2.0\",\"id\":\"alive " + std::to_string(alive) + version) {

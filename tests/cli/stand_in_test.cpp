@@ -66,8 +66,7 @@ TEST_F(KavrctlOnStandIn, SettingsCopiedFromOneControllerToAnother) {
   const ProgramRun first = Kavrctl({"parameters", "--json"});
   ASSERT_EQ(first.code, 0) << first.err;
   EXPECT_EQ(
-      RunProgram(program, {"-d", "2", "set-parameters", "--file", "-"}, scratch.folder.path, first.out)
-          .code,
+      RunProgram(program, {"-d", "2", "set-parameters", "--file", "-"}, scratch.folder.path, first.out).code,
       0);
   EXPECT_EQ(RunProgram(program, {"parameters", "--json", "--device", "2"}, scratch.folder.path).out,
             first.out);
@@ -129,7 +128,6 @@ TEST_F(KavrctlOnStandIn, AFullDiskIsReportedWithItsCode) {
             "kavrctl: cannot write to standard output: No space left on device\n");
 }
 #endif
-
 
 // Recorded through the recorder library in front of the stand-in, a run
 // replays on the stand-in alone with no difference; a parameter changed
@@ -218,8 +216,9 @@ TEST_F(KavrctlOnStandIn, ShadowedMovesFailWhereTheRigStopsThem) {
 
   const ProgramRun run = RunProgram(program, {"run", plan.string(), "--all"}, scratch.folder.path);
   EXPECT_EQ(run.code, 7) << run.out << run.err;
-  EXPECT_TRUE(Holds(run.out, "KAVRSIM000000002 step 3/3 wait: FAILED: expected the move to follow its prediction "
-                             "within 50 steps; got stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
+  EXPECT_TRUE(Holds(run.out,
+                    "KAVRSIM000000002 step 3/3 wait: FAILED: expected the move to follow its prediction "
+                    "within 50 steps; got stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
       << run.out;
   EXPECT_TRUE(Holds(run.out, "KAVRSIM000000001 step 3/3 wait: passed")) << run.out;
   EXPECT_TRUE(Holds(run.out, "KAVRSIM000000003 step 3/3 wait: passed")) << run.out;
@@ -232,7 +231,8 @@ TEST_F(KavrctlOnStandIn, ShadowedMovesFailWhereTheRigStopsThem) {
   EXPECT_EQ(second({"start", "0", "4000", "--wait"}).code, 0);
   const ProgramRun shadowed = second({"start", "2000", "4000", "--wait", "--shadow"});
   EXPECT_EQ(shadowed.code, 2);
-  EXPECT_TRUE(Holds(shadowed.err, "the move left its prediction: stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
+  EXPECT_TRUE(Holds(shadowed.err,
+                    "the move left its prediction: stopped at 1000 of 2000 after 0.35 s: Trailer 1 pushed"))
       << shadowed.err;
   EXPECT_EQ(Kavrctl({"start", "2000", "4000", "--wait", "--shadow"}).code, 0);
   EXPECT_EQ(second({"start", "--shadow", "0", "4000"}).code, 1);
@@ -254,11 +254,13 @@ TEST_F(KavrctlOnStandIn, ARecordedInitWithoutAUsableCountNamesItsLine) {
   ASSERT_NE(count, std::string::npos) << recorded;
   const std::size_t end = recorded.find(' ', count);
   for (const std::string bad : {"abc", "-1"}) {
-    std::ofstream(transcript, std::ios::binary) << recorded.substr(0, count) + "count=" + bad + recorded.substr(end);
+    std::ofstream(transcript, std::ios::binary)
+        << recorded.substr(0, count) + "count=" + bad + recorded.substr(end);
     test_support::EnvironmentOverride replay("KAVR_SIM_REPLAY", transcript);
     const ProgramRun list = RunProgram(program, {"list"}, scratch.folder.path);
     EXPECT_NE(list.code, 0) << bad;
-    EXPECT_TRUE(Holds(list.err, "count=" + bad + " is not a number of controllers (line 1 of " + transcript + ")"))
+    EXPECT_TRUE(
+        Holds(list.err, "count=" + bad + " is not a number of controllers (line 1 of " + transcript + ")"))
         << list.err;
   }
 }

@@ -21,7 +21,8 @@ struct XmlElements {
     XML_Parser parser = XML_ParserCreate("UTF-8");
     XML_SetUserData(parser, this);
     XML_SetStartElementHandler(parser, [](void* self, const XML_Char* name, const XML_Char** attributes) {
-      auto& element = static_cast<XmlElements*>(self)->elements.emplace_back(name, std::map<std::string, std::string>{});
+      auto& element =
+          static_cast<XmlElements*>(self)->elements.emplace_back(name, std::map<std::string, std::string>{});
       for (int i = 0; attributes[i] != nullptr; i += 2) element.second[attributes[i]] = attributes[i + 1];
     });
     const bool parsed = XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "device/dynamic_controller_library.h"
-#include "text/text.h"
 #include "portable.h"
+#include "text/text.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/dynamic_controller_library.h"
 #include "contract/entry_names.h"
 #include "contract/records.h"
+#include "device/dynamic_controller_library.h"
 #include "portable.h"
 
 // That the binding calls every entry as __stdcall is checked where it is

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "contract/records.h"
 #include "contract/record_fields.h"
+#include "contract/records.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "device/dynamic_controller_library.h"
-#include "text/text.h"
 #include "portable.h"
+#include "text/text.h"
 
 namespace {
 

@@ -57,10 +57,10 @@ void LogCall(const char*) {}
 // compile. A library built to lack an entry still defines it: its export
 // list (kavr_library_exports LEAVE_OUT) leaves it out.
 #define KAVR_ANSWERING(...) KAVR_ENTRY_BY_SHAPE(KAVR_ANSWERING, __VA_ARGS__)
-#define KAVR_ANSWERING_ENTRY(name, record, result, parameters, arguments) \
-  result KAVR_CALL _KAVRVB_##name parameters {                            \
-    const auto answer = [](int32_t device, auto...) { return Answer(device); };  \
-    return answer arguments;                                              \
+#define KAVR_ANSWERING_ENTRY(name, record, result, parameters, arguments)       \
+  result KAVR_CALL _KAVRVB_##name parameters {                                  \
+    const auto answer = [](int32_t device, auto...) { return Answer(device); }; \
+    return answer arguments;                                                    \
   }
 #define KAVR_ANSWERING_ControllerOnly KAVR_ANSWERING_ENTRY
 #define KAVR_ANSWERING_RecordGet KAVR_ANSWERING_ENTRY

@@ -14,15 +14,15 @@
 #include <thread>
 #include <vector>
 
-#include "transcript/library_call.h"
-#include "transcript/transcript_reader.h"
 #include "app/transcript_replay.h"
 #include "contract/entries.h"
 #include "contract/entry_names.h"
 #include "contract/records.h"
 #include "device/dynamic_controller_library.h"
-#include "portable.h"
 #include "device/shared_library.h"
+#include "portable.h"
+#include "transcript/library_call.h"
+#include "transcript/transcript_reader.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ Outcome ControllerCall(RawLibrary& library, std::int32_t device) {
 #define KAVR_CASE_ControllerOnly(name, ...) {Entry::name, ControllerCall<Entry::name>},
 #define KAVR_CASE_RecordGet(name, record, ...) {Entry::name, RecordCall<Entry::name, record>},
 #define KAVR_CASE_RecordSet(name, record, ...) {Entry::name, WriteBack<kReadOf<record>, Entry::name, record>},
-#define KAVR_CASE_Init(name, ...)                \
+#define KAVR_CASE_Init(name, ...)                 \
   {Entry::name, [](RawLibrary& l, std::int32_t) { \
      Outcome o;                                   \
      o.result = l.Init(&o.bytes);                 \

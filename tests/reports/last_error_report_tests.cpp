@@ -26,7 +26,7 @@ class LastErrorLibrary : public fakes::FakeLibrary {
     }
   }
 
-  LibraryText error;           // written over the buffer's start
+  LibraryText error;          // written over the buffer's start
   bool resizeBuffer = false;  // or handed back in its place, as a faulty binding might
   std::vector<LibraryText> received;
 };

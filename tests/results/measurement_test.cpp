@@ -1,8 +1,9 @@
 // Judging a value against its limits, the marginal band's edges, and the
 // digests and times a run's header carries.
+#include "app/measurement.h"
+
 #include <gtest/gtest.h>
 
-#include "app/measurement.h"
 #include "app/results_store.h"
 #include "app/sha256.h"
 

@@ -39,15 +39,20 @@ std::string RawScalar(const std::filesystem::path& file, const std::string& sql)
   return value;
 }
 
-kavr::StoredRun OneUnit(const std::string& serial, const std::string& plan = "eol", const std::string& day = "2026-12-09") {
-  return {.plan = plan, .station = "st1", .started = day + "T10:00:00.000Z", .controllers = {{serial, "1.0"}}};
+kavr::StoredRun OneUnit(const std::string& serial, const std::string& plan = "eol",
+                        const std::string& day = "2026-12-09") {
+  return {
+      .plan = plan, .station = "st1", .started = day + "T10:00:00.000Z", .controllers = {{serial, "1.0"}}};
 }
 
 std::vector<kavr::StoredStep> MeasuredStep(double volts) {
   return {{.number = 1,
            .name = "expect",
            .result = "passed",
-           .measurements = {{.name = "InputVoltage", .value = volts, .unit = "V", .limits = {.min = 11, .max = 13},
+           .measurements = {{.name = "InputVoltage",
+                             .value = volts,
+                             .unit = "V",
+                             .limits = {.min = 11, .max = 13},
                              .outcome = kavr::MeasurementOutcome::kPass},
                             {.name = "Temperature", .value = 30, .unit = "°C"}},
            .trace = {{0, 0}, {50, 250}}}};
@@ -122,7 +127,8 @@ TEST(ResultsStore, TwoProcessesWritingAtOnceLoseNothing) {
       std::string problem;
       auto store = ResultsStore::Open(file, true, problem);
       for (int run = 0; store && run < 50; ++run) {
-        const auto id = store->BeginRun(OneUnit("W" + std::to_string(writer) + "-" + std::to_string(run)), problem);
+        const auto id =
+            store->BeginRun(OneUnit("W" + std::to_string(writer) + "-" + std::to_string(run)), problem);
         if (!id || !store->RecordController(*id, 0, "passed", MeasuredStep(11 + run * 0.01), problem) ||
             !store->EndRun(*id, "passed", "2026-12-09T10:00:01.000Z", "{}", problem)) {
           _exit(1);
@@ -138,7 +144,8 @@ TEST(ResultsStore, TwoProcessesWritingAtOnceLoseNothing) {
   }
   EXPECT_EQ(RawScalar(file, "PRAGMA integrity_check"), "ok");
   EXPECT_EQ(RawScalar(file, "SELECT count(*) FROM runs WHERE status = 'passed'"), "100");
-  EXPECT_EQ(RawScalar(file, "SELECT count(DISTINCT serial) FROM controllers WHERE verdict = 'passed'"), "100");
+  EXPECT_EQ(RawScalar(file, "SELECT count(DISTINCT serial) FROM controllers WHERE verdict = 'passed'"),
+            "100");
   EXPECT_EQ(RawScalar(file, "SELECT count(*) FROM measurements"), "200");
   EXPECT_EQ(RawScalar(file, "SELECT count(*) FROM traces"), "200");
 }
@@ -180,9 +187,11 @@ TEST(ResultsStore, QueriesByUnitPlanDayAndFirstPassYield) {
   ASSERT_TRUE(yield) << problem;
   std::vector<std::string> rows;
   for (const kavr::YieldRow& row : *yield) {
-    rows.push_back(row.day + " " + row.plan + " " + std::to_string(row.firstPass) + "/" + std::to_string(row.units));
+    rows.push_back(row.day + " " + row.plan + " " + std::to_string(row.firstPass) + "/" +
+                   std::to_string(row.units));
   }
-  EXPECT_EQ(rows, (std::vector<std::string>{"2026-12-09 bring-up 1/1", "2026-12-09 eol 1/2", "2026-12-10 eol 1/1"}));
+  EXPECT_EQ(rows, (std::vector<std::string>{"2026-12-09 bring-up 1/1", "2026-12-09 eol 1/2",
+                                            "2026-12-10 eol 1/1"}));
 
   const auto history = store->Measurements({.serial = "A", .plan = "eol"}, problem);
   ASSERT_TRUE(history) << problem;

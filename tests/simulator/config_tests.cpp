@@ -93,7 +93,9 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
   };
   for (const Case& c : std::vector<Case>{
            {"SyncOutCount=24", {"SyncOutCount=24/0"}, 0},
-           {" PowerOff = 1 , AccelerationTime=150.5,SyncOutPulse=255", {"PowerOff=1/0", "AccelerationTime=0/150.5", "SyncOutPulse=255/0"}, 0},
+           {" PowerOff = 1 , AccelerationTime=150.5,SyncOutPulse=255",
+            {"PowerOff=1/0", "AccelerationTime=0/150.5", "SyncOutPulse=255/0"},
+            0},
            {"PowerOff=2,SyncOutPulse=256,BacklashDistance=40000", {}, 3},
            {"AccelerationTime=1e39,AccelerationTime=nan,Reserved80=1,Bogus=1,SyncOutCount", {}, 5},
            {"CurrentPosition=1", {}, 1},  // a field of the state is never written
@@ -110,7 +112,8 @@ TEST(Settings, KeptFieldsNameAFieldOfModeOrParametersWithAValueOfItsKind) {
   }
   Warnings warnings;
   EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "3"}}), warnings.Sink()).faultDevice, 2);
-  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.Sink()).faultDevice, std::nullopt);
+  EXPECT_EQ(ReadConfig(FakeEnvironment({{"KAVR_SIM_FAIL_DEVICE", "0"}}), warnings.Sink()).faultDevice,
+            std::nullopt);
   EXPECT_EQ(warnings.lines.size(), 1u);
 }
 

@@ -18,11 +18,11 @@
 #include <set>
 #include <thread>
 
-#include "device/dynamic_controller_library.h"
-#include "contract/entry_names.h"
 #include "contract/entries.h"
-#include "portable.h"
+#include "contract/entry_names.h"
+#include "device/dynamic_controller_library.h"
 #include "device/shared_library.h"
+#include "portable.h"
 #include "simulator/atomic_file.h"
 #include "simulator/state_codec.h"
 #include "simulator_test_support.h"

@@ -210,10 +210,12 @@ TEST(Rig, BadFilesAreRefusedWholeNamingWhatIsWrong) {
   std::ofstream(file) << R"({"*": {"supply": 10, "bogus": 1}})";
   std::vector<std::string> warnings;
   const auto settings = [&](const std::string& path) {
-    return ReadConfig([&](const char* name) -> std::optional<std::string> {
-      if (std::string_view(name) == "KAVR_SIM_RIG") return path;
-      return std::nullopt;
-    }, [&](const std::string& line) { warnings.push_back(line); });
+    return ReadConfig(
+        [&](const char* name) -> std::optional<std::string> {
+          if (std::string_view(name) == "KAVR_SIM_RIG") return path;
+          return std::nullopt;
+        },
+        [&](const std::string& line) { warnings.push_back(line); });
   };
   EXPECT_FALSE(settings(file.string()).rig);
   ASSERT_EQ(warnings.size(), 1u);

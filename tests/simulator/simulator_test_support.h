@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "contract/own_result_codes.h"
 #include "portable.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
-#include "contract/own_result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 

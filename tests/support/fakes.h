@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "contract/entry_names.h"
+#include "contract/record_fields.h"
 #include "contract/records.h"
 #include "device/controller_library.h"
-#include "contract/record_fields.h"
-#include "text/text.h"
 #include "reports/show_report.h"
+#include "text/text.h"
 
 namespace fakes {
 

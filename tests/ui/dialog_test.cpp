@@ -14,9 +14,9 @@
 #include <functional>
 
 #include "app/selection.h"
+#include "device/dynamic_controller_library.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "device/dynamic_controller_library.h"
 #include "text/text.h"
 #include "twips.h"
 

@@ -9,10 +9,10 @@
 #include <QPushButton>
 
 #include "app/selection.h"
+#include "device/dynamic_controller_library.h"
 #include "dialog.h"
 #include "dlgform.h"
 #include "fakes.h"
-#include "device/dynamic_controller_library.h"
 #include "portable.h"
 
 namespace {
@@ -47,7 +47,7 @@ TEST(EndToEndWindow, SelectReadStateSetModeStartAndStopOnTheStandInLibrary) {
     window->findChild<QPushButton*>(button)->click();
   }
   ASSERT_EQ(shown, (fakes::Strings{"show KAVR_GetState Successful", "show KAVR_SetMode Successful",
-                                     "show KAVR_Start Successful", "show KAVR_Stop Successful"}));
+                                   "show KAVR_Start Successful", "show KAVR_Stop Successful"}));
   EXPECT_THAT(display.shown[2].prompt, StartsWith("Destination position - 0\rSpeed - "));
   EXPECT_EQ(display.shown[3].prompt, "Should be Stoped");
 }

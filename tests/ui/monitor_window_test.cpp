@@ -21,9 +21,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/selection.h"
-#include "transcript/record_fields.h"
 #include "app/recording_library.h"
+#include "app/selection.h"
 #include "call_log_view.h"
 #include "dlgform.h"
 #include "fakes.h"
@@ -31,12 +30,13 @@
 #include "monitor_launcher.h"
 #include "report_box.h"
 #include "state_view.h"
+#include "transcript/record_fields.h"
 
 namespace {
 
+using fakes::Strings;
 using ::testing::Each;
 using ::testing::HasSubstr;
-using fakes::Strings;
 
 class MonitorTest : public ::testing::Test {
  protected:

@@ -31,9 +31,7 @@ QString ShownText(const QWidget& control) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    window.Load();
-  }
+  void SetUp() override { window.Load(); }
   template <typename Control = QWidget>
   Control* Find(const char* name) {
     auto* control = window.findChild<Control*>(QString::fromLatin1(name));

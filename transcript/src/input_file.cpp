@@ -54,7 +54,8 @@ std::optional<std::string> NotRegularFile(const std::filesystem::path& file) {
   }
 }
 
-std::optional<std::string> ReadInputFile(const std::filesystem::path& file, std::uintmax_t limit, std::string& problem) {
+std::optional<std::string> ReadInputFile(const std::filesystem::path& file, std::uintmax_t limit,
+                                         std::string& problem) {
   if (auto notFile = NotRegularFile(file)) {
     problem = std::move(*notFile);
     return std::nullopt;
@@ -79,7 +80,7 @@ bool ReadLimitedLine(std::istream& in, std::string& line, std::size_t limit, boo
   std::istream::sentry ready(in, true);
   if (!ready) return false;
   std::streambuf& buffer = *in.rdbuf();
-  for (int c = buffer.sbumpc(); ; c = buffer.sbumpc()) {
+  for (int c = buffer.sbumpc();; c = buffer.sbumpc()) {
     if (c == std::char_traits<char>::eof()) {
       in.setstate(std::ios::eofbit);
       return !line.empty();

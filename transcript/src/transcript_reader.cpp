@@ -170,7 +170,7 @@ class LineParser {
     }
     if (call.entry == Entry::GetLastErr ? call.result.has_value() : !call.result.has_value()) {
       return Fail(problem, call.entry == Entry::GetLastErr ? "GetLastErr returns no result code"
-                                                         : "it has no result code (rc=)");
+                                                           : "it has no result code (rc=)");
     }
     return call;
   }
@@ -254,8 +254,8 @@ bool ReadTranscript(std::istream& in, std::vector<RecordedCall>& calls, std::str
     calls.push_back({number, std::move(*call)});
   }
   if (tooLong) {
-    problem = "line " + std::to_string(number + 1) + ": longer than " + std::to_string(kLongestTranscriptLine >> 10) +
-              " KiB; no transcript line is";
+    problem = "line " + std::to_string(number + 1) + ": longer than " +
+              std::to_string(kLongestTranscriptLine >> 10) + " KiB; no transcript line is";
     return false;
   }
   if (in.bad()) {

@@ -28,5 +28,4 @@ struct StartupFailure {
 std::optional<StartupFailure> StartupFailureFor(ResultCode result, std::int32_t count,
                                                 ControllerLibrary& library);
 
-
 }  // namespace kavr

@@ -41,10 +41,9 @@ struct MotionWait {
 // once, and once more at the limit, so a move that ends right then counts.
 // `interrupted`, when given, is asked after each read and ends the wait;
 // `seen`, when given, gets each state read with the moment the read went out.
-MotionWait WaitUntilStopped(ControllerLibrary& library, std::int32_t device,
-                            std::optional<std::chrono::milliseconds> limit,
-                            std::chrono::milliseconds interval, const Pacing& pacing,
-                            const std::function<bool()>& interrupted = {},
-                            const std::function<void(std::chrono::steady_clock::time_point, const KAVR_State&)>& seen = {});
+MotionWait WaitUntilStopped(
+    ControllerLibrary& library, std::int32_t device, std::optional<std::chrono::milliseconds> limit,
+    std::chrono::milliseconds interval, const Pacing& pacing, const std::function<bool()>& interrupted = {},
+    const std::function<void(std::chrono::steady_clock::time_point, const KAVR_State&)>& seen = {});
 
 }  // namespace kavr

@@ -88,7 +88,8 @@ struct Plan {
 };
 
 // The text of a settings file a load step names. Failure: see app/problem.h.
-using SettingsFileReader = std::function<std::optional<std::string>(const std::string& file, std::string& problem)>;
+using SettingsFileReader =
+    std::function<std::optional<std::string>(const std::string& file, std::string& problem)>;
 
 // A plan, or the first reason to refuse it: "step 3 (start): speed: ...".
 // Never throws, whatever the text: duplicate names, numbers beyond any

@@ -16,8 +16,8 @@
 #include <functional>
 #include <vector>
 
-#include "transcript/library_call.h"
 #include "device/controller_library.h"
+#include "transcript/library_call.h"
 
 namespace kavr {
 

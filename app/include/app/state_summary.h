@@ -33,7 +33,7 @@ struct StateSummary {
 
 // The switch inputs the monitor lights, in its order.
 inline constexpr StateRowKey kMonitoredInputs[] = {
-    StateRowKey::kEmergency, StateRowKey::kTrailer1, StateRowKey::kTrailer2,   StateRowKey::kSyncIn,
+    StateRowKey::kEmergency, StateRowKey::kTrailer1, StateRowKey::kTrailer2,    StateRowKey::kSyncIn,
     StateRowKey::kSyncOut,   StateRowKey::kRotary,   StateRowKey::kRotaryError,
 };
 

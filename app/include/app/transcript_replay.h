@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "transcript/transcript_reader.h"
 #include "device/controller_library.h"
+#include "transcript/transcript_reader.h"
 
 namespace kavr {
 

@@ -17,7 +17,8 @@ std::optional<double> NearLimit(const MeasurementLimits& limits, double value) {
   if (limits.max && *limits.max - value <= band) return limits.max;
   if (limits.expected && limits.tolerance) {
     const double off = value - *limits.expected;
-    if (*limits.tolerance - std::fabs(off) <= band) return *limits.expected + (off < 0 ? -1 : 1) * *limits.tolerance;
+    if (*limits.tolerance - std::fabs(off) <= band)
+      return *limits.expected + (off < 0 ? -1 : 1) * *limits.tolerance;
   }
   return std::nullopt;
 }
@@ -35,8 +36,9 @@ std::optional<MeasurementOutcome> OutcomeNamed(std::string_view name) {
 
 std::optional<MeasurementOutcome> Judge(const MeasurementLimits& limits, double value) {
   if (!limits.Any()) return std::nullopt;
-  const bool within = (!limits.min || value >= *limits.min) && (!limits.max || value <= *limits.max) &&
-                      (!limits.expected || std::fabs(value - *limits.expected) <= limits.tolerance.value_or(0.0));
+  const bool within =
+      (!limits.min || value >= *limits.min) && (!limits.max || value <= *limits.max) &&
+      (!limits.expected || std::fabs(value - *limits.expected) <= limits.tolerance.value_or(0.0));
   if (!within) return MeasurementOutcome::kFail;
   return NearLimit(limits, value) ? MeasurementOutcome::kMarginal : MeasurementOutcome::kPass;
 }

@@ -60,9 +60,11 @@ std::optional<std::vector<Row>> Rows(sqlite3* db, const std::string& sql, const 
 
 }  // namespace
 
-std::optional<std::vector<RunSummary>> SqliteResultsStore::Runs(const ResultsFilter& filter, std::string& problem) {
+std::optional<std::vector<RunSummary>> SqliteResultsStore::Runs(const ResultsFilter& filter,
+                                                                std::string& problem) {
   Conditions conditions(filter, false);
-  if (filter.serial) conditions.Add("r.id IN (SELECT run_id FROM controllers WHERE serial = ?)", *filter.serial);
+  if (filter.serial)
+    conditions.Add("r.id IN (SELECT run_id FROM controllers WHERE serial = ?)", *filter.serial);
   const std::string sql =
       "SELECT r.id, r.started, r.ended, r.plan, r.station, r.operator, r.status, r.host, r.pid, "
       "(SELECT count(*) FROM controllers c WHERE c.run_id = r.id AND c.verdict = 'passed'), "
@@ -84,10 +86,11 @@ std::optional<std::vector<RunSummary>> SqliteResultsStore::Runs(const ResultsFil
 }
 
 std::optional<std::vector<MeasurementRow>> SqliteResultsStore::Measurements(const ResultsFilter& filter,
-                                                                              std::string& problem) {
+                                                                            std::string& problem) {
   const Conditions conditions(filter, true);
   const std::string sql =
-      "SELECT r.id, r.started, r.plan, r.station, c.serial, c.verdict, r.status, r.host, r.pid, s.number, s.name, "
+      "SELECT r.id, r.started, r.plan, r.station, c.serial, c.verdict, r.status, r.host, r.pid, s.number, "
+      "s.name, "
       "m.name, m.value, m.unit, m.sent, m.min, m.max, m.expected, m.tolerance, m.marginal, m.outcome "
       "FROM controllers c JOIN runs r ON r.id = c.run_id JOIN steps s ON s.controller_id = c.id "
       "JOIN measurements m ON m.step_id = s.id" +
@@ -125,7 +128,7 @@ std::optional<std::string> SqliteResultsStore::Report(std::int64_t runId, std::s
 }
 
 std::optional<std::vector<YieldRow>> SqliteResultsStore::FirstPassYield(const ResultsFilter& filter,
-                                                                          std::string& problem) {
+                                                                        std::string& problem) {
   // A unit's first run of a plan decides; the day is that run's (UTC).
   const Conditions conditions(filter, false);
   const std::string sql =

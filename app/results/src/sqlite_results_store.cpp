@@ -2,13 +2,14 @@
 // a busy timeout so that writers queue instead of failing, and every write
 // in a transaction of its own begun IMMEDIATE, so that two processes never
 // deadlock upgrading a read to a write.
+#include "sqlite_results_store.h"
+
 #include <sqlite3.h>
 
 #include <system_error>
 
 #include "app/results_store.h"
 #include "results_schema.h"
-#include "sqlite_results_store.h"
 #include "sqlite_statement.h"
 
 namespace kavr {
@@ -23,7 +24,6 @@ static_assert(results::kMigrations.size() == kResultsSchemaVersion);
 
 // Long enough for a line's stations to queue behind each other's runs.
 constexpr int kBusyTimeoutMs = 10000;
-
 
 std::string PathText(const std::filesystem::path& file) {
   const std::u8string text = file.u8string();
@@ -77,7 +77,8 @@ bool CreateFile(const std::filesystem::path& file, std::string& problem) {
   std::filesystem::remove(building, error);
   {
     Connection made{OpenConnection(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, problem)};
-    if (made.db == nullptr || !Exec(made.db, "PRAGMA journal_mode = WAL", problem) || !Migrate(made.db, problem)) {
+    if (made.db == nullptr || !Exec(made.db, "PRAGMA journal_mode = WAL", problem) ||
+        !Migrate(made.db, problem)) {
       std::filesystem::remove(building, error);
       return false;
     }

@@ -23,7 +23,6 @@ inline bool Exec(sqlite3* db, const char* sql, std::string& problem) {
   return false;
 }
 
-
 class SqliteResultsStore : public ResultsStore {
  public:
   explicit SqliteResultsStore(sqlite3* db) : db_{db} {}
@@ -31,16 +30,18 @@ class SqliteResultsStore : public ResultsStore {
   std::optional<std::int64_t> BeginRun(const StoredRun& run, std::string& problem) override {
     std::optional<std::int64_t> id;
     const bool written = Transaction(problem, [&] {
-      Statement insert(db_.db,
-                       "INSERT INTO runs (plan, plan_file, plan_sha256, station, operator, version, library, "
-                       "library_sha256, started, status, host, pid) VALUES (?,?,?,?,?,?,?,?,?,'running',?,?)");
+      Statement insert(
+          db_.db,
+          "INSERT INTO runs (plan, plan_file, plan_sha256, station, operator, version, library, "
+          "library_sha256, started, status, host, pid) VALUES (?,?,?,?,?,?,?,?,?,'running',?,?)");
       insert.Bind(1, run.plan).Bind(2, run.planFile).Bind(3, run.planSha256).Bind(4, run.station);
       insert.Bind(5, run.operatorName).Bind(6, run.version).Bind(7, run.library).Bind(8, run.librarySha256);
       insert.Bind(9, run.started).Bind(10, HostName()).Bind(11, OwnProcessId());
       if (!insert.Done()) return false;
       id = sqlite3_last_insert_rowid(db_.db);
-      Statement unit(db_.db,
-                     "INSERT INTO controllers (run_id, position, serial, version, verdict) VALUES (?,?,?,?,'running')");
+      Statement unit(
+          db_.db,
+          "INSERT INTO controllers (run_id, position, serial, version, verdict) VALUES (?,?,?,?,'running')");
       for (std::size_t index = 0; index < run.controllers.size(); ++index) {
         unit.Reset();
         unit.Bind(1, *id).Bind(2, static_cast<std::int64_t>(index));
@@ -56,7 +57,8 @@ class SqliteResultsStore : public ResultsStore {
   bool RecordController(std::int64_t runId, int index, std::string_view verdict,
                         const std::vector<StoredStep>& steps, std::string& problem) override {
     return Transaction(problem, [&] {
-      Statement update(db_.db, "UPDATE controllers SET verdict = ? WHERE run_id = ? AND position = ? RETURNING id");
+      Statement update(db_.db,
+                       "UPDATE controllers SET verdict = ? WHERE run_id = ? AND position = ? RETURNING id");
       update.Bind(1, verdict).Bind(2, runId).Bind(3, static_cast<std::int64_t>(index));
       if (!update.Prepared() || update.Step() != SQLITE_ROW) return false;
       const std::int64_t controllerId = update.Integer(0);
@@ -64,9 +66,10 @@ class SqliteResultsStore : public ResultsStore {
       Statement step(db_.db,
                      "INSERT INTO steps (controller_id, number, name, result, duration_ms, expected, got) "
                      "VALUES (?,?,?,?,?,?,?)");
-      Statement measured(db_.db,
-                         "INSERT INTO measurements (step_id, name, value, unit, sent, min, max, expected, tolerance, "
-                         "marginal, outcome) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
+      Statement measured(
+          db_.db,
+          "INSERT INTO measurements (step_id, name, value, unit, sent, min, max, expected, tolerance, "
+          "marginal, outcome) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
       Statement traced(db_.db, "INSERT INTO traces (step_id, ms, position) VALUES (?,?,?)");
       for (const StoredStep& stored : steps) {
         step.Reset();
@@ -92,8 +95,8 @@ class SqliteResultsStore : public ResultsStore {
     });
   }
 
-  bool EndRun(std::int64_t runId, std::string_view status, std::string_view ended, const std::string& reportJson,
-              std::string& problem) override {
+  bool EndRun(std::int64_t runId, std::string_view status, std::string_view ended,
+              const std::string& reportJson, std::string& problem) override {
     return Transaction(problem, [&] {
       Statement update(db_.db, "UPDATE runs SET status = ?, ended = ?, report = ? WHERE id = ?");
       update.Bind(1, status).Bind(2, ended).Bind(3, reportJson).Bind(4, runId);
@@ -106,9 +109,11 @@ class SqliteResultsStore : public ResultsStore {
   }
 
   std::optional<std::vector<RunSummary>> Runs(const ResultsFilter& filter, std::string& problem) override;
-  std::optional<std::vector<MeasurementRow>> Measurements(const ResultsFilter& filter, std::string& problem) override;
+  std::optional<std::vector<MeasurementRow>> Measurements(const ResultsFilter& filter,
+                                                          std::string& problem) override;
   std::optional<std::string> Report(std::int64_t runId, std::string& problem) override;
-  std::optional<std::vector<YieldRow>> FirstPassYield(const ResultsFilter& filter, std::string& problem) override;
+  std::optional<std::vector<YieldRow>> FirstPassYield(const ResultsFilter& filter,
+                                                      std::string& problem) override;
 
  private:
   template <typename Body>

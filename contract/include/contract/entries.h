@@ -39,10 +39,10 @@ extern "C" {
  * Table   its field table is kavr::field_tables::kTableFields
  *         (kavr/record_fields.h)
  */
-#define KAVR_FOR_EACH_RECORD(X)   \
-  X(KAVR_State, State)            \
-  X(KAVR_Mode, Mode)              \
-  X(KAVR_Parameters, Parameters)  \
+#define KAVR_FOR_EACH_RECORD(X)  \
+  X(KAVR_State, State)           \
+  X(KAVR_Mode, Mode)             \
+  X(KAVR_Parameters, Parameters) \
   X(KAVR_StartParameters, Start)
 
 #define KAVR_DECLARE_RECORD(record, table) struct record;
@@ -68,29 +68,28 @@ typedef int32_t KAVR_ResultCode;
  * Arguments  the same names as an argument list, so that a pass-through
  *            forwards the raw call: _KAVRVB_Name Arguments
  */
-#define KAVR_FOR_EACH_ENTRY(X)                                                                         \
-  X(Init, Init, void, KAVR_ResultCode,                                                               \
-    (int32_t * count, char* versions, int32_t versionsCapacity, char* serials,                       \
-     int32_t serialsCapacity),                                                                       \
-    (count, versions, versionsCapacity, serials, serialsCapacity))                                   \
-  X(GetState, RecordGet, KAVR_State, KAVR_ResultCode, (int32_t device, struct KAVR_State * state),   \
-    (device, state))                                                                                 \
-  X(GetMode, RecordGet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),       \
-    (device, mode))                                                                                  \
-  X(SetMode, RecordSet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),       \
-    (device, mode))                                                                                  \
-  X(GetParameters, RecordGet, KAVR_Parameters, KAVR_ResultCode,                                      \
-    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                     \
-  X(SetParameters, RecordSet, KAVR_Parameters, KAVR_ResultCode,                                      \
-    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                     \
-  X(GetStartParameters, RecordGet, KAVR_StartParameters, KAVR_ResultCode,                            \
-    (int32_t device, struct KAVR_StartParameters * start), (device, start))                          \
-  X(Start, Start, KAVR_StartParameters, KAVR_ResultCode,                                             \
-    (int32_t device, int32_t destination, float* speed, struct KAVR_StartParameters* start),         \
-    (device, destination, speed, start))                                                             \
-  X(Stop, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))                         \
-  X(SaveParametersToFlash, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))        \
-  /* Its return value is never read. */                                                              \
+#define KAVR_FOR_EACH_ENTRY(X)                                                                           \
+  X(Init, Init, void, KAVR_ResultCode,                                                                   \
+    (int32_t * count, char* versions, int32_t versionsCapacity, char* serials, int32_t serialsCapacity), \
+    (count, versions, versionsCapacity, serials, serialsCapacity))                                       \
+  X(GetState, RecordGet, KAVR_State, KAVR_ResultCode, (int32_t device, struct KAVR_State * state),       \
+    (device, state))                                                                                     \
+  X(GetMode, RecordGet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),           \
+    (device, mode))                                                                                      \
+  X(SetMode, RecordSet, KAVR_Mode, KAVR_ResultCode, (int32_t device, struct KAVR_Mode * mode),           \
+    (device, mode))                                                                                      \
+  X(GetParameters, RecordGet, KAVR_Parameters, KAVR_ResultCode,                                          \
+    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                         \
+  X(SetParameters, RecordSet, KAVR_Parameters, KAVR_ResultCode,                                          \
+    (int32_t device, struct KAVR_Parameters * parameters), (device, parameters))                         \
+  X(GetStartParameters, RecordGet, KAVR_StartParameters, KAVR_ResultCode,                                \
+    (int32_t device, struct KAVR_StartParameters * start), (device, start))                              \
+  X(Start, Start, KAVR_StartParameters, KAVR_ResultCode,                                                 \
+    (int32_t device, int32_t destination, float* speed, struct KAVR_StartParameters* start),             \
+    (device, destination, speed, start))                                                                 \
+  X(Stop, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))                             \
+  X(SaveParametersToFlash, ControllerOnly, void, KAVR_ResultCode, (int32_t device), (device))            \
+  /* Its return value is never read. */                                                                  \
   X(GetLastErr, GetLastErr, void, void, (char* buffer, int32_t capacity), (buffer, capacity))
 
 #define KAVR_DECLARE_ENTRY(name, shape, record, result, parameters, arguments) \

@@ -54,7 +54,7 @@ constexpr std::string_view ShortEntryName(Entry entry) { return EntryName(entry)
 // that the calling convention and the arguments cannot drift from it.
 template <Entry>
 struct EntryDeclaration;
-#define KAVR_ENTRY_DECLARATION(name, ...)         \
+#define KAVR_ENTRY_DECLARATION(name, ...)      \
   template <>                                  \
   struct EntryDeclaration<Entry::name> {       \
     using Pointer = decltype(&_KAVRVB_##name); \

@@ -91,7 +91,8 @@ constexpr bool LimitsNameFields() {
   for (const FieldLimit& limit : kFieldLimits) {
     bool found = false;
     const auto look = [&](std::string_view record, std::span<const RecordField> fields) {
-      for (const RecordField& field : fields) found = found || (limit.record == record && field.name == limit.name);
+      for (const RecordField& field : fields)
+        found = found || (limit.record == record && field.name == limit.name);
     };
     look(RecordName<KAVR_Parameters>(), RecordFields<KAVR_Parameters>());
     look(RecordName<KAVR_Mode>(), RecordFields<KAVR_Mode>());

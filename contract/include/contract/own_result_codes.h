@@ -44,9 +44,9 @@ namespace kavr::own_result_codes {
 
 // Every code above, once: a new one goes here too, and must differ.
 inline constexpr std::array kAll = {
-    kLibraryUnavailable,    sim::kSuccess,         sim::kDefaultInjectedFault, sim::kBadDevice,
-    sim::kNullPointer,      sim::kNotInitialised,  sim::kReservedSlotsChanged, sim::kInvalidValue,
-    sim::kPowerOff,         sim::kFlashFailure,    sim::kInternalError,        sim::kStateUnavailable,
+    kLibraryUnavailable, sim::kSuccess,        sim::kDefaultInjectedFault, sim::kBadDevice,
+    sim::kNullPointer,   sim::kNotInitialised, sim::kReservedSlotsChanged, sim::kInvalidValue,
+    sim::kPowerOff,      sim::kFlashFailure,   sim::kInternalError,        sim::kStateUnavailable,
     sim::kNotRecorded,
 };
 

@@ -156,14 +156,14 @@ template <typename Record>
 constexpr std::span<const RecordField> RecordFields();
 template <typename Record>
 constexpr std::string_view RecordName();
-#define KAVR_RECORD_LOOKUPS(record, table)                    \
-  template <>                                                 \
+#define KAVR_RECORD_LOOKUPS(record, table)                        \
+  template <>                                                     \
   constexpr std::span<const RecordField> RecordFields<record>() { \
-    return field_tables::k##table##Fields;                    \
-  }                                                           \
-  template <>                                                 \
-  constexpr std::string_view RecordName<record>() {           \
-    return #record;                                           \
+    return field_tables::k##table##Fields;                        \
+  }                                                               \
+  template <>                                                     \
+  constexpr std::string_view RecordName<record>() {               \
+    return #record;                                               \
   }
 KAVR_FOR_EACH_RECORD(KAVR_RECORD_LOOKUPS)
 #undef KAVR_RECORD_LOOKUPS

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "contract/entry_names.h"
-#include "device/controller_library.h"
 #include "contract/own_result_codes.h"
+#include "device/controller_library.h"
 
 namespace kavr {
 

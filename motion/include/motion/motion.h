@@ -1,19 +1,17 @@
-// One axis in motion, as the stand-in moves it and the program predicts it. A move is planned once, when it is started,
-// stopped or cut off, as a short list of phases of constant acceleration
-// (speed up, cruise, slow down); the position at any later moment is read
-// off that plan. Nothing accumulates between reads, so how often the state
-// is asked for never changes where the motor is, and a plan written to a
-// file by one process is read off the same way by another.
+// One axis in motion, as the stand-in moves it and the program predicts it. A move is planned once, when it
+// is started, stopped or cut off, as a short list of phases of constant acceleration (speed up, cruise, slow
+// down); the position at any later moment is read off that plan. Nothing accumulates between reads, so how
+// often the state is asked for never changes where the motor is, and a plan written to a file by one process
+// is read off the same way by another.
 //
 // Positions count (micro)steps; positive velocity is clockwise, so a move
 // toward a lower position turns counter-clockwise.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
-
-#include <chrono>
 
 namespace kavr::motion {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "device/controller_library.h"
 #include "contract/records.h"
+#include "device/controller_library.h"
 #include "reports/show_report.h"
 
 namespace kavr {

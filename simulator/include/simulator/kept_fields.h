@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "transcript/record_fields.h"
 #include "contract/records.h"
+#include "transcript/record_fields.h"
 
 namespace kavr::sim {
 

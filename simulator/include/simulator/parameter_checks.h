@@ -2,8 +2,8 @@
 // fault, so the caller's error text can say which one.
 #pragma once
 
-#include "contract/records.h"
 #include "contract/limits.h"
+#include "contract/records.h"
 #include "simulator/problem.h"
 
 namespace kavr::sim {

@@ -30,9 +30,7 @@ struct RigRange {
   std::optional<double> from;
   std::optional<double> to;
 
-  bool Contains(double position) const {
-    return (!from || position >= *from) && (!to || position <= *to);
-  }
+  bool Contains(double position) const { return (!from || position >= *from) && (!to || position <= *to); }
   bool operator==(const RigRange&) const = default;
 };
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <utility>
 
+#include "contract/own_result_codes.h"
 #include "simulator/clock.h"
 #include "simulator/file_lock.h"
 #include "simulator/live_state.h"
 #include "simulator/problem.h"
-#include "contract/own_result_codes.h"
 #include "simulator/sim_config.h"
 #include "simulator/simulator.h"
 

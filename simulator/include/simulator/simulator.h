@@ -9,8 +9,8 @@
 #include <string>
 
 #include "contract/entries.h"
-#include "contract/records.h"
 #include "contract/entry_names.h"
+#include "contract/records.h"
 #include "simulator/clock.h"
 #include "simulator/live_state.h"
 #include "simulator/sim_config.h"

@@ -29,7 +29,8 @@ std::optional<std::string> NotRegularFile(const std::filesystem::path& file);
 // The whole of `file`, if it is a regular file of at most `limit` bytes;
 // else nothing, and `problem` says why ("is a FIFO, not a file",
 // "is larger than 4 MiB", "cannot be read: ...").
-std::optional<std::string> ReadInputFile(const std::filesystem::path& file, std::uintmax_t limit, std::string& problem);
+std::optional<std::string> ReadInputFile(const std::filesystem::path& file, std::uintmax_t limit,
+                                         std::string& problem);
 
 // The whole of `in` (standard input), at most `limit` bytes, as ReadInputFile.
 std::optional<std::string> ReadInputStream(std::istream& in, std::uintmax_t limit, std::string& problem);

@@ -34,9 +34,9 @@ struct MeasurementLimits {
 
 struct Measurement {
   // Defaults throughout, so that a record names only what it has.
-  std::string name = {};  // a record's field name: InputVoltage, CurrentPosition, SyncOutCount
-  double value = 0.0;     // as read (for a write: as read back)
-  std::string unit = {};  // "steps", "V", "°C", "ms", "steps/s" or none
+  std::string name = {};            // a record's field name: InputVoltage, CurrentPosition, SyncOutCount
+  double value = 0.0;               // as read (for a write: as read back)
+  std::string unit = {};            // "steps", "V", "°C", "ms", "steps/s" or none
   std::optional<double> sent = {};  // a write's value as sent
   MeasurementLimits limits = {};
   std::optional<MeasurementOutcome> outcome = {};  // none: recorded, not judged

@@ -84,7 +84,8 @@ class ResultsStore {
   // `create`), migrated forward when older. Null, saying why, for a file
   // that is empty, not a database, of a newer schema or unreadable; such a
   // file is left as it was.
-  static std::unique_ptr<ResultsStore> Open(const std::filesystem::path& file, bool create, std::string& problem);
+  static std::unique_ptr<ResultsStore> Open(const std::filesystem::path& file, bool create,
+                                            std::string& problem);
   virtual ~ResultsStore() = default;
 
   // Writing. Each returns false, saying why, when the file could not take it.
