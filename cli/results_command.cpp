@@ -72,7 +72,11 @@ std::string CsvText(const std::vector<MeasurementRow>& rows) {
                                   CsvNumber(m.limits.marginal),
                                   m.outcome ? std::string(OutcomeName(*m.outcome)) : ""};
     std::string line;
-    for (const std::string& field : fields) line += (line.empty() ? "" : ",") + Csv(field);
+    for (const std::string& field : fields) {
+      // Appended piece by piece: GCC 12 misjudges a prepended separator at -O3.
+      if (!line.empty()) line += ',';
+      line += Csv(field);
+    }
     text += line + "\r\n";
   }
   return text;
