@@ -33,7 +33,10 @@ void Set(const std::string& name, const std::optional<std::string>& value) {
 
 bool StandardInputIsTerminal() {
 #ifdef _WIN32
-  return _isatty(_fileno(stdin)) != 0;
+  // _isatty is true for any character device, NUL among them: only a
+  // console answers GetConsoleMode.
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 #else
   return isatty(STDIN_FILENO) != 0;
 #endif
