@@ -293,7 +293,11 @@ std::string Server::Wait(const Json& params) {
                                 : kWaitInterval);
   }
   std::string result = "[";
-  for (const KAVR_State& state : states) result += (result.size() > 1 ? "," : "") + RecordJson(state, -1);
+  for (const KAVR_State& state : states) {
+    // Appended piece by piece: GCC 12 misjudges a prepended separator at -O3.
+    if (result.size() > 1) result += ',';
+    result += RecordJson(state, -1);
+  }
   return result + "]";
 }
 

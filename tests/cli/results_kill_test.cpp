@@ -31,17 +31,30 @@ TEST(ResultsUnderKill, KilledRunsReadAsAbortedAndTheFileStaysWhole) {
   const std::filesystem::path plan = scratch.folder.path / "plan.json", db = scratch.folder.path / "r.sqlite";
   std::ofstream(plan) << kPlan;
   const std::string program = (kavr::ExecutableFolder() / "kavrctl").string();
-  std::mt19937 random(std::random_device{}());
-  int killed = 0;
-  for (int round = 0; round < 20; ++round) {
+  const auto start = [&] {
     const pid_t child = fork();
     if (child == 0) {
       if (freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
       execl(program.c_str(), program.c_str(), "run", plan.c_str(), "--all", "--db", db.c_str(), nullptr);
       _exit(127);
     }
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 600)(random)));
+    return child;
+  };
+  // One whole run first: it makes the database and says how long a run
+  // takes on this build (a sanitizer's is many times slower), so that the
+  // kills fall anywhere in one.
+  const auto begun = std::chrono::steady_clock::now();
+  int whole = 0;
+  waitpid(start(), &whole, 0);
+  ASSERT_TRUE(WIFEXITED(whole) && WEXITSTATUS(whole) == 0) << "a whole run failed";
+  const auto runTime =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun).count();
+  std::mt19937 random(std::random_device{}());
+  int killed = 0;
+  for (int round = 0; round < 20; ++round) {
+    const pid_t child = start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(
+        std::uniform_int_distribution<long long>(0, static_cast<long long>(runTime))(random)));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
