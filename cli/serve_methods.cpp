@@ -176,8 +176,10 @@ std::string Server::WriteMethod(const Json& params, const RecordCalls<Record>& c
       RpcError error{kRpcVerifyFailed, "read back, the controller did not keep what was written:"};
       error.data = {{"differences", Json::array()}, {"serial", serial_}};
       for (const FieldDifference& difference : differences) {
-        error.message += "\n" + std::string(difference.field->name) + ": sent " + difference.sent +
-                         ", the controller keeps " + difference.kept;
+        // Appended piece by piece: GCC 12 misjudges a prepended "\n" at -O3.
+        error.message += '\n';
+        error.message += difference.field->name;
+        error.message += ": sent " + difference.sent + ", the controller keeps " + difference.kept;
         error.data["differences"].push_back({{"field", difference.field->name},
                                              {"sent", ValueJson(difference.sent)},
                                              {"read_back", ValueJson(difference.kept)}});
