@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "kavrctl.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/plan.h"
+#include "app/plan_runner.h"
 #include "contract/entry_names.h"
 #include "device/controller_library.h"
 #include "kavrctl.h"
@@ -40,6 +41,11 @@ int ProveCommand(const Request&, Session&, Console&);
 int PlanFromCommand(const Request&, Session&, Console&);
 // One JSON-RPC session over standard input and output.
 int ServeCommand(const Request&, Session&, Console&);
+
+// The plan run over the session's library, its lines on the console's
+// standard output and ended by its signals (RunPlan). Throws the Failure of
+// a library that went away during the run.
+void RunPlanInSession(PlanRun& run, Session& session, Console& console);
 
 // The mode or the parameters: read, the values written in, written back.
 // Returns the report of the record as written.

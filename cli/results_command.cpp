@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "commands.h"
 #include "output.h"
 

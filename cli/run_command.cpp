@@ -9,14 +9,13 @@
 
 #include "app/device_list.h"
 #include "app/plan.h"
-#include "app/results_store.h"
+#include "app/plan_run.h"
+#include "results/results_store.h"
 #include "app/sha256.h"
 #include "command_files.h"
 #include "commands.h"
 #include "device/dynamic_controller_library.h"
 #include "output.h"
-#include "plan_run.h"
-#include "plan_runner.h"
 #include "power_cycle.h"
 #include "process_environment.h"
 #include "run_results.h"
@@ -163,7 +162,7 @@ int RunCommand(const Request& request, Session& session, Console& console) {
   run.header.started = UtcIsoTime(std::chrono::system_clock::now());
   RunResults results(request, run, console);
   try {
-    RunPlan(run, session, console);
+    RunPlanInSession(run, session, console);
   } catch (const Failure&) {
     // The library went away: the run is closed as failed before the failure is reported.
     for (ControllerRun& controller : run.controllers) controller.failed = true;

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "kavrctl.h"
-#include "plan_run.h"
+#include "app/plan_run.h"
 #include "request.h"
 
 namespace kavr::cli {

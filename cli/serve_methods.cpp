@@ -7,14 +7,13 @@
 #include <sstream>
 
 #include "app/device_list.h"
+#include "app/plan_run.h"
 #include "app/record_json.h"
 #include "app/typed_numbers.h"
 #include "app/version.h"
 #include "app/write_check.h"
 #include "command_files.h"
 #include "output.h"
-#include "plan_run.h"
-#include "plan_runner.h"
 #include "reports/number_format.h"
 #include "reports/reports.h"
 #include "serve_server.h"
@@ -388,7 +387,7 @@ std::string Server::RunPlanMethod(const Json& params) {
                 .armInterrupt = [] {},
                 .interrupted = console_.interrupted,
                 .interruptSignal = console_.interruptSignal};
-  RunPlan(run, session_, quiet);
+  RunPlanInSession(run, session_, quiet);
   for (const ControllerRun& controller : run.controllers) {
     if (controller.started && !controller.failed) Started(controller.device);
   }

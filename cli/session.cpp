@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/call_failure.h"
 #include "app/device_choice.h"
 #include "app/device_list.h"
 #include "app/device_selection.h"
@@ -62,19 +63,12 @@ void Session::CheckTranscript() const {
     throw Failure{kOutputFailed, wiring_->TranscriptProblem()};
 }
 
-bool Session::LibraryUnavailable(ResultCode result) {
-  return result == kLibraryUnavailable || !Library().LibraryLoadFailure().empty();
-}
+bool Session::LibraryUnavailable(ResultCode result) { return LibraryGone(Library(), result); }
 
 std::string Session::FailureText(Entry entry, ResultCode result) {
-  ControllerLibrary& library = Library();
-  if (const std::string failure = library.LibraryLoadFailure(); !failure.empty())
-    return lastErrorText_ = TerminalSafe(failure);
-  // The binding's own text names the library file and what it lacks.
-  const std::string lastError = lastErrorText_ = TerminalSafe(LastErrorText(library));
-  if (result == kLibraryUnavailable) return lastError;
-  return std::string(EntryName(entry)) + " failed with ResultCode " + std::to_string(result) + ": " +
-         lastError;
+  FailedCallWords words = DescribeFailedCall(Library(), entry, result);
+  lastErrorText_ = std::move(words.lastError);
+  return std::move(words.text);
 }
 
 void Session::Check(Entry entry, ResultCode result) {

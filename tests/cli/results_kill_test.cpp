@@ -13,7 +13,7 @@
 #include <random>
 #include <thread>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "device/dynamic_controller_library.h"
 #include "portable.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "device/dynamic_controller_library.h"
 #include "kavrctl_runner.h"
 #include "portable.h"

@@ -1,10 +1,10 @@
 // Judging a value against its limits, the marginal band's edges, and the
 // digests and times a run's header carries.
-#include "app/measurement.h"
+#include "results/measurement.h"
 
 #include <gtest/gtest.h>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "app/sha256.h"
 
 namespace {

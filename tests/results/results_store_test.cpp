@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "portable.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/field_assignments.h"
-#include "app/measurement.h"
+#include "results/measurement.h"
 #include "transcript/record_fields.h"
 
 namespace kavr {

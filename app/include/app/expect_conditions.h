@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/measurement.h"
+#include "results/measurement.h"
 #include "app/plan.h"
 #include "contract/records.h"
 
-namespace kavr::cli {
+namespace kavr {
 
 // One condition measured; for a value that fails, what was expected and
 // what came back, in words.
@@ -23,4 +23,4 @@ struct MeasuredCondition {
 // Every condition `expect` names, measured in `state`, in a fixed order.
 std::vector<MeasuredCondition> MeasureExpectation(const PlanExpectation& expect, const KAVR_State& state);
 
-}  // namespace kavr::cli
+}  // namespace kavr

@@ -8,7 +8,7 @@
 
 #include <system_error>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "results_schema.h"
 #include "sqlite_statement.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/measurement.h"
+#include "results/measurement.h"
 
 namespace kavr {
 

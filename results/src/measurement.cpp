@@ -1,4 +1,4 @@
-#include "app/measurement.h"
+#include "results/measurement.h"
 
 #include <charconv>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 
 namespace kavr {
 

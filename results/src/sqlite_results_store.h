@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 #include "sqlite_statement.h"
 
 namespace kavr::results {

@@ -1,9 +1,9 @@
-#include "expect_conditions.h"
+#include "app/expect_conditions.h"
 
 #include "reports/reports.h"
 #include "transcript/record_fields.h"
 
-namespace kavr::cli {
+namespace kavr {
 namespace {
 
 using Conditions = std::vector<MeasuredCondition>;
@@ -90,4 +90,4 @@ std::vector<MeasuredCondition> MeasureExpectation(const PlanExpectation& expect,
   return conditions;
 }
 
-}  // namespace kavr::cli
+}  // namespace kavr

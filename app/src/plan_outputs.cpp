@@ -7,10 +7,10 @@
 #include <optional>
 #include <utility>
 
+#include "app/plan_run.h"
 #include "app/version.h"
-#include "plan_run.h"
 
-namespace kavr::cli {
+namespace kavr {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -300,4 +300,4 @@ std::string PlanJunitXml(const PlanRun& run) {
          Seconds(run.duration) + "\">\n" + suites + "</testsuites>\n";
 }
 
-}  // namespace kavr::cli
+}  // namespace kavr

@@ -1,6 +1,6 @@
 // A build without SQLite (the Windows cross-build has none): no results
 // database, and a clear word when one is asked for.
-#include "app/results_store.h"
+#include "results/results_store.h"
 
 namespace kavr {
 

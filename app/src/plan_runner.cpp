@@ -1,20 +1,16 @@
-#include "plan_runner.h"
+#include "app/plan_runner.h"
 
 #include <algorithm>
-#include <charconv>
-#include <csignal>
 #include <map>
 
+#include "app/call_failure.h"
+#include "app/expect_conditions.h"
+#include "app/field_assignments.h"
 #include "app/started_controllers.h"
 #include "app/write_check.h"
-#include "commands.h"
-#include "expect_conditions.h"
-#include "output.h"
-#include "power_cycle.h"
-#include "reports/reports.h"
 #include "transcript/record_fields.h"
 
-namespace kavr::cli {
+namespace kavr {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -43,6 +39,21 @@ std::optional<StepFailure> Unmet(const std::vector<MeasuredCondition>& condition
   return failure;
 }
 
+// A call of a step failed, or a value was refused before it was sent: the
+// step fails with these words. Thrown and caught in this file only.
+struct StepCallFailed {
+  std::string got;
+};
+
+// The library itself is gone: the run ends. Thrown and caught in this file only.
+struct LibraryWentAway {
+  LibraryLost call;
+};
+
+// A get entry of the library, e.g. &ControllerLibrary::GetMode.
+template <typename Record>
+using RecordCall = ResultCode (ControllerLibrary::*)(std::int32_t, Record&);
+
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
@@ -51,12 +62,22 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 class PlanRunner {
  public:
-  PlanRunner(PlanRun& run, Session& session, Console& console)
-      : run_(run), plan_(*run.plan), session_(session), console_(console) {}
+  PlanRunner(PlanRun& run, ControllerLibrary& library, const PlanRunSurroundings& surroundings)
+      : run_(run), plan_(*run.plan), library_(library), around_(surroundings) {}
 
-  void Run() {
-    const Clock::time_point begun = console_.pacing.now();
-    console_.armInterrupt();
+  std::optional<LibraryLost> Run() {
+    try {
+      RunSteps();
+    } catch (const LibraryWentAway& gone) {
+      return gone.call;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  void RunSteps() {
+    const Clock::time_point begun = around_.pacing.now();
+    around_.arm();
     for (ControllerRun& controller : run_.controllers) controller.steps.resize(plan_.steps.size());
     for (std::size_t index = 0; index < plan_.steps.size() && !Interrupted(); ++index) {
       const PlanStep& step = plan_.steps[index];
@@ -75,48 +96,57 @@ class PlanRunner {
       }
     }
     if (Interrupted()) StopStarted();
-    run_.duration = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
+    run_.duration = std::chrono::duration_cast<milliseconds>(around_.pacing.now() - begun);
   }
 
- private:
   bool Interrupted() {
     if (run_.interrupted) return true;
-    if (!run_.outputLost && !console_.interrupted()) return false;
-    const int signal = console_.interruptSignal ? console_.interruptSignal() : 0;
-    if (signal != 0 || !console_.interruptSignal) {
-      run_.interruption = SignalName(signal != 0 ? signal : SIGINT);
-    } else if (!run_.outputLost) {
-      run_.outputLost = true;
-      run_.interruption = "standard output closed";
+    if (!run_.outputLost) {
+      std::optional<RunInterruption> interruption = around_.interruption();
+      if (!interruption) return false;
+      run_.interruption = std::move(interruption->what);
+      run_.outputLost = interruption->outputLost;
     }
     run_.interrupted = true;
     return true;
   }
 
-  // A line on standard output; once one cannot be written, the run ends
-  // as interrupted and says nothing more there.
+  // A live line; once one cannot be shown, the run ends as interrupted
+  // and shows nothing more.
   void Say(const std::string& text) {
     if (run_.outputLost) return;
-    try {
-      PrintText(console_.out, text);
-    } catch (const Failure& failure) {
-      if (failure.code != kOutputFailed) throw;
-      run_.outputLost = true;
-      run_.interruption = failure.message;
-    }
+    std::string problem;
+    if (around_.show(text, problem)) return;
+    run_.outputLost = true;
+    run_.interruption = std::move(problem);
+  }
+
+  // Throws the step's failure for a call that failed, or the end of the
+  // run when the library itself is gone.
+  void Check(Entry entry, ResultCode result) {
+    if (result == 0) return;
+    if (LibraryGone(library_, result)) throw LibraryWentAway{{entry, result}};
+    throw StepCallFailed{DescribeFailedCall(library_, entry, result).text};
+  }
+
+  // The record as `call` filled it, from zero.
+  template <typename Record>
+  Record Read(std::int32_t device, Entry entry, RecordCall<Record> call) {
+    Record record{};
+    Check(entry, (library_.*call)(device, record));
+    return record;
   }
 
   // Runs one step on one controller and records its outcome; a library
   // failure counts as the step's failure unless the library itself is gone.
   template <typename Step>
   void Timed(ControllerRun& controller, std::size_t index, Step step) {
-    const Clock::time_point begun = console_.pacing.now();
+    const Clock::time_point begun = around_.pacing.now();
     std::optional<StepFailure> failure;
     try {
       failure = step();
-    } catch (const Failure& error) {
-      if (error.code == kLibraryNotLoaded) throw;
-      failure = StepFailure{"the library calls to succeed", error.message};
+    } catch (const StepCallFailed& call) {
+      failure = StepFailure{"the library calls to succeed", call.got};
     }
     Record(controller, index, begun, failure);
   }
@@ -128,7 +158,7 @@ class PlanRunner {
       outcome.prediction = controller.shadow->Points();
       outcome.tolerance = controller.shadow->Tolerance();
     }
-    outcome.duration = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
+    outcome.duration = std::chrono::duration_cast<milliseconds>(around_.pacing.now() - begun);
     outcome.verdict = failure ? StepVerdict::kFailed : StepVerdict::kPassed;
     if (failure) {
       outcome.expected = failure->expected;
@@ -163,17 +193,18 @@ class PlanRunner {
   void SendStop(ControllerRun& controller) {
     started_.Remove(controller.device);
     destinations_.erase(controller.device);
-    Stopped(controller, session_.Library().Stop(controller.device));
+    Stopped(controller, library_.Stop(controller.device));
   }
 
   void Stopped(const ControllerRun& controller, ResultCode result) {
     Say(controller.serial +
-        (result == 0 ? " stopped" : " NOT stopped: " + session_.FailureText(Entry::Stop, result)));
+        (result == 0 ? " stopped"
+                     : " NOT stopped: " + DescribeFailedCall(library_, Entry::Stop, result).text));
   }
 
   void StopStarted() {
     // Sent before anything is said: the output may be what ended the run.
-    const std::vector<StopSent> sent = started_.StopAll(session_.Library());
+    const std::vector<StopSent> sent = started_.StopAll(library_);
     Say("interrupted: stopping every controller the plan started");
     for (const StopSent& stop : sent) {
       const auto controller = std::ranges::find_if(
@@ -198,19 +229,19 @@ class PlanRunner {
         Start(device, step, outcome.measurements);
         return std::nullopt;
       case PlanStepKind::kExpect: {
-        const auto conditions = MeasureExpectation(
-            step.expect, ReadRecord(session_, device, Entry::GetState, &ControllerLibrary::GetState));
+        const auto conditions =
+            MeasureExpectation(step.expect, Read(device, Entry::GetState, &ControllerLibrary::GetState));
         for (const MeasuredCondition& condition : conditions)
           outcome.measurements.push_back(condition.measurement);
         return Unmet(conditions);
       }
       case PlanStepKind::kStop:
-        session_.Check(Entry::Stop, session_.Library().Stop(device));
+        Check(Entry::Stop, library_.Stop(device));
         started_.Remove(device);
         destinations_.erase(device);
         return std::nullopt;
       case PlanStepKind::kSave:
-        session_.Check(Entry::SaveParametersToFlash, session_.Library().SaveParametersToFlash(device));
+        Check(Entry::SaveParametersToFlash, library_.SaveParametersToFlash(device));
         controller.parametersSaved = controller.parametersWritten;
         return std::nullopt;
       case PlanStepKind::kVerify:
@@ -226,11 +257,20 @@ class PlanRunner {
     return std::nullopt;
   }
 
+  // The start parameters read, the step divisor set in them, and the move
+  // started. Returns the speed the library left (it may lower it through
+  // its reference).
+  float StartMove(std::int32_t device, const PlanStep& step, KAVR_StartParameters* sent = nullptr) {
+    auto start = Read(device, Entry::GetStartParameters, &ControllerLibrary::GetStartParameters);
+    start.StepDivisor = step.divisor;
+    float speed = step.speed;
+    Check(Entry::Start, library_.Start(device, step.destination, speed, start));
+    if (sent != nullptr) *sent = start;
+    return speed;
+  }
+
   void Start(std::int32_t device, const PlanStep& step, std::vector<Measurement>& measured) {
-    float speedLeft = step.speed;
-    StartMove(session_, device, step.destination, step.speed, step.divisor, {}, console_.decimalSeparator,
-              &speedLeft);
-    StartMeasured(step, speedLeft, measured);
+    StartMeasured(step, StartMove(device, step), measured);
   }
 
   // What a start sent, and the speed the library left.
@@ -253,19 +293,15 @@ class PlanRunner {
   std::optional<StepFailure> StartShadowed(ControllerRun& controller, const PlanStep& step,
                                            std::vector<Measurement>& measured) {
     MoveSent move;
-    move.before = ReadRecord(session_, controller.device, Entry::GetState, &ControllerLibrary::GetState);
-    move.parameters =
-        ReadRecord(session_, controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
+    move.before = Read(controller.device, Entry::GetState, &ControllerLibrary::GetState);
+    move.parameters = Read(controller.device, Entry::GetParameters, &ControllerLibrary::GetParameters);
     move.from = move.before.CurrentPosition;
     move.destination = step.destination;
     move.speed = step.speed;
     controller.move.reset();
-    const Clock::time_point sent = console_.pacing.now();
-    float speedLeft = step.speed;
-    StartMove(session_, controller.device, step.destination, step.speed, step.divisor, {},
-              console_.decimalSeparator, &speedLeft, &move.start);
-    StartMeasured(step, speedLeft, measured);
-    controller.movedAt = console_.pacing.now();
+    const Clock::time_point sent = around_.pacing.now();
+    StartMeasured(step, StartMove(controller.device, step, &move.start), measured);
+    controller.movedAt = around_.pacing.now();
     controller.moveCall = controller.movedAt - sent;
     controller.move = move;
     return std::nullopt;
@@ -273,7 +309,7 @@ class PlanRunner {
 
   std::optional<StepFailure> Write(ControllerRun& controller, const PlanStep& step,
                                    std::vector<Measurement>& measured) {
-    WriteFields(session_, controller.device, step.record, step.values, console_.decimalSeparator);
+    WriteFields(controller.device, step.record, step.values);
     std::vector<FieldValue>& written =
         step.record == PlanRecord::kMode ? controller.modeWritten : controller.parametersWritten;
     written.insert(written.end(), step.values.begin(), step.values.end());
@@ -285,13 +321,44 @@ class PlanRunner {
     return Differences({Differing(controller, step.record, step.values, measured)});
   }
 
+  // Read, change only the fields named, write back. A failed read writes
+  // nothing, nor does a changed value beyond the library's limits.
+  template <typename Record>
+  void WriteRecord(std::int32_t device, Entry readEntry, RecordCall<Record> read, Entry writeEntry,
+                   RecordCall<Record> write, std::span<const FieldValue> values) {
+    Record record = Read(device, readEntry, read);
+    if (auto limited = ChangedValueLimitProblem(BytesOf(record), values)) {
+      throw StepCallFailed{*limited + "; nothing was written"};
+    }
+    ApplyFieldValues(WritableBytesOf(record), values);
+    Check(writeEntry, (library_.*write)(device, record));
+  }
+
+  void WriteFields(std::int32_t device, PlanRecord record, std::span<const FieldValue> values) {
+    if (record == PlanRecord::kMode) {
+      WriteRecord(device, Entry::GetMode, &ControllerLibrary::GetMode, Entry::SetMode,
+                  &ControllerLibrary::SetMode, values);
+    } else {
+      WriteRecord(device, Entry::GetParameters, &ControllerLibrary::GetParameters, Entry::SetParameters,
+                  &ControllerLibrary::SetParameters, values);
+    }
+  }
+
+  // The record's bytes as read now, to compare with what was written.
+  std::vector<std::uint8_t> ReadBackRecord(std::int32_t device, PlanRecord record) {
+    const auto bytes = [](RecordBytes read) { return std::vector<std::uint8_t>(read.begin(), read.end()); };
+    if (record == PlanRecord::kMode)
+      return bytes(BytesOf(Read(device, Entry::GetMode, &ControllerLibrary::GetMode)));
+    return bytes(BytesOf(Read(device, Entry::GetParameters, &ControllerLibrary::GetParameters)));
+  }
+
   // The record read back: one line per value that did not stick, and each
   // value sent and kept as a measurement.
   std::vector<std::string> Differing(const ControllerRun& controller, PlanRecord record,
                                      const std::vector<FieldValue>& written,
                                      std::vector<Measurement>& measured) {
     if (written.empty()) return {};
-    const std::vector<std::uint8_t> readBack = ReadBackRecord(session_, controller.device, record);
+    const std::vector<std::uint8_t> readBack = ReadBackRecord(controller.device, record);
     const auto kept = WrittenMeasurements(written, RecordBytes(readBack));
     measured.insert(measured.end(), kept.begin(), kept.end());
     return WriteDifferences(readBack, written);
@@ -307,7 +374,7 @@ class PlanRunner {
   // Every passing controller read in turn until each has stopped, failed
   // or run out of time; read at once, and once more at the limit.
   void Wait(std::size_t index, milliseconds limit) {
-    const Clock::time_point begun = console_.pacing.now();
+    const Clock::time_point begun = around_.pacing.now();
     std::vector<ControllerRun*> waiting;
     for (ControllerRun& controller : run_.controllers) {
       if (controller.failed) continue;
@@ -323,29 +390,29 @@ class PlanRunner {
       std::erase_if(waiting,
                     [&](ControllerRun* controller) { return Polled(*controller, index, begun, lastRound); });
       if (waiting.empty() || lastRound) break;
-      const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
-      console_.pacing.sleep(std::clamp(limit - spent, milliseconds{0}, kWaitInterval));
-      lastRound = console_.pacing.now() - begun >= limit;
+      const milliseconds spent = std::chrono::duration_cast<milliseconds>(around_.pacing.now() - begun);
+      around_.pacing.sleep(std::clamp(limit - spent, milliseconds{0}, kWaitInterval));
+      lastRound = around_.pacing.now() - begun >= limit;
     }
   }
 
   // True when the controller is done waiting: stopped, failed or out of time.
   bool Polled(ControllerRun& controller, std::size_t index, Clock::time_point begun, bool lastRound) {
     KAVR_State state{};
-    const Clock::time_point sent = console_.pacing.now();
-    const ResultCode result = session_.Library().GetState(controller.device, state);
+    const Clock::time_point sent = around_.pacing.now();
+    const ResultCode result = library_.GetState(controller.device, state);
     if (result != 0) {
-      session_.Check(Entry::GetState, session_.LibraryUnavailable(result) ? result : 0);
+      if (LibraryGone(library_, result)) throw LibraryWentAway{{Entry::GetState, result}};
       Record(controller, index, begun,
-             StepFailure{"the motor to stop", session_.FailureText(Entry::GetState, result)});
+             StepFailure{"the motor to stop", DescribeFailedCall(library_, Entry::GetState, result).text});
       return true;
     }
     const auto destination = destinations_.find(controller.device);
-    const milliseconds spent = std::chrono::duration_cast<milliseconds>(console_.pacing.now() - begun);
+    const milliseconds spent = std::chrono::duration_cast<milliseconds>(around_.pacing.now() - begun);
     StepOutcome& outcome = controller.steps[index];
     outcome.trace.push_back({spent.count(), state.CurrentPosition});
     if (controller.shadow) {
-      if (auto departure = controller.shadow->Hold(sent, console_.pacing.now(), state)) {
+      if (auto departure = controller.shadow->Hold(sent, around_.pacing.now(), state)) {
         Record(controller, index, begun,
                StepFailure{"the move to follow its prediction within " +
                                std::to_string(controller.shadow->Tolerance()) + " steps",
@@ -387,10 +454,10 @@ class PlanRunner {
   }
 
   void Pause(std::size_t index, milliseconds pause) {
-    const Clock::time_point begun = console_.pacing.now();
+    const Clock::time_point begun = around_.pacing.now();
     while (pause.count() > 0 && !Interrupted()) {
       const milliseconds step = std::min(pause, kInterruptCheck);
-      console_.pacing.sleep(step);
+      around_.pacing.sleep(step);
       pause -= step;
     }
     if (Interrupted()) return;
@@ -402,18 +469,14 @@ class PlanRunner {
   // Every controller switched off and on at once; afterwards a verify
   // expects only what was saved, and the mode as the controller starts.
   void PowerCycle(std::size_t index) {
-    const Clock::time_point begun = console_.pacing.now();
-    std::optional<StepFailure> failure;
-    try {
-      if (run_.standIn) {
-        PowerCycleStandIn(session_);
-      } else {
-        AskForPowerCycle(console_);
-      }
-    } catch (const Failure& error) {
-      if (error.code == kLibraryNotLoaded) throw;
-      failure = StepFailure{"the controllers back after the power cycle", error.message};
+    const Clock::time_point begun = around_.pacing.now();
+    const PowerCycleEnd cycled = around_.powerCycle();
+    if (cycled.initResult != 0 && LibraryGone(library_, cycled.initResult)) {
+      throw LibraryWentAway{{Entry::Init, cycled.initResult}};
     }
+    std::optional<StepFailure> failure;
+    if (!cycled.problem.empty())
+      failure = StepFailure{"the controllers back after the power cycle", cycled.problem};
     for (ControllerRun& controller : run_.controllers) {
       if (controller.failed) continue;
       Record(controller, index, begun, failure);
@@ -428,8 +491,8 @@ class PlanRunner {
 
   PlanRun& run_;
   const Plan& plan_;
-  Session& session_;
-  Console& console_;
+  ControllerLibrary& library_;
+  const PlanRunSurroundings& around_;
   StartedControllers started_;
   // The destination of each move this run started and has not seen end.
   std::map<std::int32_t, std::int32_t> destinations_;
@@ -437,6 +500,9 @@ class PlanRunner {
 
 }  // namespace
 
-void RunPlan(PlanRun& run, Session& session, Console& console) { PlanRunner(run, session, console).Run(); }
+std::optional<LibraryLost> RunPlan(PlanRun& run, ControllerLibrary& library,
+                                   const PlanRunSurroundings& surroundings) {
+  return PlanRunner(run, library, surroundings).Run();
+}
 
-}  // namespace kavr::cli
+}  // namespace kavr

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 
 namespace kavr {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "app/results_store.h"
+#include "results/results_store.h"
 
 namespace kavr {
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/measurement.h"
+#include "results/measurement.h"
 #include "app/plan.h"
 
-namespace kavr::cli {
+namespace kavr {
 
 enum class StepVerdict {
   kPassed,
@@ -101,4 +101,4 @@ std::string PlanReportJson(const PlanRun& run);
 // JUnit XML: a test suite per controller, a test case per step.
 std::string PlanJunitXml(const PlanRun& run);
 
-}  // namespace kavr::cli
+}  // namespace kavr
