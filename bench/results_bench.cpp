@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "results/results_store.h"
 #include "kavrctl.h"
+#include "results/results_store.h"
 
 namespace {
 

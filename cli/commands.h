@@ -47,15 +47,9 @@ int ServeCommand(const Request&, Session&, Console&);
 // a library that went away during the run.
 void RunPlanInSession(PlanRun& run, Session& session, Console& console);
 
-// The mode or the parameters: read, the values written in, written back.
-// Returns the report of the record as written.
-std::string WriteFields(Session& session, std::int32_t device, PlanRecord record,
-                        std::span<const FieldValue> values, std::string_view decimalSeparator);
 // The record read back, one line per value that did not stick.
 std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t device, PlanRecord record,
                                                  std::span<const FieldValue> values);
-// The record's bytes as read now, to compare with what was written.
-std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record);
 // Throws a Failure (kCallFailed) naming each value that did not stick.
 void VerifyFields(Session& session, std::int32_t device, PlanRecord record,
                   std::span<const FieldValue> values);

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "results/results_store.h"
 #include "commands.h"
 #include "output.h"
+#include "results/results_store.h"
 
 namespace kavr::cli {
 namespace {

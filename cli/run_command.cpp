@@ -10,7 +10,6 @@
 #include "app/device_list.h"
 #include "app/plan.h"
 #include "app/plan_run.h"
-#include "results/results_store.h"
 #include "app/sha256.h"
 #include "command_files.h"
 #include "commands.h"
@@ -18,6 +17,7 @@
 #include "output.h"
 #include "power_cycle.h"
 #include "process_environment.h"
+#include "results/results_store.h"
 #include "run_results.h"
 #include "transcript/input_file.h"
 

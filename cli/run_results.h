@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "results/results_store.h"
-#include "kavrctl.h"
 #include "app/plan_run.h"
+#include "kavrctl.h"
 #include "request.h"
+#include "results/results_store.h"
 
 namespace kavr::cli {
 

@@ -101,24 +101,10 @@ int WriteCommand(const Request& request, Session& session, Console& console,
 
 }  // namespace
 
-std::string WriteFields(Session& session, std::int32_t device, PlanRecord record,
-                        std::span<const FieldValue> values, std::string_view decimalSeparator) {
-  return record == PlanRecord::kMode
-             ? WriteRecord(session, device, kModeEntries, values, decimalSeparator)
-             : WriteRecord(session, device, kParametersEntries, values, decimalSeparator);
-}
-
 std::vector<std::string> WrittenFieldDifferences(Session& session, std::int32_t device, PlanRecord record,
                                                  std::span<const FieldValue> values) {
   return record == PlanRecord::kMode ? ReadBackDifferences(session, device, kModeEntries, values)
                                      : ReadBackDifferences(session, device, kParametersEntries, values);
-}
-
-std::vector<std::uint8_t> ReadBackRecord(Session& session, std::int32_t device, PlanRecord record) {
-  const auto bytes = [](RecordBytes read) { return std::vector<std::uint8_t>(read.begin(), read.end()); };
-  if (record == PlanRecord::kMode)
-    return bytes(BytesOf(ReadRecord(session, device, Entry::GetMode, &ControllerLibrary::GetMode)));
-  return bytes(BytesOf(ReadRecord(session, device, Entry::GetParameters, &ControllerLibrary::GetParameters)));
 }
 
 void VerifyFields(Session& session, std::int32_t device, PlanRecord record,

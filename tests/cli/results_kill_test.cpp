@@ -13,9 +13,9 @@
 #include <random>
 #include <thread>
 
-#include "results/results_store.h"
 #include "device/dynamic_controller_library.h"
 #include "portable.h"
+#include "results/results_store.h"
 
 namespace cli_test {
 namespace {

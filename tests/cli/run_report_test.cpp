@@ -9,11 +9,11 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "results/results_store.h"
 #include "device/dynamic_controller_library.h"
 #include "kavrctl_runner.h"
 #include "portable.h"
 #include "program_run.h"
+#include "results/results_store.h"
 
 namespace cli_test {
 namespace {

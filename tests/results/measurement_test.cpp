@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "results/results_store.h"
 #include "app/sha256.h"
+#include "results/results_store.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "results/results_store.h"
 #include "portable.h"
+#include "results/results_store.h"
 
 namespace {
 

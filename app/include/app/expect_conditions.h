@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "results/measurement.h"
 #include "app/plan.h"
 #include "contract/records.h"
+#include "results/measurement.h"
 
 namespace kavr {
 

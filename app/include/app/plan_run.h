@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "results/measurement.h"
 #include "app/plan.h"
+#include "results/measurement.h"
 
 namespace kavr {
 
