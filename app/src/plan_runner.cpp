@@ -77,7 +77,7 @@ class PlanRunner {
  private:
   void RunSteps() {
     const Clock::time_point begun = around_.pacing.now();
-    around_.arm();
+    if (around_.arm) around_.arm();
     for (ControllerRun& controller : run_.controllers) controller.steps.resize(plan_.steps.size());
     for (std::size_t index = 0; index < plan_.steps.size() && !Interrupted(); ++index) {
       const PlanStep& step = plan_.steps[index];
@@ -102,6 +102,7 @@ class PlanRunner {
   bool Interrupted() {
     if (run_.interrupted) return true;
     if (!run_.outputLost) {
+      if (!around_.interruption) return false;
       std::optional<RunInterruption> interruption = around_.interruption();
       if (!interruption) return false;
       run_.interruption = std::move(interruption->what);
@@ -114,7 +115,7 @@ class PlanRunner {
   // A live line; once one cannot be shown, the run ends as interrupted
   // and shows nothing more.
   void Say(const std::string& text) {
-    if (run_.outputLost) return;
+    if (run_.outputLost || !around_.show) return;
     std::string problem;
     if (around_.show(text, problem)) return;
     run_.outputLost = true;
@@ -470,7 +471,9 @@ class PlanRunner {
   // expects only what was saved, and the mode as the controller starts.
   void PowerCycle(std::size_t index) {
     const Clock::time_point begun = around_.pacing.now();
-    const PowerCycleEnd cycled = around_.powerCycle();
+    const PowerCycleEnd cycled = around_.powerCycle
+                                     ? around_.powerCycle()
+                                     : PowerCycleEnd{"nobody to switch the controllers off and on"};
     if (cycled.initResult != 0 && LibraryGone(library_, cycled.initResult)) {
       throw LibraryWentAway{{Entry::Init, cycled.initResult}};
     }

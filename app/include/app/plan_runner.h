@@ -33,7 +33,8 @@ struct PowerCycleEnd {
   ResultCode initResult = 0;
 };
 
-// What the run talks through besides the library.
+// What the run talks through besides the library. Each hook may be left
+// empty: no lines, no interruptions, no power cycle (the step fails).
 struct PlanRunSurroundings {
   Pacing pacing = SystemPacing();
   std::string decimalSeparator = ".";
