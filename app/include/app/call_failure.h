@@ -1,6 +1,8 @@
 // A library call that failed, in the words kavrctl and the plan runner show:
 // the entry, its code and the library's last error, made safe for a
 // terminal; or the library's own words when it is not there to call.
+//
+// Shells: kavrctl.
 #pragma once
 
 #include <string>

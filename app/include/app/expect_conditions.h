@@ -1,6 +1,8 @@
 // The conditions an expect step may name, as measurements of the state:
 // one reader per kind of condition in one table, so that a new condition
 // is one function and one row.
+//
+// Shells: kavrctl (run, serve), through the plan runner.
 #pragma once
 
 #include <string>

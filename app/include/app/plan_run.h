@@ -1,5 +1,7 @@
 // A plan's run over several controllers, as the runner records it and the
 // live lines, the JSON report and the JUnit file show it.
+//
+// Shells: kavrctl (run, serve).
 #pragma once
 
 #include <chrono>
