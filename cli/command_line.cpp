@@ -195,6 +195,7 @@ void ReplayOptions(CLI::App& replay, Request& request, OptionTexts&) {
 }
 
 void ServeOptions(CLI::App& serve, Request& request, OptionTexts&) {
+  serve.description(serve.get_description() + " (methods: " + ServeMethodNames() + ")");
   serve.add_flag("--leave-running", request.leaveRunning,
                  "when the input ends without close, or on Ctrl+C, leave the controllers the session started "
                  "moving (else they are sent Stop)");
@@ -249,10 +250,7 @@ constexpr CommandLine kCommands[] = {
      WatchCommand, WatchOptions},
     {"serve",
      "answer JSON-RPC 2.0 requests, one JSON object per line on standard input, with one response per line "
-     "on standard output, until close or the end of the input (methods: version, list, describe, state, "
-     "mode, "
-     "parameters, start_parameters, set_mode, set_parameters, start, wait, stop, save, last_error, run, "
-     "close)",
+     "on standard output, until close or the end of the input",
      ServeCommand, ServeOptions},
     {"replay",
      "send a transcript's calls again, in order, and report each answer that differs from the recorded one, "

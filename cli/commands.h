@@ -41,6 +41,8 @@ int ProveCommand(const Request&, Session&, Console&);
 int PlanFromCommand(const Request&, Session&, Console&);
 // One JSON-RPC session over standard input and output.
 int ServeCommand(const Request&, Session&, Console&);
+// The methods serve answers, in its help line's order: "version, list, ...".
+std::string ServeMethodNames();
 
 // The plan run over the session's library, its lines on the console's
 // standard output and ended by its signals (RunPlan). Throws the Failure of

@@ -64,17 +64,21 @@ RpcError Server::FromFailure(const Failure& failure) const {
   return error;
 }
 
+std::string ServeMethodNames() {
+  std::string names;
+  for (const MethodRow& row : kMethods) names += (names.empty() ? "" : ", ") + std::string(row.name);
+  return names;
+}
+
 std::string Server::Dispatch(const RpcRequest& request) {
   for (const MethodRow& row : kMethods) {
     if (request.method != row.name) continue;
     CheckParamNames(request.params, row.params);
     return (this->*row.run)(request.params);
   }
-  std::string names;
-  for (const MethodRow& row : kMethods) names += (names.empty() ? "" : ", ") + std::string(row.name);
   throw RpcError{kMethodNotFound,
                  "no method " + Json(request.method).dump(-1, ' ', false, Json::error_handler_t::replace) +
-                     "; the methods: " + names};
+                     "; the methods: " + ServeMethodNames()};
 }
 
 std::string Server::Handle(const std::string& line) {

@@ -106,6 +106,12 @@ bool TrailerPushed(const ControllerRig& rig, const KAVR_Mode& mode, int which, d
 }
 
 void AdvanceRig(ControllerState& controller, const ControllerRig& rig, Clock::TimePoint now) {
+  // Where nothing of the rig happens with time (no rig at all, or only its
+  // fixed readings), time changes nothing here: a read then leaves the
+  // state as it was, and the shared state is not written again.
+  const bool timeless =
+      !rig.trailer1 && !rig.trailer2 && !rig.rotaryErrorAt && !rig.heating && !controller.wear.emergencyAt;
+  if (timeless) return;
   // Each event stops the move or is spent, so few ever follow each other.
   for (int round = 0; round < 8; ++round) {
     const Event event = NextEvent(controller, rig);
