@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device/dynamic_controller_library.h"
+#include "stand_in_scratch.h"
 
 extern char** environ;
 
@@ -61,11 +62,7 @@ BENCHMARK(CProgramInitAndGetState)->UseRealTime()->Unit(benchmark::kMillisecond)
 int main(int argc, char** argv) {
   // One controller, so that `kavrctl state` needs no choice, and the
   // stand-in's state and flash in a folder of the benchmark's own.
-  const std::filesystem::path scratch =
-      std::filesystem::temp_directory_path() / ("kavrctl-bench-" + std::to_string(std::random_device()()));
-  std::filesystem::create_directories(scratch);
-  setenv("KAVR_SIM_STATE_DIR", (scratch / "state").c_str(), 1);
-  setenv("KAVR_SIM_FLASH_DIR", (scratch / "flash").c_str(), 1);
+  const std::filesystem::path scratch = kavr::bench::UseScratchStandIn("kavrctl-bench");
   setenv("KAVR_SIM_DEVICES", "1", 1);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

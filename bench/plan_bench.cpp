@@ -14,6 +14,8 @@
 
 #include "device/dynamic_controller_library.h"
 #include "kavrctl.h"
+#include "quiet_console.h"
+#include "stand_in_scratch.h"
 
 namespace {
 
@@ -25,11 +27,7 @@ constexpr const char* kPlan = R"({"name": "two moves", "steps": [
 // The stand-in's flash and state in a folder of the benchmark's own.
 const std::filesystem::path& Scratch() {
   static const std::filesystem::path folder = [] {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("kavr-plan-bench-" + std::to_string(std::random_device()()));
-    std::filesystem::create_directories(path);
-    setenv("KAVR_SIM_FLASH_DIR", (path / "flash").c_str(), 1);
-    setenv("KAVR_SIM_STATE_DIR", (path / "state").c_str(), 1);
+    const auto path = kavr::bench::UseScratchStandIn("kavr-plan-bench");
     std::ofstream(path / "plan.json") << kPlan;
     return path;
   }();
@@ -45,15 +43,7 @@ void PlanOverControllers(benchmark::State& state) {
   for (auto _ : state) {
     std::istringstream in;
     std::ostringstream out, err;
-    kavr::cli::Console console{.in = in,
-                               .out = out,
-                               .err = err,
-                               .decimalSeparator = ".",
-                               .pacing = kavr::SystemPacing(),
-                               .clockText = [] { return std::string(); },
-                               .armInterrupt = [] {},
-                               .interrupted = [] { return false; },
-                               .interruptSignal = {}};
+    kavr::cli::Console console = kavr::bench::QuietConsole(in, out, err);
     const std::string database =
         state.range(1) != 0 ? "--db=" + (Scratch() / "results.sqlite").string() : "--no-db";
     if (kavr::cli::RunKavrctl({"run", plan, "--all", database}, open, console) != kavr::cli::kSuccess) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kavrctl.h"
+#include "quiet_console.h"
 #include "results/results_store.h"
 
 namespace {
@@ -65,15 +66,7 @@ const std::filesystem::path& Database() {
 int Kavrctl(const std::vector<std::string>& args) {
   std::istringstream in;
   std::ostringstream out, err;
-  kavr::cli::Console console{.in = in,
-                             .out = out,
-                             .err = err,
-                             .decimalSeparator = ".",
-                             .pacing = kavr::SystemPacing(),
-                             .clockText = [] { return std::string(); },
-                             .armInterrupt = [] {},
-                             .interrupted = [] { return false; },
-                             .interruptSignal = {}};
+  kavr::cli::Console console = kavr::bench::QuietConsole(in, out, err);
   const auto open =
       [](const std::optional<std::filesystem::path>&) -> std::shared_ptr<kavr::ControllerLibrary> {
     return nullptr;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "device/dynamic_controller_library.h"
+#include "stand_in_scratch.h"
 
 extern char** environ;
 
@@ -160,11 +161,7 @@ BENCHMARK(KavrctlStatePerRead)->UseRealTime()->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
   // One controller, so that `kavrctl state` needs no choice, and the
   // stand-in's state and flash in a folder of the benchmark's own.
-  const std::filesystem::path scratch =
-      std::filesystem::temp_directory_path() / ("serve-bench-" + std::to_string(std::random_device()()));
-  std::filesystem::create_directories(scratch);
-  setenv("KAVR_SIM_STATE_DIR", (scratch / "state").c_str(), 1);
-  setenv("KAVR_SIM_FLASH_DIR", (scratch / "flash").c_str(), 1);
+  const std::filesystem::path scratch = kavr::bench::UseScratchStandIn("serve-bench");
   setenv("KAVR_SIM_DEVICES", "1", 1);
   signal(SIGPIPE, SIG_IGN);
   benchmark::Initialize(&argc, argv);

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "stand_in_scratch.h"
+
 extern char** environ;
 
 namespace {
@@ -81,10 +83,7 @@ BENCHMARK(MinimalQtWindowShown)->UseRealTime()->Unit(benchmark::kMillisecond)->I
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::filesystem::path scratch = std::filesystem::temp_directory_path() /
-                                        ("window-start-bench-" + std::to_string(std::random_device()()));
-  setenv("KAVR_SIM_STATE_DIR", (scratch / "state").c_str(), 1);
-  setenv("KAVR_SIM_FLASH_DIR", (scratch / "flash").c_str(), 1);
+  const std::filesystem::path scratch = kavr::bench::UseScratchStandIn("window-start-bench");
   // The wine-run script leaves DISPLAY unset unless told which to use.
   setenv("KAVR_WINE_DISPLAY", Setting("DISPLAY").c_str(), 1);
   benchmark::Initialize(&argc, argv);
