@@ -15,6 +15,10 @@
 
 namespace cli_test {
 
+#ifdef _WIN32
+inline constexpr int kNotStarted = 9009;
+#endif
+
 struct ProgramRun {
   int code = -1;
   std::string out, err;
@@ -50,7 +54,14 @@ inline ProgramRun RunProgram(const std::filesystem::path& program, const std::ve
   // cmd.exe drops the first and the last quote of a line that starts with one.
   command = "\"" + command + "\"";
 #endif
-  const int status = std::system(command.c_str());
+  int status = std::system(command.c_str());
+#ifdef _WIN32
+  // 9009 is cmd.exe's "not recognized": the program never started. Under
+  // wine a start now and then meets that although the file is there;
+  // the program itself is judged only once it has run.
+  for (int retry = 0; retry < 2 && status == kNotStarted && std::filesystem::exists(program); ++retry)
+    status = std::system(command.c_str());
+#endif
   ProgramRun run;
 #ifdef _WIN32
   run.code = status;
